@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/Controls.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+// Which SQL dialect the connection speaks, decided by xLoginDriver at the moment of asking.
+enum class DbDialect { SQLite, SqlServer, PostgreSQL, OtherOdbc };
+
+// The one connection to the dispatch database ("ADO"). The connection string is rebuilt from the controls
+// before every opening; statements open the connection on demand. All failures throw DatabaseError with the
+// driver's message.
+class DispatchDb {
+public:
+    DispatchDb(const Controls &controls, QString programDir, QString connectionName = QStringLiteral("ADO"));
+    ~DispatchDb();
+    DispatchDb(const DispatchDb &) = delete;
+    DispatchDb &operator=(const DispatchDb &) = delete;
+
+    DbDialect dialect() const;
+
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // The open connection (opens it when closed).
+    QSqlDatabase connection();
+
+    // Runs one statement with positional ("?") bound parameters, opening the connection on demand.
+    // A SELECT's result is returned forward-only, positioned before the first row.
+    QSqlQuery exec(const QString &sql, const QVariantList &params = {});
+
+    // The constants query (ADOConst): con_aanvraag_verzenden of the company whose number is the leading digits of
+    // xBedrijf; 0 when there is no row or the column is empty.
+    int readCompanyConstant();
+
+    // Date-time values: SQLite keeps them as "YYYY-MM-DD HH:MM:SS" text, the ODBC drivers as date-time.
+    QVariant dateTimeParam(const QDateTime &value) const;
+    static QDateTime toDateTime(const QVariant &value);
+
+private:
+    const Controls &m_controls;
+    QString m_programDir;
+    QString m_connectionName;
+};

@@ -1,0 +1,8 @@
+#include "app/EventPump.h"
+
+#include <QCoreApplication>
+
+void QtEventPump::processEvents()
+{
+    QCoreApplication::processEvents();
+}
