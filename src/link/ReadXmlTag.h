@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+class TextList;
+
+// The text between the first "<tag>" and the first "</tag>" of the list's text; empty when either is missing or
+// the closing tag comes first. Exact, case-sensitive, nothing decoded or trimmed.
+QString ReadXMLTag(const TextList &list, const QString &tag);
+
+// The same on a text that is already joined.
+QString ReadXMLTag(const QString &text, const QString &tag);

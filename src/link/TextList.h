@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A list of text lines. Setting the text splits it at CR, LF and CR LF; reading the text joins the lines, each
+// followed by CR LF.
+class TextList {
+public:
+    TextList() = default;
+    explicit TextList(const QString &text) { setText(text); }
+
+    void setText(const QString &text);
+    QString text() const;
+
+    const QStringList &lines() const { return m_lines; }
+    void setLines(const QStringList &lines) { m_lines = lines; }
+    void clear() { m_lines.clear(); }
+    bool isEmpty() const { return m_lines.isEmpty(); }
+
+private:
+    QStringList m_lines;
+};
