@@ -36,12 +36,14 @@ QString BuildRetrieveRequest(const Controls &controls, const QString &actionName
 bool ReplyAccepted(const QString &reply, const QString &actionName, bool compareName);
 
 // Parses the reply and writes it back out (whitespace-only text dropped, empty elements in empty-element form,
-// "&" and "<" escaped, character references and &apos;/&quot; plain). Throws XmlParseError with the parser's
-// message for text that is not well-formed.
+// "&" and "<" escaped, character references and &apos;/&quot; plain, ">" plain except inside "]]>", an XML
+// declaration kept without its encoding). Throws XmlParseError with the parser's message and position for text
+// that is not well-formed.
 QString NormalizeReply(const QString &text);
 
 // Item walk: walks the "<item>...</item>" texts of a list element's content in document order, without
-// copying the rest of the content per item.
+// copying the rest of the content per item (linear in the content). A closing tag that stands before the next
+// opening tag yields no item.
 class ItemWalk {
 public:
     ItemWalk(QString content, QString itemTag);
@@ -53,6 +55,7 @@ private:
     QString m_open;
     QString m_close;
     qsizetype m_pos = 0;
+    qsizetype m_nextOpen = -1; // the next opening tag at or after m_pos, once found
 };
 
 // All item texts at once.

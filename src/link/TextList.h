@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // A list of text lines. Setting the text splits it at CR, LF and CR LF; reading the text joins the lines, each
-// followed by CR LF.
+// followed by CR LF. The joined text is kept until the lines change, so repeated tag reads on one list do not
+// join it again.
 class TextList {
 public:
     TextList() = default;
@@ -14,10 +15,12 @@ public:
     QString text() const;
 
     const QStringList &lines() const { return m_lines; }
-    void setLines(const QStringList &lines) { m_lines = lines; }
-    void clear() { m_lines.clear(); }
+    void setLines(const QStringList &lines);
+    void clear() { setLines({}); }
     bool isEmpty() const { return m_lines.isEmpty(); }
 
 private:
     QStringList m_lines;
+    mutable QString m_joined;
+    mutable bool m_joinedValid = false;
 };

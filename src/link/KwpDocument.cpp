@@ -1,0 +1,284 @@
+#include "link/KwpDocument.h"
+
+#include "app/Controls.h"
+#include "app/VoranoError.h"
+#include "link/ReadXmlTag.h"
+
+#include <QXmlStreamReader>
+
+#include <array>
+#include <utility>
+
+namespace {
+
+struct ActionVersion {
+    const char *action;
+    const char *version;
+};
+
+constexpr std::array<ActionVersion, 8> kActionVersions{{
+    {KwpAction::RetrieveTrips, "3.8"},
+    {KwpAction::ConfirmTrips, "1.0"},
+    {KwpAction::SendStatus, "2.3"},
+    {KwpAction::processTrips, "1.2"},
+    {KwpAction::RetrieveVehicleTypes, "1.0"},
+    {KwpAction::RetrieveIndications, "1.0"},
+    {KwpAction::RetrieveAccessibilityEquipments, "1.0"},
+    {KwpAction::RetrieveProducts, "1.0"},
+}};
+
+constexpr const char *kAcceptedStatus = "200";
+
+// Writes a parsed document back out as text. Whitespace-only text is dropped, an element without content is
+// written as <x/>, and text is escaped as little as well-formedness needs: "&" and "<" always, ">" only where it
+// would close "]]>". Character references and the predefined entities therefore come out as plain characters
+// (other than those). An XML declaration is kept as <?xml version="..."?> without its encoding, because the text
+// is no longer in the encoding it names. Comments, processing instructions, CDATA sections and a DOCTYPE are
+// written as they were read.
+class ReplyWriter {
+public:
+    explicit ReplyWriter(qsizetype sizeHint) { m_out.reserve(sizeHint); }
+
+    QString run(QXmlStreamReader &reader)
+    {
+        while (!reader.atEnd()) {
+            switch (reader.readNext()) {
+            case QXmlStreamReader::StartDocument:
+                if (!reader.documentVersion().isEmpty()) {
+                    m_out += QLatin1String("<?xml version=\"");
+                    m_out += reader.documentVersion();
+                    m_out += u'"';
+                    if (reader.isStandaloneDocument())
+                        m_out += QLatin1String(" standalone=\"yes\"");
+                    m_out += QLatin1String("?>");
+                }
+                break;
+            case QXmlStreamReader::DTD:
+                m_out += reader.text();
+                break;
+            case QXmlStreamReader::StartElement:
+                closePendingStart();
+                m_out += u'<';
+                m_out += reader.qualifiedName();
+                for (const QXmlStreamNamespaceDeclaration &ns : reader.namespaceDeclarations()) {
+                    m_out += QLatin1String(" xmlns");
+                    if (!ns.prefix().isEmpty()) {
+                        m_out += u':';
+                        m_out += ns.prefix();
+                    }
+                    m_out += QLatin1String("=\"");
+                    appendEscapedAttribute(ns.namespaceUri());
+                    m_out += u'"';
+                }
+                for (const QXmlStreamAttribute &attribute : reader.attributes()) {
+                    m_out += u' ';
+                    m_out += attribute.qualifiedName();
+                    m_out += QLatin1String("=\"");
+                    appendEscapedAttribute(attribute.value());
+                    m_out += u'"';
+                }
+                m_startPending = true;
+                break;
+            case QXmlStreamReader::EndElement:
+                if (m_startPending) {
+                    m_out += QLatin1String("/>");
+                    m_startPending = false;
+                } else {
+                    m_out += QLatin1String("</");
+                    m_out += reader.qualifiedName();
+                    m_out += u'>';
+                }
+                break;
+            case QXmlStreamReader::Characters:
+                if (reader.isCDATA()) {
+                    closePendingStart();
+                    m_out += QLatin1String("<![CDATA[");
+                    m_out += reader.text();
+                    m_out += QLatin1String("]]>");
+                } else if (!reader.isWhitespace()) {
+                    closePendingStart();
+                    appendEscapedText(reader.text());
+                }
+                break;
+            case QXmlStreamReader::Comment:
+                closePendingStart();
+                m_out += QLatin1String("<!--");
+                m_out += reader.text();
+                m_out += QLatin1String("-->");
+                break;
+            case QXmlStreamReader::ProcessingInstruction:
+                closePendingStart();
+                m_out += QLatin1String("<?");
+                m_out += reader.processingInstructionTarget();
+                if (!reader.processingInstructionData().isEmpty()) {
+                    m_out += u' ';
+                    m_out += reader.processingInstructionData();
+                }
+                m_out += QLatin1String("?>");
+                break;
+            case QXmlStreamReader::EntityReference:
+                closePendingStart();
+                m_out += u'&';
+                m_out += reader.name();
+                m_out += u';';
+                break;
+            default:
+                break;
+            }
+        }
+        return std::move(m_out);
+    }
+
+private:
+    void closePendingStart()
+    {
+        if (m_startPending) {
+            m_out += u'>';
+            m_startPending = false;
+        }
+    }
+
+    void appendEscapedText(QStringView text)
+    {
+        const qsizetype n = text.size();
+        qsizetype plainFrom = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const QChar c = text[i];
+            const char *escape = nullptr;
+            if (c == u'&')
+                escape = "&amp;";
+            else if (c == u'<')
+                escape = "&lt;";
+            else if (c == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']')
+                escape = "&gt;";
+            if (!escape)
+                continue;
+            m_out += text.mid(plainFrom, i - plainFrom);
+            m_out += QLatin1String(escape);
+            plainFrom = i + 1;
+        }
+        m_out += text.mid(plainFrom);
+    }
+
+    void appendEscapedAttribute(QStringView value)
+    {
+        for (const QChar c : value) {
+            switch (c.unicode()) {
+            case u'&':
+                m_out += QLatin1String("&amp;");
+                break;
+            case u'<':
+                m_out += QLatin1String("&lt;");
+                break;
+            case u'"':
+                m_out += QLatin1String("&quot;");
+                break;
+            case u'\t':
+                m_out += QLatin1String("&#9;");
+                break;
+            case u'\n':
+                m_out += QLatin1String("&#10;");
+                break;
+            case u'\r':
+                m_out += QLatin1String("&#13;");
+                break;
+            default:
+                m_out += c;
+            }
+        }
+    }
+
+    QString m_out;
+    bool m_startPending = false;
+};
+
+} // namespace
+
+QString BuildRequest(const QString &version, const QString &actionName, const QString &userName,
+                     const QString &password, const QString &parameters)
+{
+    return QLatin1String("<kwp version=\"") + version + QLatin1String("\"><header><username>") + userName +
+           QLatin1String("</username><password>") + password + QLatin1String("</password></header>") +
+           QLatin1String("<body><action><name>") + actionName + QLatin1String("</name>") + parameters +
+           QLatin1String("</action></body></kwp>");
+}
+
+QString BuildRequest(const Controls &controls, const QString &version, const QString &actionName,
+                     const QString &parameters)
+{
+    return BuildRequest(version, actionName, controls.text(Control::xInlognaam), controls.text(Control::xPaswoord),
+                        parameters);
+}
+
+QString KwpVersion(const QString &actionName)
+{
+    for (const ActionVersion &entry : kActionVersions) {
+        if (actionName == QLatin1String(entry.action))
+            return QLatin1String(entry.version);
+    }
+    return {};
+}
+
+QString BuildRetrieveRequest(const Controls &controls, const QString &actionName)
+{
+    return BuildRequest(controls, KwpVersion(actionName), actionName);
+}
+
+bool ReplyAccepted(const QString &reply, const QString &actionName, bool compareName)
+{
+    if (ReadXMLTag(reply, QStringLiteral("status")) != QLatin1String(kAcceptedStatus))
+        return false;
+    return !compareName || ReadXMLTag(reply, QStringLiteral("name")) == actionName;
+}
+
+QString NormalizeReply(const QString &text)
+{
+    QXmlStreamReader reader(text);
+    ReplyWriter writer(text.size());
+    QString result = writer.run(reader);
+    if (reader.hasError())
+        throw XmlParseError(QStringLiteral("%1 (regel %2, positie %3)")
+                                .arg(reader.errorString())
+                                .arg(reader.lineNumber())
+                                .arg(reader.columnNumber()));
+    return result;
+}
+
+ItemWalk::ItemWalk(QString content, QString itemTag)
+    : m_content(std::move(content))
+    , m_open(u'<' + itemTag + u'>')
+    , m_close(QLatin1String("</") + itemTag + u'>')
+{
+}
+
+bool ItemWalk::next(QString &item)
+{
+    while (m_pos >= 0) {
+        // The rest of the content is never copied: both searches start at the current position.
+        if (m_nextOpen < m_pos)
+            m_nextOpen = m_content.indexOf(m_open, m_pos);
+        const qsizetype close = m_content.indexOf(m_close, m_pos);
+        if (m_nextOpen < 0 || close < 0) {
+            m_pos = -1;
+            return false;
+        }
+        const qsizetype end = close + m_close.size();
+        m_pos = end;
+        // A closing tag before the next opening tag (an item written with attributes, say) holds no item.
+        if (close < m_nextOpen)
+            continue;
+        item = m_content.mid(m_nextOpen, end - m_nextOpen);
+        return true;
+    }
+    return false;
+}
+
+QStringList WalkItems(const QString &content, const QString &itemTag)
+{
+    QStringList items;
+    ItemWalk walk(content, itemTag);
+    QString item;
+    while (walk.next(item))
+        items.append(item);
+    return items;
+}

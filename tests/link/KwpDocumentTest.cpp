@@ -1,0 +1,180 @@
+#include "link/KwpDocument.h"
+
+#include "app/MemoryControls.h"
+#include "app/VoranoError.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(KwpDocument, BuildsTheOneLineFrame)
+{
+    EXPECT_EQ(BuildRequest(QStringLiteral("3.8"), QStringLiteral("RetrieveTrips"), QStringLiteral("taxi"),
+                           QStringLiteral("geheim"), QStringLiteral("<p>1</p>")),
+              QStringLiteral("<kwp version=\"3.8\"><header><username>taxi</username><password>geheim</password>"
+                             "</header><body><action><name>RetrieveTrips</name><p>1</p></action></body></kwp>"));
+}
+
+TEST(KwpDocument, ValuesGoInUnescapedAndEmptyCredentialsKeepTheirElements)
+{
+    MemoryControls controls;
+    controls.setText(Control::xInlognaam, QString());
+    controls.setText(Control::xPaswoord, QString());
+    EXPECT_EQ(BuildRetrieveRequest(controls, QStringLiteral("RetrieveProducts")),
+              QStringLiteral("<kwp version=\"1.0\"><header><username></username><password></password></header>"
+                             "<body><action><name>RetrieveProducts</name></action></body></kwp>"));
+    controls.setText(Control::xInlognaam, QStringLiteral("Jansen & Zn"));
+    controls.setText(Control::xPaswoord, QStringLiteral("a<b"));
+    EXPECT_EQ(BuildRetrieveRequest(controls, QStringLiteral("RetrieveTrips")),
+              QStringLiteral("<kwp version=\"3.8\"><header><username>Jansen & Zn</username><password>a<b</password>"
+                             "</header><body><action><name>RetrieveTrips</name></action></body></kwp>"));
+}
+
+TEST(KwpDocument, EveryActionHasItsVersion)
+{
+    const std::pair<const char *, const char *> table[] = {
+        {KwpAction::RetrieveTrips, "3.8"},        {KwpAction::ConfirmTrips, "1.0"},
+        {KwpAction::SendStatus, "2.3"},           {KwpAction::processTrips, "1.2"},
+        {KwpAction::RetrieveVehicleTypes, "1.0"}, {KwpAction::RetrieveIndications, "1.0"},
+        {KwpAction::RetrieveAccessibilityEquipments, "1.0"}, {KwpAction::RetrieveProducts, "1.0"},
+    };
+    for (const auto &[action, version] : table)
+        EXPECT_EQ(KwpVersion(QLatin1String(action)), QLatin1String(version)) << action;
+    EXPECT_EQ(KwpVersion(QStringLiteral("retrievetrips")), QString());
+}
+
+struct AcceptCase {
+    const char *reply;
+    bool compareName;
+    bool accepted;
+};
+
+class ReplyCheck : public ::testing::TestWithParam<AcceptCase> {};
+
+TEST_P(ReplyCheck, NeedsStatus200AndWhenAskedTheActionName)
+{
+    const AcceptCase &c = GetParam();
+    EXPECT_EQ(ReplyAccepted(QString::fromUtf8(c.reply), QStringLiteral("RetrieveTrips"), c.compareName), c.accepted)
+        << c.reply;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplyCheck,
+    ::testing::Values(AcceptCase{"<kwp><name>RetrieveTrips</name><status>200</status></kwp>", true, true},
+                      AcceptCase{"<kwp><name>RetrieveTrips</name><status> 200</status></kwp>", true, false},
+                      AcceptCase{"<kwp><name>RetrieveTrips</name><status>200\r\n</status></kwp>", true, false},
+                      AcceptCase{"<kwp><name>RetrieveTrips</name><status>500</status></kwp>", false, false},
+                      AcceptCase{"<kwp><name>ConfirmTrips</name><status>200</status></kwp>", true, false},
+                      AcceptCase{"<kwp><name>ConfirmTrips</name><status>200</status></kwp>", false, true},
+                      AcceptCase{"<kwp><status>200</status><trip><status>500</status></trip></kwp>", false, true},
+                      AcceptCase{"<kwp><status code=\"1\">200</status></kwp>", false, false},
+                      AcceptCase{"", false, false}));
+
+struct NormalizeCase {
+    const char *input;
+    const char *output;
+};
+
+class Normalize : public ::testing::TestWithParam<NormalizeCase> {};
+
+TEST_P(Normalize, WritesTheParsedDocumentBack)
+{
+    EXPECT_EQ(NormalizeReply(QString::fromUtf8(GetParam().input)), QString::fromUtf8(GetParam().output));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Normalize,
+    ::testing::Values(
+        // Indentation and line breaks between elements go; each list starts with its first item.
+        NormalizeCase{"<kwp>\r\n  <triplist>\n    <trip><id>1</id></trip>\n  </triplist>\n</kwp>\n",
+                      "<kwp><triplist><trip><id>1</id></trip></triplist></kwp>"},
+        // Empty content and whitespace-only content both give the empty-element form.
+        NormalizeCase{"<a><b></b><c>  </c><d/></a>", "<a><b/><c/><d/></a>"},
+        NormalizeCase{"<a>Jansen &amp; Zn &lt;b&gt;</a>", "<a>Jansen &amp; Zn &lt;b></a>"},
+        NormalizeCase{"<a>&apos;t &quot;Hof&quot; &#233;&#x20AC;</a>", "<a>'t \"Hof\" \xc3\xa9\xe2\x82\xac</a>"},
+        // A character reference for "&" or "<" still has to be escaped.
+        NormalizeCase{"<a>&#38;&#60;</a>", "<a>&amp;&lt;</a>"},
+        NormalizeCase{"<a>x]]&gt;y</a>", "<a>x]]&gt;y</a>"},
+        // Text around elements keeps its blanks; only whitespace-only text goes.
+        NormalizeCase{"<a> x <b/> y </a>", "<a> x <b/> y </a>"},
+        NormalizeCase{"<a>een\r\ntwee</a>", "<a>een\ntwee</a>"},
+        NormalizeCase{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kwp/>", "<?xml version=\"1.0\"?><kwp/>"},
+        NormalizeCase{"<a x='1&amp;\"' y=\"2\"/>", "<a x=\"1&amp;&quot;\" y=\"2\"/>"},
+        NormalizeCase{"<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>",
+                      "<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>"},
+        NormalizeCase{"<a><!-- c --><![CDATA[<x>]]><?pi data?></a>", "<a><!-- c --><![CDATA[<x>]]><?pi data?></a>"}));
+
+class NormalizeErrors : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(NormalizeErrors, RaiseTheParsersMessage)
+{
+    try {
+        NormalizeReply(QString::fromUtf8(GetParam()));
+        FAIL() << "no error for " << GetParam();
+    } catch (const XmlParseError &e) {
+        EXPECT_FALSE(e.message().isEmpty());
+        EXPECT_TRUE(e.message().contains(QStringLiteral("(regel "))) << e.message().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NormalizeErrors,
+                         ::testing::Values("", "   ", "<a>", "<a><b></a>", "<a>&foo;</a>", "<a>x & y</a>",
+                                           "<a/><b/>", "text", "<a x=1/>", "<p:a/>", "<a>\x01</a>",
+                                           "<kwp><status>200</status><triplist><trip><id>1</id></trip>"));
+
+TEST(NormalizeReply, ErrorNamesTheProblemAndWhere)
+{
+    try {
+        NormalizeReply(QStringLiteral("<a>\n<b></a>"));
+        FAIL();
+    } catch (const XmlParseError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Opening and ending tag mismatch. (regel 2, positie 7)"));
+    }
+}
+
+TEST(NormalizeReply, RefusesEntityExpansionBombs)
+{
+    QString bomb = QStringLiteral("<!DOCTYPE a [<!ENTITY e0 \"xxxxxxxxxx\">");
+    for (int i = 1; i < 10; ++i)
+        bomb += QStringLiteral("<!ENTITY e%1 \"&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;\">").arg(i).arg(i - 1);
+    bomb += QStringLiteral("]><a>&e9;</a>");
+    EXPECT_THROW(NormalizeReply(bomb), XmlParseError);
+}
+
+struct WalkCase {
+    const char *content;
+    QStringList items;
+};
+
+class Walk : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(Walk, YieldsTheItemTextsInOrder)
+{
+    const WalkCase &c = GetParam();
+    EXPECT_EQ(WalkItems(QString::fromUtf8(c.content), QStringLiteral("trip")), c.items);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Walk,
+    ::testing::Values(
+        WalkCase{"<trip><id>1</id></trip><trip><id>2</id></trip><trip><id>3</id></trip>",
+                 {"<trip><id>1</id></trip>", "<trip><id>2</id></trip>", "<trip><id>3</id></trip>"}},
+        WalkCase{"", {}}, WalkCase{"<other/>", {}},
+        WalkCase{"x<trip>1</trip> y <trip>2</trip>z", {"<trip>1</trip>", "<trip>2</trip>"}},
+        WalkCase{"<trip>1</trip><trip/><trip>2</trip>", {"<trip>1</trip>", "<trip>2</trip>"}},
+        WalkCase{"<trip x=\"1\">a</trip><trip>2</trip>", {"<trip>2</trip>"}},
+        WalkCase{"<trip>1", {}}, WalkCase{"<trip><trip>1</trip></trip>", {"<trip><trip>1</trip>"}}));
+
+TEST(ItemWalk, NextKeepsReturningFalseAfterTheEnd)
+{
+    ItemWalk walk(QStringLiteral("<v>1</v>"), QStringLiteral("v"));
+    QString item;
+    ASSERT_TRUE(walk.next(item));
+    EXPECT_EQ(item, QStringLiteral("<v>1</v>"));
+    EXPECT_FALSE(walk.next(item));
+    EXPECT_FALSE(walk.next(item));
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#include "link/ReadXmlTag.h"
+#include "link/TextList.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TagCase {
+    const char *text;
+    const char *tag;
+    const char *expected;
+};
+
+class ReadXmlTagCases : public ::testing::TestWithParam<TagCase> {};
+
+TEST_P(ReadXmlTagCases, ReadsBetweenFirstOpeningAndFirstClosingTag)
+{
+    const TagCase &c = GetParam();
+    EXPECT_EQ(ReadXMLTag(QString::fromUtf8(c.text), QString::fromUtf8(c.tag)), QString::fromUtf8(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadXmlTagCases,
+    ::testing::Values(TagCase{"<r><a>1</a><a>2</a></r>", "a", "1"}, TagCase{"<r><a/></r>", "a", ""},
+                      TagCase{"<r><b>1</b></r>", "a", ""}, TagCase{"<r><a></a></r>", "a", ""},
+                      TagCase{"<r><a x=\"1\">v</a></r>", "a", ""}, TagCase{"</a><a>v", "a", ""},
+                      TagCase{"<a>Jansen &amp; Zn</a>", "a", "Jansen &amp; Zn"},
+                      TagCase{"<a> x </a>", "a", " x "}, TagCase{"<A>x</A><a>y</a>", "a", "y"},
+                      TagCase{"<a><b>1</b></a>", "a", "<b>1</b>"},
+                      // Nesting is not respected: the first closing tag ends the element.
+                      TagCase{"<a><a>1</a>2</a>", "a", "<a>1"},
+                      // The closing tag's search starts at the beginning, not after the opening tag.
+                      TagCase{"<a>1</a><b>x</a>2</b>", "b", "x</a>2"}, TagCase{"", "a", ""}));
+
+TEST(ReadXmlTag, ReadsTheJoinedTextOfAList)
+{
+    TextList list(QStringLiteral("<kwp><note>een\ntwee</note>\n<status>200</status></kwp>"));
+    EXPECT_EQ(ReadXMLTag(list, QStringLiteral("note")), QStringLiteral("een\r\ntwee"));
+    EXPECT_EQ(ReadXMLTag(list, QStringLiteral("status")), QStringLiteral("200"));
+}
+
+TEST(ReadXmlTag, NameOfTheActionComesFirstInAWholeReply)
+{
+    const QString reply = QStringLiteral("<kwp><body><action><name>RetrieveVehicleTypes</name><status>200</status>"
+                                         "<vehicletypes><vehicletype><id>1</id><name>Taxi</name></vehicletype>"
+                                         "</vehicletypes></action></body></kwp>");
+    EXPECT_EQ(ReadXMLTag(reply, QStringLiteral("name")), QStringLiteral("RetrieveVehicleTypes"));
+    EXPECT_EQ(ReadXMLTag(QStringLiteral("<vehicletype><id>1</id><name>Taxi</name></vehicletype>"),
+                         QStringLiteral("name")),
+              QStringLiteral("Taxi"));
+}
+
+} // namespace
