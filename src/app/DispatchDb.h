@@ -38,12 +38,25 @@ public:
     // xBedrijf; 0 when there is no row or the column is empty.
     int readCompanyConstant();
 
-    // Date-time values: SQLite keeps them as "YYYY-MM-DD HH:MM:SS" text, the ODBC drivers as date-time.
+    // Date-time values: SQLite keeps them as "YYYY-MM-DD HH:MM:SS" text, the ODBC drivers as date-time (whole
+    // seconds). exec() converts QDateTime parameters itself; an invalid QDateTime is bound as NULL.
     QVariant dateTimeParam(const QDateTime &value) const;
+    // A date-time as read from any of the drivers (QDateTime, QDate or text); an invalid QDateTime for NULL,
+    // empty or unreadable values (callers that need "the zero date-time" for a missing value decide that).
     static QDateTime toDateTime(const QVariant &value);
 
+    // The file of the embedded database as the settings name it now (SQLite only): xLoginDatabase relative to the
+    // program folder, "Vorano/dispatch.sqlite" when empty.
+    QString sqlitePath() const;
+
 private:
+    QSqlDatabase handle(const QString &qtDriver);
+    void openSqlite();
+    void openOdbc();
+    void dropConnectionIfLost();
+
     const Controls &m_controls;
     QString m_programDir;
     QString m_connectionName;
+    DbDialect m_openDialect = DbDialect::SQLite; // the dialect of the connection while it is open
 };

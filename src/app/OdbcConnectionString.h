@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// The four database settings as the user typed them.
+struct DbLogin {
+    QString driver;   // xLoginDriver: an ODBC driver name
+    QString server;   // xLoginServer: "host", "host\instance" or "host,port"
+    QString database; // xLoginDatabase
+    QString user;     // xLoginSQL
+    QString password; // xPaswoordSQL
+};
+
+// Builds the DSN-less ODBC connection string for SQL Server authentication, rebuilt before every opening.
+// User name and password go into the string itself: Qt's own UID/PWD handling passes a terminating NUL to
+// FreeTDS. Values are brace-quoted only where the ODBC rule needs it. Throws DatabaseError (a Dutch message
+// naming the setting) for a value that the driver cannot be given unchanged.
+QString OdbcConnectionString(const DbLogin &login);
+
+// The connect options set on every ODBC connection: ODBC 3 behaviour and a login time-out, so a server that
+// accepts the connection but never answers cannot hang the program.
+inline constexpr int kOdbcLoginTimeoutSeconds = 15;
+QString OdbcConnectOptions();
+
+// True for the FreeTDS driver name (letter case ignored).
+bool isFreeTdsDriver(const QString &driver);
