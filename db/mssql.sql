@@ -1,5 +1,12 @@
 -- Dispatch tables used by the link client, for a test installation on Microsoft SQL Server (T-SQL).
 -- Text columns are single-byte (varchar) except the Unicode ride text pla_tekst.
+-- The filtered index on pla_temp needs QUOTED_IDENTIFIER and ANSI_NULLS on, for this script (sqlcmd turns
+-- QUOTED_IDENTIFIER off unless started with -I) and for every session that writes Planning (the ODBC drivers,
+-- FreeTDS included, turn both on at login).
+
+SET QUOTED_IDENTIFIER ON;
+SET ANSI_NULLS ON;
+GO
 
 CREATE TABLE Planning (
     pla_id                        int IDENTITY(1,1) NOT NULL PRIMARY KEY,
@@ -117,8 +124,7 @@ CREATE TABLE Planning (
 GO
 
 -- A stored ride is found again by its temporary key, so a key may occur only once. The filter keeps rows
--- without a key (written by other programs) apart; filtered indexes need QUOTED_IDENTIFIER and ANSI_NULLS on,
--- which the ODBC drivers set at login.
+-- without a key (written by other programs) apart: a plain unique index would allow only one NULL.
 CREATE UNIQUE INDEX planning_pla_temp ON Planning (pla_temp) WHERE pla_temp IS NOT NULL;
 CREATE INDEX planning_pla_extern_ritnummer ON Planning (pla_extern_ritnummer);
 GO

@@ -3,13 +3,13 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <memory>
-
 class Controls;
 
-// A throwaway PostgreSQL 15 server for one test: initdb in a temporary folder, listening on 127.0.0.1 on a free
-// port with scram-sha-256 passwords, a database "dispatch" owned by role "vorano" and loaded with
-// db/postgresql.sql. Stopped and removed when the object goes (a watchdog stops it as well if the test process
+// A throwaway PostgreSQL 15 server for one test: a fresh cluster in a temporary folder (in /dev/shm when there is
+// one), listening on 127.0.0.1 on a free port with scram-sha-256 passwords, with a database "dispatch" owned by
+// role "vorano" and loaded with db/postgresql.sql. The cluster is a copy of a template made once per machine and
+// schema content, as initdb and loading take seconds on a busy machine. Stopped and removed when the object goes
+// (a watchdog stops it as well if the test process
 // dies). When the tests run as root, initdb and pg_ctl run as the user "postgres" in a folder it owns.
 //
 //     PgServer pg;
@@ -19,7 +19,7 @@ class Controls;
 //     DispatchDb db(controls, programDir); // now reaches the server through QODBC
 //     pg.psql("insert into wagens (wag_id) values (1)");   // arrange or inspect without the client
 //
-// Starting takes about 1-2 s. Tests that use it carry the CTest label "pg".
+// Starting takes well under a second once the template exists. Tests that use it carry the CTest label "pg".
 class PgServer {
 public:
     PgServer();
@@ -60,6 +60,10 @@ private:
     bool run(const QString &program, const QStringList &args, bool asPostgres, QString *output = nullptr);
     QString runPsql(const QString &user, const QString &password, const QString &database, const QStringList &args,
                     bool *ok) const;
+    bool copyTemplateCluster();
+    bool makeTemplateCluster(const QString &base);
+    QString serverOptions(const QString &socketDir) const;
+    bool pgCtl(const QString &dataDir, const QStringList &args, QString *output = nullptr);
     void startWatchdog();
 
     QTemporaryDir m_dir;
