@@ -1,0 +1,38 @@
+#include "feedback/OwnerLookup.h"
+
+#include "app/Controls.h"
+#include "app/DispatchDb.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+const QString kOwnerQuery = QStringLiteral("select * \r\nfrom  ExterneBronnen\r\norder by ebr_omschrijving");
+
+QString text(const QSqlRecord &record, const char *name)
+{
+    const QVariant v = record.value(QString::fromLatin1(name));
+    return v.isNull() ? QString() : v.toString();
+}
+
+} // namespace
+
+QList<Owner> ReadOwners(DispatchDb &db)
+{
+    QSqlQuery query = db.exec(kOwnerQuery);
+    QList<Owner> owners;
+    while (query.next()) {
+        const QSqlRecord r = query.record();
+        owners.append({text(r, "ebr_omschrijving"), text(r, "ebr_id"), text(r, "ebr_code")});
+    }
+    query.finish();
+    return owners;
+}
+
+void ZoekEigenaar(Controls &controls, DispatchDb &db, const OwnerChooser &choose)
+{
+    const QList<Owner> owners = ReadOwners(db);
+    if (const std::optional<QString> code = choose(owners))
+        controls.setText(Control::Eigenaar, *code);
+}

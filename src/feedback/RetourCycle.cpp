@@ -1,0 +1,66 @@
+#include "feedback/RetourCycle.h"
+
+#include "app/DispatchDb.h"
+#include "app/OperationContext.h"
+#include "feedback/SendStatus.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+// The owner code takes the place of the quoted text literal, as a bound parameter.
+const QString kReturnMessageQuery = QStringLiteral(
+    "select kop_status, kop_id, kop_type, pla_extern, pla_status, pla_id, pla_van, pla_naar, pla_tijdstip_bestemmen, "
+    "pla_tijdstip_vrijmelden, pla_lopers, pla_rollers, pla_redenloosmelden,  pla_odo_start, pla_odo_stop, pla_route, "
+    "wag_kenteken, wag_taxis, kop_datumtijd, kop_latitude, kop_longitude, pla_tijdstip_toewijzen, pla_eta, "
+    "pla_eta_klok, pla_etd, pla_etd_klok from koppelingen inner join planning on pla_id=kop_pla_id inner join wagens "
+    "on wag_id=pla_wagen where kop_status=0 and kop_eigenaar=? order by kop_eigenaar, kop_status, kop_datumtijd");
+
+const QString kAcceptedUpdate = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
+const QString kRefusedUpdate = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");
+
+class RunningFlag {
+public:
+    explicit RunningFlag(bool &flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~RunningFlag() { m_flag = false; }
+    RunningFlag(const RunningFlag &) = delete;
+    RunningFlag &operator=(const RunningFlag &) = delete;
+
+private:
+    bool &m_flag;
+};
+
+} // namespace
+
+QList<EventRow> ReadPendingEvents(DispatchDb &db, const QString &owner)
+{
+    QSqlQuery query = db.exec(kReturnMessageQuery, {owner});
+    QList<EventRow> rows;
+    while (query.next())
+        rows.append(EventRow::fromRecord(query.record()));
+    query.finish();
+    return rows;
+}
+
+bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
+{
+    if (m_running)
+        return false;
+    if (!ctx.controls.checked(Control::xBezet))
+        return true;
+    RunningFlag running(m_running);
+
+    const QList<EventRow> rows = ReadPendingEvents(ctx.db, ctx.controls.text(Control::Eigenaar));
+    for (const EventRow &row : rows) {
+        const qint64 id = row.kop_id;
+        ctx.pump.processEvents();
+        const bool accepted = SendStatus(ctx, row);
+        ctx.db.exec((accepted ? kAcceptedUpdate : kRefusedUpdate) + QString::number(id));
+    }
+    return true;
+}

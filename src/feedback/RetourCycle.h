@@ -1,0 +1,29 @@
+#pragma once
+
+#include "feedback/EventRow.h"
+
+#include <QList>
+#include <QString>
+
+class DispatchDb;
+struct OperationContext;
+
+// The pending events of one owner code, oldest first, all read before the first is sent (the status updates go
+// over the same connection). The owner code is a bound parameter.
+QList<EventRow> ReadPendingEvents(DispatchDb &db, const QString &owner);
+
+// The return-message cycle of RetourTimer. Owned by the main window for its whole life; it keeps only whether a
+// cycle is running, so that a tick arriving during a message-loop pass of a running cycle does not start a second.
+class RetourCycle {
+public:
+    // One tick: nothing at all while xBezet is unchecked; otherwise each pending event of the owner in Eigenaar is
+    // sent and marked 1 (accepted) or 3 (not accepted). The first error ends the tick and is thrown; the row being
+    // handled stays pending unless its update had been executed. Returns false when the tick was dropped because
+    // a cycle is already running, true otherwise.
+    bool RetourTimerTimer(OperationContext &ctx);
+
+    bool running() const { return m_running; }
+
+private:
+    bool m_running = false;
+};

@@ -1,0 +1,38 @@
+#include "feedback/SendStatus.h"
+
+#include "app/DocumentCopies.h"
+#include "app/OperationContext.h"
+#include "feedback/LogTransactie.h"
+#include "feedback/StatusDocument.h"
+#include "link/ReadXmlTag.h"
+#include "link/TextList.h"
+
+namespace {
+
+const QString kAccepted = QStringLiteral("200");
+
+QString copyName(const char *prefix, const EventRow &row)
+{
+    return QString::fromLatin1(prefix) + QString::number(row.pla_id) + QLatin1Char('_') + QString::number(row.kop_type)
+           + QLatin1String(".xml");
+}
+
+} // namespace
+
+bool SendStatus(OperationContext &ctx, const EventRow &row)
+{
+    Controls &controls = ctx.controls;
+    const TextList document(BuildStatusDocument(row, controls.text(Control::xInlognaam),
+                                                controls.text(Control::xPaswoord)));
+    const QString sent = document.text();
+    controls.setLines(Control::UitgaanPakket, document.lines());
+    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("SendStatus_", row), sent);
+
+    const TextList reply(ctx.service(controls.text(Control::xSoapServer))->xmlRequest(sent));
+    const QString received = reply.text();
+    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("RcvdStatus_", row), received);
+
+    const QString status = ReadXMLTag(received, QStringLiteral("status"));
+    LogTransactie(ctx, 0, static_cast<int>(row.pla_id), 0, 0, kTransactieStatusAntwoord, status);
+    return status == kAccepted;
+}

@@ -1,0 +1,83 @@
+#include "reference/ReferenceLists.h"
+
+#include "app/DocumentCopies.h"
+#include "app/OperationContext.h"
+#include "link/KwpDocument.h"
+#include "link/ReadXmlTag.h"
+#include "link/TextList.h"
+
+namespace {
+
+const ReferenceListInfo kLists[] = {
+    {ReferenceList::VehicleTypes, KwpAction::RetrieveVehicleTypes, "vehicletypes", "vehicletype",
+     Control::BasicVehicleTypes, "RetrieveVehicleTypes.xml"},
+    {ReferenceList::Indications, KwpAction::RetrieveIndications, "indications", "indication",
+     Control::BasicIndications, "RetrieveIndications.xml"},
+    {ReferenceList::AccessibilityEquipments, KwpAction::RetrieveAccessibilityEquipments, "accessibilityequipments",
+     "accessibilityequipment", Control::BasicAccessibilityEquipments, "RetrieveAccessibilityEquipments.xml"},
+    {ReferenceList::Products, KwpAction::RetrieveProducts, "products", "product", Control::BasicProducts,
+     "RetrieveProducts.xml"},
+};
+
+const QString kStatusTag = QStringLiteral("status");
+const QString kNameTag = QStringLiteral("name");
+const QString kIdTag = QStringLiteral("id");
+const QString kAccepted = QStringLiteral("200");
+
+} // namespace
+
+const ReferenceListInfo &referenceListInfo(ReferenceList list)
+{
+    return kLists[static_cast<int>(list)];
+}
+
+bool FetchReferenceList(OperationContext &ctx, ReferenceList list)
+{
+    const ReferenceListInfo &info = referenceListInfo(list);
+    const QString action = QString::fromLatin1(info.action);
+    Controls &controls = ctx.controls;
+
+    const QString request = BuildRetrieveRequest(controls, action);
+    const QString replyText = ctx.service(controls.text(Control::xSoapServer))->xmlRequest(request);
+
+    const TextList reply(replyText);
+    ctx.resultList.setLines(reply.lines());
+
+    const QString joined = reply.text();
+    if (ReadXMLTag(joined, kStatusTag) != kAccepted)
+        return false;
+    if (ReadXMLTag(joined, kNameTag) != action)
+        return false;
+
+    WriteDocumentCopy(controls, ctx.folders.backupsInDir, QString::fromLatin1(info.copyFile), joined);
+
+    // The vehicle types are emptied before the reply is parsed, the other lists are replaced only once it parsed:
+    // a malformed reply leaves the vehicle types empty and the others as they were.
+    if (list == ReferenceList::VehicleTypes)
+        controls.setLines(info.memo, {});
+
+    const QString text = TextList(NormalizeReply(ctx.resultList.text())).text();
+
+    controls.setText(Control::yStatus, ReadXMLTag(text, kStatusTag));
+    controls.setText(Control::ySoort, ReadXMLTag(text, kNameTag));
+
+    QStringList lines;
+    ItemWalk walk(ReadXMLTag(text, QString::fromLatin1(info.container)), QString::fromLatin1(info.item));
+    QString item;
+    while (walk.next(item)) {
+        const QString itemText = TextList(item).text();
+        // A memo shows a value with line breaks as several lines.
+        const TextList line(ReadXMLTag(itemText, kIdTag) + QLatin1Char('=') + ReadXMLTag(itemText, kNameTag));
+        lines += line.lines();
+    }
+    controls.setLines(info.memo, lines);
+    return true;
+}
+
+void RefreshReferenceLists(OperationContext &ctx)
+{
+    for (ReferenceList list : kReferenceListOrder) {
+        FetchReferenceList(ctx, list);
+        ctx.pump.processEvents();
+    }
+}
