@@ -42,6 +42,11 @@ struct StatusCase {
     const char *param1;
 };
 
+void PrintTo(const StatusCase &c, std::ostream *os)
+{
+    *os << "kop_type " << c.type;
+}
+
 class SendStatusDocumentTest : public ::testing::TestWithParam<StatusCase> {};
 
 TEST_P(SendStatusDocumentTest, PicksTheColumnsOfTheType)
@@ -133,6 +138,11 @@ struct NoShowCase {
     const char *combined;
 };
 
+void PrintTo(const NoShowCase &c, std::ostream *os)
+{
+    *os << "status '" << c.status << "' van " << c.van;
+}
+
 class NoShowTest : public ::testing::TestWithParam<NoShowCase> {};
 
 TEST_P(NoShowTest, OnlyUpperCaseLIsANoShowAndOnlyPositiveVanIsCombined)
@@ -156,6 +166,11 @@ struct DecimalCase {
     const char *in;
     const char *out;
 };
+
+void PrintTo(const DecimalCase &c, std::ostream *os)
+{
+    *os << "'" << c.in << "'";
+}
 
 class CoordinateTest : public ::testing::TestWithParam<DecimalCase> {};
 

@@ -122,6 +122,11 @@ struct RefusedCase {
     QString reply;
 };
 
+void PrintTo(const RefusedCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class RefusedReplyTest : public ReferenceListsTest, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(RefusedReplyTest, ChangesNothingButTheResultList)

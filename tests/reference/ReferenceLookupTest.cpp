@@ -11,6 +11,11 @@ struct LookupCase {
     QString expected;
 };
 
+void PrintTo(const LookupCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class ReferenceLookupTest : public ::testing::TestWithParam<LookupCase> {};
 
 TEST_P(ReferenceLookupTest, FindsTheValue)
