@@ -25,8 +25,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(IntCase{"12abc", 12}, IntCase{"abc", 0}, IntCase{" 7", 7}, IntCase{"1.50", 1}, IntCase{"", 0},
                       IntCase{"   ", 0}, IntCase{"-3", -3}, IntCase{"+4", 4}, IntCase{"- 4", 0}, IntCase{"0012", 12},
                       IntCase{"$1F", 31}, IntCase{"x10", 16}, IntCase{"X10", 16}, IntCase{"0x1f", 31},
-                      IntCase{"0XFF", 255}, IntCase{"-$10", -16}, IntCase{"0", 0}, IntCase{"0x", 0},
-                      IntCase{"$g", 0}, IntCase{"2147483647", 2147483647}, IntCase{"2147483648", 2147483647},
+                      IntCase{"0XFF", 255}, IntCase{"-$10", -16}, IntCase{"0", 0}, IntCase{"0x", 0}, IntCase{"$g", 0},
+                      IntCase{"2147483647", 2147483647}, IntCase{"2147483648", 2147483647},
                       IntCase{"99999999999999999999999", 2147483647}, IntCase{"-2147483648", -2147483647 - 1},
                       IntCase{"-99999999999999999999", -2147483647 - 1}, IntCase{"$FFFFFFFFFF", 2147483647},
                       IntCase{"\xd9\xa3", 0} /* Arabic-Indic three is not a decimal digit here */));
@@ -86,10 +86,9 @@ constexpr const char *kTime = "Invalid argument to time encode";
 
 INSTANTIATE_TEST_SUITE_P(Cases, TripDateTimeErrors,
                          ::testing::Values(DateErrorCase{"", kDate}, DateErrorCase{"201302301200", kDate},
-                                           DateErrorCase{"201305142460", kTime},
-                                           DateErrorCase{"201305142400", kTime}, DateErrorCase{"00000101", kDate},
-                                           DateErrorCase{"20131301", kDate}, DateErrorCase{"2013", kDate},
-                                           DateErrorCase{"20130229", kDate}, DateErrorCase{"2013-5-1", kDate},
-                                           DateErrorCase{"2013050112-1", kTime}));
+                                           DateErrorCase{"201305142460", kTime}, DateErrorCase{"201305142400", kTime},
+                                           DateErrorCase{"00000101", kDate}, DateErrorCase{"20131301", kDate},
+                                           DateErrorCase{"2013", kDate}, DateErrorCase{"20130229", kDate},
+                                           DateErrorCase{"2013-5-1", kDate}, DateErrorCase{"2013050112-1", kTime}));
 
 } // namespace

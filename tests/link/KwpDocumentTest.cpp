@@ -35,10 +35,14 @@ TEST(KwpDocument, ValuesGoInUnescapedAndEmptyCredentialsKeepTheirElements)
 TEST(KwpDocument, EveryActionHasItsVersion)
 {
     const std::pair<const char *, const char *> table[] = {
-        {KwpAction::RetrieveTrips, "3.8"},        {KwpAction::ConfirmTrips, "1.0"},
-        {KwpAction::SendStatus, "2.3"},           {KwpAction::processTrips, "1.2"},
-        {KwpAction::RetrieveVehicleTypes, "1.0"}, {KwpAction::RetrieveIndications, "1.0"},
-        {KwpAction::RetrieveAccessibilityEquipments, "1.0"}, {KwpAction::RetrieveProducts, "1.0"},
+        {KwpAction::RetrieveTrips, "3.8"},
+        {KwpAction::ConfirmTrips, "1.0"},
+        {KwpAction::SendStatus, "2.3"},
+        {KwpAction::processTrips, "1.2"},
+        {KwpAction::RetrieveVehicleTypes, "1.0"},
+        {KwpAction::RetrieveIndications, "1.0"},
+        {KwpAction::RetrieveAccessibilityEquipments, "1.0"},
+        {KwpAction::RetrieveProducts, "1.0"},
     };
     for (const auto &[action, version] : table)
         EXPECT_EQ(KwpVersion(QLatin1String(action)), QLatin1String(version)) << action;
@@ -95,15 +99,13 @@ INSTANTIATE_TEST_SUITE_P(
         NormalizeCase{"<a>Jansen &amp; Zn &lt;b&gt;</a>", "<a>Jansen &amp; Zn &lt;b></a>"},
         NormalizeCase{"<a>&apos;t &quot;Hof&quot; &#233;&#x20AC;</a>", "<a>'t \"Hof\" \xc3\xa9\xe2\x82\xac</a>"},
         // A character reference for "&" or "<" still has to be escaped.
-        NormalizeCase{"<a>&#38;&#60;</a>", "<a>&amp;&lt;</a>"},
-        NormalizeCase{"<a>x]]&gt;y</a>", "<a>x]]&gt;y</a>"},
+        NormalizeCase{"<a>&#38;&#60;</a>", "<a>&amp;&lt;</a>"}, NormalizeCase{"<a>x]]&gt;y</a>", "<a>x]]&gt;y</a>"},
         // Text around elements keeps its blanks; only whitespace-only text goes.
         NormalizeCase{"<a> x <b/> y </a>", "<a> x <b/> y </a>"},
         NormalizeCase{"<a>een\r\ntwee</a>", "<a>een\ntwee</a>"},
         NormalizeCase{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kwp/>", "<?xml version=\"1.0\"?><kwp/>"},
         NormalizeCase{"<a x='1&amp;\"' y=\"2\"/>", "<a x=\"1&amp;&quot;\" y=\"2\"/>"},
-        NormalizeCase{"<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>",
-                      "<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>"},
+        NormalizeCase{"<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>", "<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>"},
         NormalizeCase{"<a><!-- c --><![CDATA[<x>]]><?pi data?></a>", "<a><!-- c --><![CDATA[<x>]]><?pi data?></a>"}));
 
 class NormalizeErrors : public ::testing::TestWithParam<const char *> {};
@@ -120,8 +122,8 @@ TEST_P(NormalizeErrors, RaiseTheParsersMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NormalizeErrors,
-                         ::testing::Values("", "   ", "<a>", "<a><b></a>", "<a>&foo;</a>", "<a>x & y</a>",
-                                           "<a/><b/>", "text", "<a x=1/>", "<p:a/>", "<a>\x01</a>",
+                         ::testing::Values("", "   ", "<a>", "<a><b></a>", "<a>&foo;</a>", "<a>x & y</a>", "<a/><b/>",
+                                           "text", "<a x=1/>", "<p:a/>", "<a>\x01</a>",
                                            "<kwp><status>200</status><triplist><trip><id>1</id></trip>"));
 
 TEST(NormalizeReply, ErrorNamesTheProblemAndWhere)
@@ -138,7 +140,8 @@ TEST(NormalizeReply, RefusesEntityExpansionBombs)
 {
     QString bomb = QStringLiteral("<!DOCTYPE a [<!ENTITY e0 \"xxxxxxxxxx\">");
     for (int i = 1; i < 10; ++i)
-        bomb += QStringLiteral("<!ENTITY e%1 \"&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;\">").arg(i).arg(i - 1);
+        bomb +=
+            QStringLiteral("<!ENTITY e%1 \"&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;&e%2;\">").arg(i).arg(i - 1);
     bomb += QStringLiteral("]><a>&e9;</a>");
     EXPECT_THROW(NormalizeReply(bomb), XmlParseError);
 }
@@ -158,14 +161,13 @@ TEST_P(Walk, YieldsTheItemTextsInOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Walk,
-    ::testing::Values(
-        WalkCase{"<trip><id>1</id></trip><trip><id>2</id></trip><trip><id>3</id></trip>",
-                 {"<trip><id>1</id></trip>", "<trip><id>2</id></trip>", "<trip><id>3</id></trip>"}},
-        WalkCase{"", {}}, WalkCase{"<other/>", {}},
-        WalkCase{"x<trip>1</trip> y <trip>2</trip>z", {"<trip>1</trip>", "<trip>2</trip>"}},
-        WalkCase{"<trip>1</trip><trip/><trip>2</trip>", {"<trip>1</trip>", "<trip>2</trip>"}},
-        WalkCase{"<trip x=\"1\">a</trip><trip>2</trip>", {"<trip>2</trip>"}},
-        WalkCase{"<trip>1", {}}, WalkCase{"<trip><trip>1</trip></trip>", {"<trip><trip>1</trip>"}}));
+    ::testing::Values(WalkCase{"<trip><id>1</id></trip><trip><id>2</id></trip><trip><id>3</id></trip>",
+                               {"<trip><id>1</id></trip>", "<trip><id>2</id></trip>", "<trip><id>3</id></trip>"}},
+                      WalkCase{"", {}}, WalkCase{"<other/>", {}},
+                      WalkCase{"x<trip>1</trip> y <trip>2</trip>z", {"<trip>1</trip>", "<trip>2</trip>"}},
+                      WalkCase{"<trip>1</trip><trip/><trip>2</trip>", {"<trip>1</trip>", "<trip>2</trip>"}},
+                      WalkCase{"<trip x=\"1\">a</trip><trip>2</trip>", {"<trip>2</trip>"}}, WalkCase{"<trip>1", {}},
+                      WalkCase{"<trip><trip>1</trip></trip>", {"<trip><trip>1</trip>"}}));
 
 TEST(ItemWalk, NextKeepsReturningFalseAfterTheEnd)
 {

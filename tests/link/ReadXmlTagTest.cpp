@@ -26,9 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TagCase{"<r><a>1</a><a>2</a></r>", "a", "1"}, TagCase{"<r><a/></r>", "a", ""},
                       TagCase{"<r><b>1</b></r>", "a", ""}, TagCase{"<r><a></a></r>", "a", ""},
                       TagCase{"<r><a x=\"1\">v</a></r>", "a", ""}, TagCase{"</a><a>v", "a", ""},
-                      TagCase{"<a>Jansen &amp; Zn</a>", "a", "Jansen &amp; Zn"},
-                      TagCase{"<a> x </a>", "a", " x "}, TagCase{"<A>x</A><a>y</a>", "a", "y"},
-                      TagCase{"<a><b>1</b></a>", "a", "<b>1</b>"},
+                      TagCase{"<a>Jansen &amp; Zn</a>", "a", "Jansen &amp; Zn"}, TagCase{"<a> x </a>", "a", " x "},
+                      TagCase{"<A>x</A><a>y</a>", "a", "y"}, TagCase{"<a><b>1</b></a>", "a", "<b>1</b>"},
                       // Nesting is not respected: the first closing tag ends the element.
                       TagCase{"<a><a>1</a>2</a>", "a", "<a>1"},
                       // The closing tag's search starts at the beginning, not after the opening tag.
@@ -47,9 +46,9 @@ TEST(ReadXmlTag, NameOfTheActionComesFirstInAWholeReply)
                                          "<vehicletypes><vehicletype><id>1</id><name>Taxi</name></vehicletype>"
                                          "</vehicletypes></action></body></kwp>");
     EXPECT_EQ(ReadXMLTag(reply, QStringLiteral("name")), QStringLiteral("RetrieveVehicleTypes"));
-    EXPECT_EQ(ReadXMLTag(QStringLiteral("<vehicletype><id>1</id><name>Taxi</name></vehicletype>"),
-                         QStringLiteral("name")),
-              QStringLiteral("Taxi"));
+    EXPECT_EQ(
+        ReadXMLTag(QStringLiteral("<vehicletype><id>1</id><name>Taxi</name></vehicletype>"), QStringLiteral("name")),
+        QStringLiteral("Taxi"));
 }
 
 } // namespace

@@ -20,12 +20,11 @@ TEST_P(TextListSplit, SplitsAtEveryKindOfLineBreak)
     EXPECT_EQ(list.lines(), c.lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TextListSplit,
-    ::testing::Values(SplitCase{"", {}}, SplitCase{"a", {"a"}}, SplitCase{"a\r\n", {"a"}},
-                      SplitCase{"a\r\nb\nc\rd", {"a", "b", "c", "d"}}, SplitCase{"a\n\rb", {"a", "", "b"}},
-                      SplitCase{"a\r\n\r\nb", {"a", "", "b"}}, SplitCase{"\r\n", {""}},
-                      SplitCase{"a\r\r\n", {"a", ""}}));
+INSTANTIATE_TEST_SUITE_P(Cases, TextListSplit,
+                         ::testing::Values(SplitCase{"", {}}, SplitCase{"a", {"a"}}, SplitCase{"a\r\n", {"a"}},
+                                           SplitCase{"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+                                           SplitCase{"a\n\rb", {"a", "", "b"}}, SplitCase{"a\r\n\r\nb", {"a", "", "b"}},
+                                           SplitCase{"\r\n", {""}}, SplitCase{"a\r\r\n", {"a", ""}}));
 
 TEST(TextList, JoinsEachLineFollowedByCrLf)
 {

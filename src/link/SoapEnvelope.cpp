@@ -1,0 +1,232 @@
+#include "link/SoapEnvelope.h"
+
+#include "app/VoranoError.h"
+
+#include <QStringDecoder>
+#include <QXmlStreamReader>
+
+namespace {
+
+constexpr const char *kInvalidContentType =
+    "Received content of invalid Content-Type setting: %1 - SOAP expects \"text/xml\"";
+constexpr const char *kNoEnvelope = "Het antwoord is geen SOAP-envelope (hoofdelement '%1')";
+constexpr const char *kNoBody = "Het SOAP-antwoord heeft geen Body";
+constexpr const char *kNoResponse = "Het SOAP-antwoord heeft geen antwoordelement";
+constexpr const char *kBadEncoding = "Het antwoord is niet geldig in de tekenset '%1'";
+
+void appendEscaped(QString &out, const QString &text)
+{
+    out.reserve(out.size() + text.size() + text.size() / 8);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+QString mediaType(const QString &contentType)
+{
+    return contentType.section(u';', 0, 0).trimmed();
+}
+
+QString charsetOf(const QString &contentType)
+{
+    const QStringList parts = contentType.split(u';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString part = parts.at(i).trimmed();
+        if (!part.startsWith(QLatin1String("charset"), Qt::CaseInsensitive))
+            continue;
+        const qsizetype eq = part.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        QString value = part.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+            value = value.mid(1, value.size() - 2);
+        return value;
+    }
+    return {};
+}
+
+[[noreturn]] void throwParseError(const QXmlStreamReader &reader)
+{
+    throw XmlParseError(QStringLiteral("%1 (regel %2, positie %3)")
+                            .arg(reader.errorString())
+                            .arg(reader.lineNumber())
+                            .arg(reader.columnNumber()));
+}
+
+// Moves to the next start element at the current depth; false at the end of the enclosing element.
+bool nextChildElement(QXmlStreamReader &reader)
+{
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement)
+            return true;
+        if (token == QXmlStreamReader::EndElement)
+            return false;
+    }
+    return false;
+}
+
+bool isNil(const QXmlStreamReader &reader)
+{
+    const QStringView nil =
+        reader.attributes().value(QLatin1String(SoapWire::SchemaInstanceNamespace), QLatin1String("nil"));
+    return nil == QLatin1String("true") || nil == QLatin1String("1");
+}
+
+// The text content of the current element (child markup contributes its text only); empty for xsi:nil.
+QString elementText(QXmlStreamReader &reader)
+{
+    const bool nil = isNil(reader);
+    QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+    return nil ? QString() : text;
+}
+
+[[noreturn]] void throwFault(QXmlStreamReader &reader)
+{
+    QString faultString;
+    bool cfc = false;
+    while (nextChildElement(reader)) {
+        if (reader.name() == QLatin1String("faultstring")) {
+            faultString = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (reader.name() == QLatin1String("detail")) {
+            int depth = 1;
+            while (depth > 0 && !reader.atEnd()) {
+                const auto token = reader.readNext();
+                if (token == QXmlStreamReader::StartElement) {
+                    ++depth;
+                    if (reader.name() == QLatin1String(SoapWire::FaultDetailType))
+                        cfc = true;
+                } else if (token == QXmlStreamReader::EndElement) {
+                    --depth;
+                }
+            }
+        } else {
+            reader.skipCurrentElement();
+        }
+    }
+    if (reader.hasError())
+        throwParseError(reader);
+    if (cfc)
+        throw CFCInvocationException(faultString);
+    throw SoapFault(faultString);
+}
+
+QString decodeBody(const QByteArray &body, const QString &contentType)
+{
+    const QString charset = charsetOf(contentType);
+    if (charset.isEmpty())
+        return {};
+    QStringDecoder decoder(charset.toLatin1().constData(), QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid())
+        return {};
+    QString text = decoder.decode(body);
+    if (decoder.hasError())
+        throw XmlParseError(QLatin1String(kBadEncoding).arg(charset));
+    return text;
+}
+
+} // namespace
+
+QByteArray BuildSoapEnvelope(const QString &kwp)
+{
+    QString out;
+    out.reserve(kwp.size() + 700);
+    out += QLatin1String("<?xml version=\"1.0\"?>\r\n");
+    out += QLatin1String("<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"") + QLatin1String(SoapWire::EnvelopeNamespace) +
+           QLatin1String("\" xmlns:xsd=\"") + QLatin1String(SoapWire::SchemaNamespace) +
+           QLatin1String("\" xmlns:xsi=\"") + QLatin1String(SoapWire::SchemaInstanceNamespace) +
+           QLatin1String("\" xmlns:SOAP-ENC=\"") + QLatin1String(SoapWire::EncodingNamespace) + QLatin1String("\">");
+    out += QLatin1String("<SOAP-ENV:Body SOAP-ENV:encodingStyle=\"") + QLatin1String(SoapWire::EncodingNamespace) +
+           QLatin1String("\">");
+    out += QLatin1String("<NS1:xmlRequest xmlns:NS1=\"") + QLatin1String(SoapWire::ServiceNamespace) +
+           QLatin1String("\">");
+    out += QLatin1String("<xml xsi:type=\"xsd:string\">");
+    appendEscaped(out, kwp);
+    out += QLatin1String("</xml></NS1:xmlRequest></SOAP-ENV:Body></SOAP-ENV:Envelope>");
+    return out.toUtf8();
+}
+
+void CheckReplyContentType(const QString &contentType)
+{
+    const QString type = mediaType(contentType);
+    if (type.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0 ||
+        type.compare(QLatin1String("text/html"), Qt::CaseInsensitive) == 0)
+        throw TransportError(QLatin1String(kInvalidContentType).arg(contentType));
+}
+
+QString ReadSoapReply(const QByteArray &body, const QString &contentType)
+{
+    // With a charset in the header the text is decoded by it; without one the parser reads the bytes itself
+    // (byte-order mark, XML declaration, UTF-8 by default) and reports badly encoded content.
+    const QString decoded = decodeBody(body, contentType);
+    QXmlStreamReader reader;
+    if (decoded.isNull())
+        reader.addData(body);
+    else
+        reader.addData(decoded);
+
+    const QLatin1String envNs(SoapWire::EnvelopeNamespace);
+    if (!nextChildElement(reader)) {
+        if (!reader.hasError())
+            reader.raiseError(QStringLiteral("Premature end of document."));
+        throwParseError(reader);
+    }
+    if (reader.namespaceUri() != envNs || reader.name() != QLatin1String("Envelope"))
+        throw XmlParseError(QLatin1String(kNoEnvelope).arg(reader.qualifiedName()));
+
+    bool inBody = false;
+    while (nextChildElement(reader)) {
+        if (reader.namespaceUri() == envNs && reader.name() == QLatin1String("Body")) {
+            inBody = true;
+            break;
+        }
+        reader.skipCurrentElement();
+    }
+    if (!inBody) {
+        if (reader.hasError())
+            throwParseError(reader);
+        throw XmlParseError(QLatin1String(kNoBody));
+    }
+    if (!nextChildElement(reader)) {
+        if (reader.hasError())
+            throwParseError(reader);
+        throw XmlParseError(QLatin1String(kNoResponse));
+    }
+    if (reader.namespaceUri() == envNs && reader.name() == QLatin1String("Fault"))
+        throwFault(reader);
+
+    // The response element: its one child carries the string; with several, the one named Result or Return.
+    QString first;
+    QString chosen;
+    int children = 0;
+    bool found = false;
+    while (nextChildElement(reader)) {
+        const bool isResult = reader.name().compare(QLatin1String("Result"), Qt::CaseInsensitive) == 0 ||
+                              reader.name().compare(QLatin1String("Return"), Qt::CaseInsensitive) == 0;
+        QString text = elementText(reader);
+        if (children++ == 0)
+            first = text;
+        if (isResult && !found) {
+            chosen = text;
+            found = true;
+        }
+    }
+    // The rest of the envelope must still be well-formed.
+    while (!reader.atEnd())
+        reader.readNext();
+    if (reader.hasError())
+        throwParseError(reader);
+    return found ? chosen : first;
+}

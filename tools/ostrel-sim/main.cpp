@@ -1,0 +1,109 @@
+// ostrel-sim: the local stand-in for the trip planning service, for the demo and the benchmarks.
+#include "OstrelSim.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrel-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lokale stand-in voor de ritplanningsdienst: beantwoordt xmlRequest op http://127.0.0.1:PORT"
+                       "/_external/external.cfc."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Poort (0: een vrije poort)."),
+                                        QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption portFileOption(QStringLiteral("port-file"),
+                                            QStringLiteral("Schrijf het poortnummer naar dit bestand."),
+                                            QStringLiteral("file"));
+    const QCommandLineOption scriptsOption(
+        QStringLiteral("scripts"),
+        QStringLiteral("Map met antwoorden: <Actie>.xml, <Actie>.<n>.xml, <Actie>.<n>.fault, <Actie>.<n>.http."),
+        QStringLiteral("folder"));
+    const QCommandLineOption recordOption(
+        QStringLiteral("record"), QStringLiteral("Schrijf elk verzoek naar dit bestand."), QStringLiteral("file"));
+    const QCommandLineOption tripsOption(QStringLiteral("trips"),
+                                         QStringLiteral("Aantal ritten in het RetrieveTrips-antwoord."),
+                                         QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption firstIdOption(QStringLiteral("first-id"), QStringLiteral("Eerste rit-id."),
+                                           QStringLiteral("id"), QStringLiteral("100001"));
+    const QCommandLineOption updateOption(QStringLiteral("update-every"),
+                                          QStringLiteral("Elke n-de rit is een wijziging (UPDATE)."),
+                                          QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption deleteOption(QStringLiteral("delete-every"),
+                                          QStringLiteral("Elke n-de rit is een annulering (DELETE)."),
+                                          QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption delayOption(QStringLiteral("delay"),
+                                         QStringLiteral("Vertraging van elk antwoord in milliseconden."),
+                                         QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption filesOption(QStringLiteral("files"),
+                                         QStringLiteral("Map met statische bestanden, geserveerd onder /."),
+                                         QStringLiteral("folder"));
+    parser.addOptions({portOption, portFileOption, scriptsOption, recordOption, tripsOption, firstIdOption,
+                       updateOption, deleteOption, delayOption, filesOption});
+    parser.process(app);
+
+    OstrelSim sim;
+    OstrelSim::TripGeneration generation;
+    generation.count = parser.value(tripsOption).toInt();
+    generation.firstId = parser.value(firstIdOption).toInt();
+    generation.updateEvery = parser.value(updateOption).toInt();
+    generation.deleteEvery = parser.value(deleteOption).toInt();
+    sim.setGeneratedTrips(generation);
+    sim.setDefaultDelay(parser.value(delayOption).toInt());
+    if (parser.isSet(recordOption))
+        sim.setRecordFile(parser.value(recordOption));
+    if (parser.isSet(filesOption))
+        sim.serveFolder(QStringLiteral("/"), parser.value(filesOption));
+    if (parser.isSet(scriptsOption) && !sim.loadScriptFolder(parser.value(scriptsOption))) {
+        std::fprintf(stderr, "ostrel-sim: map %s kan niet worden gelezen\n", qPrintable(parser.value(scriptsOption)));
+        return 2;
+    }
+    if (!sim.start(quint16(parser.value(portOption).toUInt()))) {
+        std::fprintf(stderr, "ostrel-sim: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    if (parser.isSet(portFileOption)) {
+        QFile file(parser.value(portFileOption));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(QByteArray::number(sim.port()) + '\n') < 0) {
+            std::fprintf(stderr, "ostrel-sim: %s\n", qPrintable(file.errorString()));
+            return 1;
+        }
+    }
+    std::printf("%s\n", qPrintable(sim.url()));
+    std::fflush(stdout);
+
+    // SIGINT and SIGTERM end the loop so the simulator stops cleanly.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return 1;
+    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    const int code = QCoreApplication::exec();
+    sim.stop();
+    return code;
+}
