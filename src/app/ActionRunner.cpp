@@ -1,0 +1,50 @@
+#include "app/ActionRunner.h"
+
+#include "app/FormatDateTime.h"
+#include "app/VoranoError.h"
+
+#include <exception>
+
+QString LogLine(const QDateTime &at, const QString &message)
+{
+    return FormatDateTime(QLatin1String(kLogLinePattern), at) + QLatin1Char(' ') + message;
+}
+
+ActionRunner::ActionRunner(std::function<void(const QString &message)> errorHook)
+    : m_errorHook(std::move(errorHook))
+{
+}
+
+bool ActionRunner::run(const std::function<void()> &action) noexcept
+{
+    if (!action)
+        return true;
+    QString message;
+    try {
+        action();
+        return true;
+    } catch (const VoranoError &e) {
+        message = e.message();
+    } catch (const std::exception &e) {
+        message = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        message = QStringLiteral("Onbekende fout");
+    }
+    try {
+        if (m_errorHook)
+            m_errorHook(message);
+    } catch (...) {
+        // An error while writing a log line is not handled further.
+    }
+    return false;
+}
+
+ActionRunner::Outcome ActionRunner::runExclusive(const std::function<void()> &action) noexcept
+{
+    if (m_exclusiveRunning)
+        return Outcome::Dropped;
+    m_exclusiveRunning = true;
+    const bool ok = run(action);
+    m_exclusiveRunning = false;
+    return ok ? Outcome::Done : Outcome::Failed;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/Controls.h"
+#include "app/OperationContext.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+// An operation the main window starts from a timer, a button or the tray menu. It runs on the user-interface
+// thread and returns when its work is done; errors it does not handle are thrown and reach the error hook.
+// `window` is the parent for the dialogs an operation shows.
+using Operation = std::function<void(OperationContext &context, QWidget *window)>;
+
+// The operations of the other subsystems, plugged in by the wiring (Wiring.cpp). An empty slot does nothing.
+struct Operations {
+    Operation retrievalCycle;   // "UPDATE MANUEEL", tray "Update", timer Controle
+    Operation manualProcessing; // "Handmatig verwerken"
+    Operation returnCycle;      // timer RetourTimer
+
+    Operation fetchVehicleTypes;            // "Wagensoorten ophalen"
+    Operation fetchIndications;             // "Indicaties ophalen"
+    Operation fetchAccessibilityEquipments; // "Toegangkelijkheid ophalen"
+    Operation fetchProducts;                // "Producten ophalen"
+
+    Operation ownerSearch;  // "ZOEK EIGENAAR"
+    Operation updateCheck;  // "UPDATE CONTROLE"
+    Operation databaseTest; // "TEST"
+
+    // The program's version text for the caption (empty when there is none).
+    std::function<QString()> programVersion;
+    // Hands the version text to the update component as the current version.
+    std::function<void(const QString &version)> setUpdateVersion;
+    // The service stubs the operations use; the window's controls are passed in.
+    std::function<ServiceFactory(const Controls &controls)> serviceFactory;
+    // The one database connection ("ADO") for the program folder; the window keeps it for its whole life.
+    std::function<std::shared_ptr<DispatchDb>(const Controls &controls, const QString &programDir)> database;
+};

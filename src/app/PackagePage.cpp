@@ -1,0 +1,25 @@
+#include "app/PackagePage.h"
+
+#include "app/ControlRegistry.h"
+
+#include <QFormLayout>
+#include <QLabel>
+
+PackagePage::PackagePage(ControlRegistry &controls, QWidget *parent)
+    : QWidget(parent)
+{
+    auto *form = new QFormLayout(this);
+    const struct {
+        Control control;
+        const char *label;
+    } rows[] = {{Control::yStatus, "Status"},
+                {Control::ySoort, "Soort pakket"},
+                {Control::yRitID, "Rit ID"},
+                {Control::yActie, "Actie"}};
+    for (const auto &row : rows) {
+        auto *value = new QLabel;
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        controls.add(row.control, value);
+        form->addRow(QString::fromUtf8(row.label), value);
+    }
+}

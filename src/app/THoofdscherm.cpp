@@ -1,0 +1,374 @@
+#include "app/THoofdscherm.h"
+
+#include "app/PackagePage.h"
+#include "app/ProgramBackup.h"
+#include "app/ReferencePage.h"
+#include "app/ReturnPage.h"
+#include "app/SettingsPage.h"
+#include "app/VoranoError.h"
+#include "link/ServiceEndpoints.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+namespace {
+
+const QString kInitialCaption = QStringLiteral("Taxis Vorano Soap Cliënt voor OstREL");
+const QString kCaptionPrefix = QStringLiteral("Taxis Vorano Soap Cliënt voor OstREL - v");
+const QString kInitialTrayTip = QStringLiteral("Taxis Vorano");
+constexpr int kWindowsRestoreToMaximized = 2; // placement flag of a minimised window that was maximised
+
+// The program's single 16 by 16 icon.
+QIcon programIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0xF2, 0xC0, 0x1E));
+    p.setPen(QColor(0x30, 0x30, 0x30));
+    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    p.setPen(QPen(QColor(0x20, 0x20, 0x20), 2));
+    p.drawLine(QPointF(4, 4), QPointF(8, 12));
+    p.drawLine(QPointF(8, 12), QPointF(12, 4));
+    return QIcon(pixmap);
+}
+
+QPlainTextEdit *memoPage(QTabWidget *pages, const QString &caption)
+{
+    auto *page = new QWidget;
+    auto *memo = new QPlainTextEdit;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(memo);
+    pages->addTab(page, caption);
+    return memo;
+}
+
+} // namespace
+
+THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *parent)
+    : QMainWindow(parent)
+    , m_ops(std::move(operations))
+    , m_setup(std::move(setup))
+    , m_clock(m_setup.clock ? m_setup.clock : &m_systemClock)
+    , m_folders(ProgramFolders::under(QFileInfo(m_setup.programFile).absolutePath()))
+    , m_runner([this](const QString &message) { logError(message); })
+    , m_mainStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kMainFileName),
+                  SettingsFile::Main)
+    , m_baseStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kBaseFileName),
+                  SettingsFile::Base)
+{
+    setObjectName(QStringLiteral("Hoofdscherm"));
+    setWindowTitle(kInitialCaption);
+    buildWindow();
+    m_mainStore.load();
+    m_baseStore.load();
+
+    if (m_ops.serviceFactory)
+        m_service = m_ops.serviceFactory(*this);
+    if (m_ops.database)
+        m_db = m_ops.database(*this, m_folders.program);
+
+    TimerActions actions;
+    actions.wrap = [this](const std::function<void()> &tick) { m_runner.run(tick); };
+    actions.retrievalCycle = [this] { runExclusive(m_ops.retrievalCycle, false); };
+    actions.referenceRefresh = [this] { return refreshReferenceLists(); };
+    actions.returnCycle = [this] { runExclusive(m_ops.returnCycle, false); };
+    actions.programBackup = [this] { CopyProgramBackup(m_setup.programFile, m_folders.programBackups); };
+    m_timers = std::make_unique<ShellTimers>(*this, std::move(actions), m_setup.intervals);
+    if (m_setup.startTimers)
+        m_timers->start();
+    buildTray();
+    startUp();
+}
+
+THoofdscherm::~THoofdscherm()
+{
+    if (!m_savedSinceApply)
+        saveSettings();
+    m_mainStore.write();
+    m_baseStore.write();
+}
+
+void THoofdscherm::buildWindow()
+{
+    m_pages = new QTabWidget;
+    m_pages->setObjectName(QStringLiteral("PageControl"));
+    m_pages->setTabPosition(QTabWidget::South);
+
+    m_settingsPage = new SettingsPage(m_controls);
+    m_pages->addTab(m_settingsPage, QStringLiteral("Instellingen"));
+    connect(m_settingsPage, &SettingsPage::testClicked, this, [this] { runOperation(m_ops.databaseTest); });
+    connect(m_settingsPage, &SettingsPage::rideColourClicked, this,
+            [this] { m_runner.run([this] { m_settingsPage->chooseRideColour(); }); });
+
+    auto *returns = new ReturnPage(m_controls);
+    m_pages->addTab(returns, QStringLiteral("Retour meldingen"));
+    connect(returns, &ReturnPage::ownerSearchClicked, this, [this] { runOperation(m_ops.ownerSearch); });
+
+    m_logboek = memoPage(m_pages, QStringLiteral("Logboek"));
+    m_logboek->setObjectName(QStringLiteral("Logboek"));
+
+    auto *update = new QWidget;
+    auto *updateCheck = new QPushButton(QStringLiteral("UPDATE CONTROLE"));
+    updateCheck->setMinimumHeight(40);
+    auto *updateLayout = new QVBoxLayout(update);
+    updateLayout->addWidget(updateCheck);
+    updateLayout->addStretch();
+    m_pages->addTab(update, QStringLiteral("Update"));
+    connect(updateCheck, &QPushButton::clicked, this, [this] { runOperation(m_ops.updateCheck); });
+
+    m_pages->addTab(new PackagePage(m_controls), QStringLiteral("Pakket"));
+
+    const struct {
+        Control memo;
+        const char *tab;
+        const char *button;
+        Operation Operations::*fetch;
+    } referencePages[] = {
+        {Control::BasicVehicleTypes, "Wagensoorten", "Wagensoorten ophalen", &Operations::fetchVehicleTypes},
+        {Control::BasicIndications, "Indicaties", "Indicaties ophalen", &Operations::fetchIndications},
+        {Control::BasicAccessibilityEquipments, "Toegangkelijkheid", "Toegangkelijkheid ophalen",
+         &Operations::fetchAccessibilityEquipments},
+        {Control::BasicProducts, "Producten", "Producten ophalen", &Operations::fetchProducts},
+    };
+    for (const auto &ref : referencePages) {
+        auto *page = new ReferencePage(m_controls, ref.memo, QString::fromUtf8(ref.button));
+        m_pages->addTab(page, QString::fromUtf8(ref.tab));
+        const auto fetch = ref.fetch;
+        connect(page, &ReferencePage::fetchClicked, this, [this, fetch] { runOperation(m_ops.*fetch); });
+    }
+
+    QPlainTextEdit *outgoing = memoPage(m_pages, QStringLiteral("Uitgaand"));
+    m_controls.add(Control::UitgaanPakket, outgoing);
+
+    auto *buttons = new QHBoxLayout;
+    auto addButton = [&](const QString &caption, void (THoofdscherm::*action)()) {
+        auto *button = new QPushButton(caption);
+        connect(button, &QPushButton::clicked, this, [this, action] { m_runner.run([this, action] { (this->*action)(); }); });
+        buttons->addWidget(button);
+        return button;
+    };
+    addButton(QStringLiteral("UPDATE MANUEEL"), &THoofdscherm::updateManueel);
+    addButton(QStringLiteral("VERBERGEN NAAR TAAKBALK"), &THoofdscherm::verbergenNaarTaakbalk);
+    addButton(QStringLiteral("SLUITEN"), &THoofdscherm::sluiten);
+    buttons->addStretch();
+    QPushButton *manual = addButton(QStringLiteral("Handmatig verwerken"), &THoofdscherm::handmatigVerwerken);
+    manual->setMinimumSize(180, 36);
+
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(m_pages, 1);
+    layout->addLayout(buttons);
+    setCentralWidget(central);
+    statusBar()->setSizeGripEnabled(true);
+    setWindowIcon(programIcon());
+    resize(1024, 720);
+}
+
+void THoofdscherm::buildTray()
+{
+    m_trayMenu = new QMenu(this);
+    auto addItem = [this](const QString &caption, void (THoofdscherm::*action)()) {
+        QAction *item = m_trayMenu->addAction(caption);
+        connect(item, &QAction::triggered, this, [this, action] { m_runner.run([this, action] { (this->*action)(); }); });
+    };
+    addItem(QStringLiteral("Update"), &THoofdscherm::updateManueel);
+    addItem(QStringLiteral("Details"), &THoofdscherm::showDetails);
+    m_trayMenu->addSeparator();
+    addItem(QStringLiteral("Sluiten"), &THoofdscherm::sluiten);
+
+    m_tray = new QSystemTrayIcon(windowIcon(), this);
+    m_tray->setToolTip(kInitialTrayTip);
+    m_tray->setContextMenu(m_trayMenu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            m_runner.run([this] { showDetails(); });
+    });
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        m_tray->show();
+}
+
+// The start-up steps, run once before the window is first shown.
+void THoofdscherm::startUp()
+{
+    m_resultList.clear();
+    m_controls.setText(Control::xSoapServer, QString::fromUtf8(kStartupServiceEndpoint));
+    m_folders.create();
+    const QString version = m_ops.programVersion ? m_ops.programVersion() : QString();
+    setWindowTitle(kCaptionPrefix + version);
+    if (m_ops.setUpdateVersion)
+        m_ops.setUpdateVersion(version);
+    m_tray->setToolTip(windowTitle());
+    m_mainStore.apply(*this, this);
+    m_baseStore.apply(*this);
+    m_savedSinceApply = false;
+    m_pages->setCurrentIndex(0);
+}
+
+void THoofdscherm::saveSettings()
+{
+    m_mainStore.save(*this, this);
+    m_baseStore.save(*this);
+    m_savedSinceApply = true;
+}
+
+WindowPlacement THoofdscherm::placement() const
+{
+    QRect r = normalGeometry();
+    if (!r.isValid())
+        r = geometry();
+    WindowPlacement p = m_storedPositions;
+    p.flags = (isMinimized() && m_wasMaximized) ? kWindowsRestoreToMaximized : 0;
+    p.left = r.left();
+    p.top = r.top();
+    p.right = r.left() + r.width();
+    p.bottom = r.top() + r.height();
+    return p;
+}
+
+void THoofdscherm::setPlacement(const WindowPlacement &placement)
+{
+    m_storedPositions.maxX = placement.maxX;
+    m_storedPositions.maxY = placement.maxY;
+    const QRect r(placement.left, placement.top, placement.right - placement.left, placement.bottom - placement.top);
+    if (r.width() > 0 && r.height() > 0)
+        setGeometry(r);
+}
+
+int THoofdscherm::pixelsPerInch() const
+{
+    const QScreen *s = screen();
+    return s ? qRound(s->logicalDotsPerInch()) : 96;
+}
+
+OperationContext THoofdscherm::context()
+{
+    if (!m_db)
+        throw VoranoError(QStringLiteral("Er is geen databaseverbinding ingesteld."));
+    return OperationContext{*this, m_service, *m_db, m_pump, *m_clock, m_folders, m_resultList,
+                            [this](const QString &message) { logError(message); }};
+}
+
+void THoofdscherm::runOperation(const Operation &operation)
+{
+    if (!operation)
+        return;
+    m_runner.run([&] {
+        OperationContext ctx = context();
+        operation(ctx, this);
+    });
+}
+
+void THoofdscherm::runExclusive(const Operation &operation, bool clicked)
+{
+    if (!operation)
+        return;
+    const auto outcome = m_runner.runExclusive([&] {
+        OperationContext ctx = context();
+        operation(ctx, this);
+    });
+    if (outcome == ActionRunner::Outcome::Dropped && clicked)
+        statusBar()->showMessage(QString::fromUtf8(kBusyText), 10000);
+}
+
+bool THoofdscherm::refreshReferenceLists()
+{
+    return m_runner.run([this] {
+        for (Operation Operations::*fetch : {&Operations::fetchVehicleTypes, &Operations::fetchIndications,
+                                             &Operations::fetchAccessibilityEquipments, &Operations::fetchProducts}) {
+            if (const Operation &operation = m_ops.*fetch) {
+                OperationContext ctx = context();
+                operation(ctx, this);
+            }
+            m_pump.processEvents();
+        }
+    });
+}
+
+void THoofdscherm::updateManueel()
+{
+    runExclusive(m_ops.retrievalCycle, true);
+}
+
+void THoofdscherm::handmatigVerwerken()
+{
+    runExclusive(m_ops.manualProcessing, true);
+}
+
+void THoofdscherm::verbergenNaarTaakbalk()
+{
+    saveSettings();
+    hideToTray();
+}
+
+void THoofdscherm::sluiten()
+{
+    close();
+}
+
+void THoofdscherm::showDetails()
+{
+    Qt::WindowStates state = windowState() & ~Qt::WindowMinimized;
+    if (m_wasMaximized)
+        state |= Qt::WindowMaximized;
+    setWindowState(state);
+    show();
+    raise();
+    activateWindow();
+}
+
+// Without a notification area there is no way back from a hidden window: it stays in the taskbar, minimised.
+void THoofdscherm::hideToTray()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_wasMaximized = isMaximized() || (isMinimized() && m_wasMaximized);
+        hide();
+    } else {
+        showMinimized();
+    }
+}
+
+void THoofdscherm::logError(const QString &message)
+{
+    m_logboek->appendPlainText(LogLine(m_clock->now(), message));
+}
+
+void THoofdscherm::closeEvent(QCloseEvent *event)
+{
+    saveSettings();
+    event->accept();
+    emit closed();
+}
+
+void THoofdscherm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const auto *change = static_cast<QWindowStateChangeEvent *>(event);
+    if (isMinimized()) {
+        m_wasMaximized = change->oldState().testFlag(Qt::WindowMaximized);
+        // Minimising hides the taskbar entry too; the tray icon brings the window back.
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            QTimer::singleShot(0, this, [this] {
+                if (isMinimized())
+                    hide();
+            });
+    }
+}

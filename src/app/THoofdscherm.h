@@ -1,0 +1,124 @@
+#pragma once
+
+#include "app/ActionRunner.h"
+#include "app/Clock.h"
+#include "app/ControlRegistry.h"
+#include "app/EventPump.h"
+#include "app/Operations.h"
+#include "app/ProgramFolders.h"
+#include "app/SettingsStore.h"
+#include "app/ShellTimers.h"
+#include "link/TextList.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QMenu;
+class QPlainTextEdit;
+class QSystemTrayIcon;
+class QTabWidget;
+class SettingsPage;
+
+inline constexpr const char *kApplicationTitle = "Taxis Vorano Soap Cliënt voor Ostrel";
+
+// What the main window needs from the program start.
+struct ShellSetup {
+    QString programFile;           // the running program file; its folder is the program folder
+    TimerIntervals intervals;      // the timer intervals (tests shorten them)
+    const Clock *clock = nullptr;  // the clock of the log lines and the operations; null: the system clock
+    bool startTimers = true;
+};
+
+// The main window ("Hoofdscherm"). It owns the settings controls, the timers, the tray icon, the two settings
+// stores, the result list and the database, and starts the operations of the other subsystems from its timers,
+// buttons and tray menu. It works through the controls interface: operations read the settings from it.
+class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget {
+    Q_OBJECT
+public:
+    // Creates the window and runs the start-up steps. Throws XmlParseError when a settings file is not
+    // well-formed (nothing is then written) and FileError when one cannot be read.
+    THoofdscherm(Operations operations, ShellSetup setup, QWidget *parent = nullptr);
+    // Saves the settings when no save happened since they were applied, and writes both settings files.
+    ~THoofdscherm() override;
+
+    // Controls
+    QString text(Control c) const override { return m_controls.text(c); }
+    void setText(Control c, const QString &value) override { m_controls.setText(c, value); }
+    bool checked(Control c) const override { return m_controls.checked(c); }
+    void setChecked(Control c, bool value) override { m_controls.setChecked(c, value); }
+    QStringList lines(Control c) const override { return m_controls.lines(c); }
+    void setLines(Control c, const QStringList &value) override { m_controls.setLines(c, value); }
+    QWidget *controlWidget(Control c) const { return m_controls.widget(c); }
+
+    // PlacementTarget
+    WindowPlacement placement() const override;
+    void setPlacement(const WindowPlacement &placement) override;
+    int pixelsPerInch() const override;
+
+    // The actions of the buttons and the tray menu.
+    void updateManueel();       // "UPDATE MANUEEL", tray "Update"
+    void handmatigVerwerken();  // "Handmatig verwerken"
+    void verbergenNaarTaakbalk(); // "VERBERGEN NAAR TAAKBALK"
+    void sluiten();             // "SLUITEN", tray "Sluiten", SIGTERM and SIGINT
+    void showDetails();         // tray "Details" and a double click on the tray icon
+
+    // The error hook: one line in the log per error.
+    void logError(const QString &message);
+
+    ShellTimers &timers() { return *m_timers; }
+    ActionRunner &runner() { return m_runner; }
+    const ProgramFolders &folders() const { return m_folders; }
+    TextList &resultList() { return m_resultList; }
+    QTabWidget *pageControl() const { return m_pages; }
+    SettingsPage *settingsPage() const { return m_settingsPage; }
+    QPlainTextEdit *logboek() const { return m_logboek; }
+    QSystemTrayIcon *trayIcon() const { return m_tray; }
+    QMenu *trayMenu() const { return m_trayMenu; }
+
+    static constexpr const char *kBusyText =
+        "Er loopt al een verwerking; de opdracht is niet gestart. Probeer het straks opnieuw.";
+
+signals:
+    // The window was closed; the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildTray();
+    void startUp();
+    void saveSettings();
+    void hideToTray();
+    OperationContext context();
+    void runOperation(const Operation &operation);
+    void runExclusive(const Operation &operation, bool clicked);
+    bool refreshReferenceLists();
+
+    Operations m_ops;
+    ShellSetup m_setup;
+    SystemClock m_systemClock;
+    const Clock *m_clock;
+    QtEventPump m_pump;
+    ProgramFolders m_folders;
+    TextList m_resultList;
+    ControlRegistry m_controls;
+    ActionRunner m_runner;
+    SettingsStore m_mainStore;
+    SettingsStore m_baseStore;
+    bool m_savedSinceApply = false;
+    ServiceFactory m_service;
+    std::shared_ptr<DispatchDb> m_db;
+    std::unique_ptr<ShellTimers> m_timers;
+    WindowPlacement m_storedPositions; // minimised and maximised positions as stored; Qt does not use them
+    bool m_wasMaximized = true;
+
+    QTabWidget *m_pages = nullptr;
+    SettingsPage *m_settingsPage = nullptr;
+    QPlainTextEdit *m_logboek = nullptr;
+    QSystemTrayIcon *m_tray = nullptr;
+    QMenu *m_trayMenu = nullptr;
+};

@@ -1,0 +1,23 @@
+#include "app/Wiring.h"
+
+// The one place where the subsystems' operations are plugged into the main window. Each subsystem fills its
+// own section; a slot left empty does nothing when its timer, button or tray item fires.
+Operations WireOperations()
+{
+    Operations ops;
+
+    // --- Service link: the SOAP stubs the operations use --------------------------------------------------
+
+    // --- Database: the one connection (ADO) and the button "TEST" -----------------------------------------
+
+    // --- Trip import: retrieval cycle ("UPDATE MANUEEL", tray "Update", Controle) and manual processing ------
+
+    // --- Status feedback: return-message cycle (RetourTimer) and owner search ("ZOEK EIGENAAR") ------------
+
+    // --- Reference lists: the four fetches (their buttons and BasisTabellen) ------------------------------
+
+    // --- Self-update: version text of the caption, update component and "UPDATE CONTROLE" -----------------
+    ops.programVersion = [] { return QString(); };
+
+    return ops;
+}
