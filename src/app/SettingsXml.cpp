@@ -144,7 +144,8 @@ ParsedSettingsXml ParseSettingsXml(const QByteArray &bytes, const QString &what)
     QDomDocument &doc = parsed.document;
     QXmlStreamReader reader(bytes);
     reader.setNamespaceProcessing(false);
-    QDomNode current = doc;
+    QDomNode current; // null: the document itself (an empty QDomDocument only comes to life on its first node)
+    auto append = [&](const QDomNode &node) { return current.isNull() ? doc.appendChild(node) : current.appendChild(node); };
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartDocument: {
@@ -158,21 +159,23 @@ ParsedSettingsXml ParseSettingsXml(const QByteArray &bytes, const QString &what)
             QDomElement e = doc.createElement(reader.qualifiedName().toString());
             for (const QXmlStreamAttribute &a : reader.attributes())
                 e.setAttribute(a.qualifiedName().toString(), a.value().toString());
-            current = current.appendChild(e);
+            current = append(e);
             break;
         }
         case QXmlStreamReader::EndElement:
             current = current.parentNode();
+            if (current.isDocument())
+                current = QDomNode();
             break;
         case QXmlStreamReader::Characters:
-            if (current != doc)
+            if (!current.isNull())
                 current.appendChild(doc.createTextNode(reader.text().toString()));
             break;
         case QXmlStreamReader::Comment:
-            current.appendChild(doc.createComment(reader.text().toString()));
+            append(doc.createComment(reader.text().toString()));
             break;
         case QXmlStreamReader::ProcessingInstruction:
-            current.appendChild(doc.createProcessingInstruction(reader.processingInstructionTarget().toString(),
+            append(doc.createProcessingInstruction(reader.processingInstructionTarget().toString(),
                                                                 reader.processingInstructionData().toString()));
             break;
         default:

@@ -1,0 +1,57 @@
+#include "app/ActionRunner.h"
+#include "app/VoranoError.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+TEST(ActionRunner, EveryKindOfErrorReachesTheHook)
+{
+    QStringList log;
+    ActionRunner runner([&](const QString &m) { log << m; });
+    EXPECT_TRUE(runner.run([] {}));
+    EXPECT_FALSE(runner.run([] { throw DatabaseError(QStringLiteral("Login failed for user 'sa'.")); }));
+    EXPECT_FALSE(runner.run([] { throw std::runtime_error("kapot"); }));
+    EXPECT_FALSE(runner.run([] { throw 42; }));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("Login failed for user 'sa'."), QStringLiteral("kapot"),
+                                QStringLiteral("Onbekende fout")}));
+    // A hook that fails itself does not let the error escape either.
+    ActionRunner broken([](const QString &) { throw std::runtime_error("log kapot"); });
+    EXPECT_FALSE(broken.run([] { throw std::runtime_error("x"); }));
+}
+
+TEST(ActionRunner, ExclusiveActionsNeverRunInsideOneAnother)
+{
+    QStringList log;
+    ActionRunner runner([&](const QString &m) { log << m; });
+    QStringList order;
+    ActionRunner::Outcome inner = ActionRunner::Outcome::Done;
+    bool otherRanInside = false;
+    const auto outer = runner.runExclusive([&] {
+        order << QStringLiteral("cyclus begint");
+        // Events handled between the items of the running operation.
+        inner = runner.runExclusive([&] { order << QStringLiteral("geneste cyclus"); });
+        otherRanInside = runner.run([&] { order << QStringLiteral("referentielijst"); });
+        order << QStringLiteral("cyclus eindigt");
+    });
+    EXPECT_EQ(outer, ActionRunner::Outcome::Done);
+    EXPECT_EQ(inner, ActionRunner::Outcome::Dropped);
+    EXPECT_TRUE(otherRanInside);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("cyclus begint"), QStringLiteral("referentielijst"),
+                                  QStringLiteral("cyclus eindigt")}));
+
+    // After a failed run the next one starts.
+    EXPECT_EQ(runner.runExclusive([] { throw VoranoError(QStringLiteral("fout")); }), ActionRunner::Outcome::Failed);
+    EXPECT_FALSE(runner.exclusiveRunning());
+    EXPECT_EQ(runner.runExclusive([] {}), ActionRunner::Outcome::Done);
+    EXPECT_EQ(log, QStringList{QStringLiteral("fout")});
+}
+
+TEST(LogLine, TimeThenTwoBlanksThenTheMessage)
+{
+    const QDateTime at(QDate(2015, 3, 31), QTime(7, 5, 9));
+    EXPECT_EQ(LogLine(at, QStringLiteral("X")), QStringLiteral("31-03-2015 07:05  X"));
+    EXPECT_EQ(LogLine(at.addSecs(50), QStringLiteral("Y")), QStringLiteral("31-03-2015 07:05  Y"));
+    EXPECT_EQ(LogLine(QDateTime(QDate(2015, 12, 1), QTime(23, 59)), QStringLiteral("regel 1\r\nregel 2")),
+              QStringLiteral("01-12-2015 23:59  regel 1\r\nregel 2"));
+}

@@ -1,0 +1,253 @@
+#include "app/SettingsPage.h"
+#include "app/THoofdscherm.h"
+#include "app/VoranoError.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEnterEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray crlf(const char *text)
+{
+    return QByteArray(text).replace("\n", "\r\n");
+}
+
+class WindowTest : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    FixedClock clock{QDateTime(QDate(2015, 3, 31), QTime(7, 5, 9))};
+    Operations ops;
+
+    QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
+
+    QByteArray read(const char *name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    void write(const char *name, const QByteArray &bytes)
+    {
+        QFile f(file(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    std::unique_ptr<THoofdscherm> makeWindow()
+    {
+        ShellSetup setup;
+        setup.programFile = file("VoranoOstrel");
+        setup.clock = &clock;
+        setup.startTimers = false;
+        return std::make_unique<THoofdscherm>(ops, setup);
+    }
+};
+
+} // namespace
+
+TEST_F(WindowTest, PagesCaptionsButtonsAndTrayMenu)
+{
+    ops.programVersion = [] { return QStringLiteral("1.0.0.7"); };
+    QString updateVersion;
+    ops.setUpdateVersion = [&](const QString &v) { updateVersion = v; };
+    auto window = makeWindow();
+
+    EXPECT_EQ(window->objectName(), QLatin1String("Hoofdscherm"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Taxis Vorano Soap Cliënt voor OstREL - v1.0.0.7"));
+    EXPECT_EQ(updateVersion, QLatin1String("1.0.0.7"));
+    EXPECT_EQ(window->trayIcon()->toolTip(), window->windowTitle());
+
+    QStringList tabs;
+    for (int i = 0; i < window->pageControl()->count(); ++i)
+        tabs << window->pageControl()->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("Instellingen"), QStringLiteral("Retour meldingen"),
+                                 QStringLiteral("Logboek"), QStringLiteral("Update"), QStringLiteral("Pakket"),
+                                 QStringLiteral("Wagensoorten"), QStringLiteral("Indicaties"),
+                                 QStringLiteral("Toegangkelijkheid"), QStringLiteral("Producten"),
+                                 QStringLiteral("Uitgaand")}));
+    EXPECT_EQ(window->pageControl()->currentIndex(), 0);
+    EXPECT_EQ(window->pageControl()->tabPosition(), QTabWidget::South);
+
+    QStringList buttons;
+    for (const QAbstractButton *b : window->findChildren<QAbstractButton *>())
+        buttons << b->text();
+    for (const char *caption : {"UPDATE MANUEEL", "VERBERGEN NAAR TAAKBALK", "SLUITEN", "Handmatig verwerken", "TEST",
+                                "Ritkleur", "ZOEK EIGENAAR", "UPDATE CONTROLE", "Wagensoorten ophalen",
+                                "Indicaties ophalen", "Toegangkelijkheid ophalen", "Producten ophalen"})
+        EXPECT_TRUE(buttons.contains(QString::fromUtf8(caption))) << caption;
+
+    QStringList menu;
+    for (const QAction *a : window->trayMenu()->actions())
+        menu << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(menu, (QStringList{QStringLiteral("Update"), QStringLiteral("Details"), QStringLiteral("-"),
+                                 QStringLiteral("Sluiten")}));
+
+    // Every control of the table exists under its own name, with its design default.
+    for (const ControlInfo &info : allControls()) {
+        QWidget *w = window->controlWidget(info.id);
+        ASSERT_NE(w, nullptr) << info.name;
+        EXPECT_EQ(w->objectName(), QLatin1String(info.name));
+        EXPECT_TRUE(window->isAncestorOf(w)) << info.name;
+        if (info.kind == ControlKind::CheckBox) {
+            EXPECT_EQ(window->checked(info.id), info.defaultChecked) << info.name;
+        } else if (info.kind == ControlKind::Edit) {
+            EXPECT_EQ(window->text(info.id), QString::fromUtf8(info.defaultText)) << info.name;
+        }
+    }
+    EXPECT_FALSE(window->controlWidget(Control::Ritkleur)->isVisibleTo(window.get()));
+    EXPECT_EQ(window->findChild<QLineEdit *>(QStringLiteral("xPaswoord"))->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(window->findChild<QLineEdit *>(QStringLiteral("xPaswoordSQL"))->echoMode(), QLineEdit::Password);
+
+    for (const char *rel : {"Ostrel/In", "Ostrel/Uit", "Ostrel/Backups/In", "Ostrel/Backups/Uit",
+                            "Ostrel/Backups/Error", "TempDownloads", "Vorano"})
+        EXPECT_TRUE(QDir(file(rel)).exists()) << rel;
+    EXPECT_EQ(window->folders().inDir, file("Ostrel/In"));
+}
+
+TEST_F(WindowTest, CaptionEndsInVWithoutAVersion)
+{
+    auto window = makeWindow();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Taxis Vorano Soap Cliënt voor OstREL - v"));
+}
+
+TEST_F(WindowTest, StatusBarShowsTheHintOfTheControlUnderTheMouse)
+{
+    auto window = makeWindow();
+    window->show();
+    QWidget *server = window->controlWidget(Control::xSoapServer);
+    const QPointF at(1, 1);
+    QEnterEvent enter(at, at, server->mapToGlobal(at));
+    QCoreApplication::sendEvent(server, &enter);
+    EXPECT_EQ(window->statusBar()->currentMessage(), QStringLiteral("Voer de Internet locatie van de soap server in"));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(server, &leave);
+    EXPECT_EQ(window->statusBar()->currentMessage(), QString());
+
+    QPushButton *test = window->findChild<QPushButton *>(QStringLiteral("TEST"));
+    ASSERT_NE(test, nullptr);
+    QCoreApplication::sendEvent(test, &enter);
+    EXPECT_EQ(window->statusBar()->currentMessage(), QStringLiteral("Test database verbinding"));
+}
+
+TEST_F(WindowTest, ErrorsBecomeLogLines)
+{
+    auto window = makeWindow();
+    window->runner().run([] { throw VoranoError(QStringLiteral("eerste")); });
+    clock.advanceSecs(30);
+    window->runner().run([] { throw VoranoError(QStringLiteral("tweede\nmet een tweede regel")); });
+    EXPECT_EQ(window->logboek()->toPlainText(),
+              QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\nmet een tweede regel"));
+}
+
+TEST_F(WindowTest, StoredSettingsAreAppliedAndWrittenBackAtTheEnd)
+{
+    write("VoranotoOstrel.xml", crlf(R"(<?xml version="1.0" encoding="iso-8859-1"?>
+<Configuration>
+  <Hoofdscherm>
+    <FormVersion>0</FormVersion>
+    <Eigenaar_Text>123</Eigenaar_Text>
+    <xSoapServer_Text>http://127.0.0.1:8080/_external/external.cfc</xSoapServer_Text>
+    <xAuto_Checked>yes</xAuto_Checked>
+    <Eigen>blijft</Eigen>
+  </Hoofdscherm>
+</Configuration>
+)"));
+    write("VoranotoOstrelBase.xml", crlf(R"(<?xml version="1.0" encoding="iso-8859-1"?>
+<Configuration>
+  <Hoofdscherm>
+    <FormVersion>0</FormVersion>
+    <BasicProducts_Lines>
+      <Item0>P1=Taxi</Item0>
+      <Count>1</Count>
+    </BasicProducts_Lines>
+  </Hoofdscherm>
+</Configuration>
+)"));
+    {
+        auto window = makeWindow();
+        EXPECT_EQ(window->text(Control::Eigenaar), QLatin1String("123"));
+        EXPECT_EQ(window->text(Control::xSoapServer), QLatin1String("http://127.0.0.1:8080/_external/external.cfc"));
+        EXPECT_TRUE(window->checked(Control::xAuto));
+        EXPECT_EQ(window->lines(Control::BasicProducts), QStringList{QStringLiteral("P1=Taxi")});
+        window->setText(Control::xInlognaam, QStringLiteral("taxi&co"));
+        window->setLines(Control::BasicProducts, {QStringLiteral("P1=Taxi"), QStringLiteral("P2=Bus")});
+        window->sluiten();
+        // Closing saves into memory; the files are written when the window goes.
+        EXPECT_FALSE(read("VoranotoOstrel.xml").contains("taxi&amp;co"));
+        window->setText(Control::xInlognaam, QStringLiteral("na het sluiten"));
+    }
+    const QByteArray main = read("VoranotoOstrel.xml");
+    EXPECT_TRUE(main.startsWith(crlf(R"(<?xml version="1.0" encoding="iso-8859-1"?>
+<Configuration>
+  <Hoofdscherm>
+    <FormVersion>0</FormVersion>
+    <Eigenaar_Text>123</Eigenaar_Text>
+    <xSoapServer_Text>http://127.0.0.1:8080/_external/external.cfc</xSoapServer_Text>
+    <xAuto_Checked>TRUE</xAuto_Checked>
+    <Eigen>blijft</Eigen>
+    <Flags>)"))) << main.constData();
+    EXPECT_TRUE(main.contains("    <xInlognaam_Text>taxi&amp;co</xInlognaam_Text>\r\n")) << main.constData();
+    EXPECT_TRUE(read("VoranotoOstrelBase.xml").contains(crlf(R"(    <BasicProducts_Lines>
+      <Item0>P1=Taxi</Item0>
+      <Count>2</Count>
+      <Item1>P2=Bus</Item1>
+    </BasicProducts_Lines>
+)")));
+}
+
+TEST_F(WindowTest, HidingSavesInMemoryOnlyAndWithoutTrayKeepsTheWindowReachable)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()); // offscreen has no notification area
+    auto window = makeWindow();
+    window->showMaximized();
+    window->setText(Control::Eigenaar, QStringLiteral("555"));
+    window->verbergenNaarTaakbalk();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_TRUE(read("VoranotoOstrel.xml").isEmpty()); // a kill now loses nothing of the previous run
+    window->showDetails();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(WindowTest, SettingsFileThatIsNotWellFormedStopsTheStartAndIsKept)
+{
+    const QByteArray broken = "<?xml version=\"1.0\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n";
+    write("VoranotoOstrel.xml", broken);
+    EXPECT_THROW(makeWindow(), XmlParseError);
+    EXPECT_EQ(read("VoranotoOstrel.xml"), broken);
+    EXPECT_FALSE(QFile::exists(file("VoranotoOstrelBase.xml")));
+}
+
+TEST_F(WindowTest, RideColourAsSixUpperCaseHexDigits)
+{
+    auto window = makeWindow();
+    QList<QColor> offered;
+    std::optional<QColor> answer = QColor(192, 192, 192);
+    window->settingsPage()->setColourChooser([&](const QColor &initial, QWidget *) {
+        offered << initial;
+        return answer;
+    });
+    window->settingsPage()->chooseRideColour();
+    EXPECT_EQ(window->text(Control::Ritkleur), QLatin1String("C0C0C0"));
+    answer = QColor(Qt::red);
+    window->settingsPage()->chooseRideColour();
+    EXPECT_EQ(window->text(Control::Ritkleur), QLatin1String("FF0000"));
+    answer = std::nullopt;
+    window->settingsPage()->chooseRideColour();
+    EXPECT_EQ(window->text(Control::Ritkleur), QLatin1String("FF0000"));
+    EXPECT_EQ(offered, (QList<QColor>{QColor(Qt::black), QColor(192, 192, 192), QColor(Qt::red)}));
+}
