@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 class QWidget;
 
@@ -36,6 +35,4 @@ struct Operations {
     std::function<void(const QString &version)> setUpdateVersion;
     // The service stubs the operations use; the window's controls are passed in.
     std::function<ServiceFactory(const Controls &controls)> serviceFactory;
-    // The one database connection ("ADO") for the program folder; the window keeps it for its whole life.
-    std::function<std::shared_ptr<DispatchDb>(const Controls &controls, const QString &programDir)> database;
 };

@@ -1,11 +1,11 @@
 #include "app/THoofdscherm.h"
 
+#include "app/DispatchDb.h"
 #include "app/PackagePage.h"
 #include "app/ProgramBackup.h"
 #include "app/ReferencePage.h"
 #include "app/ReturnPage.h"
 #include "app/SettingsPage.h"
-#include "app/VoranoError.h"
 #include "link/ServiceEndpoints.h"
 
 #include <QApplication>
@@ -81,8 +81,7 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
 
     if (m_ops.serviceFactory)
         m_service = m_ops.serviceFactory(*this);
-    if (m_ops.database)
-        m_db = m_ops.database(*this, m_folders.program);
+    m_db = std::make_unique<DispatchDb>(*this, m_folders.program);
 
     TimerActions actions;
     actions.wrap = [this](const std::function<void()> &tick) { m_runner.run(tick); };
@@ -259,8 +258,6 @@ int THoofdscherm::pixelsPerInch() const
 
 OperationContext THoofdscherm::context()
 {
-    if (!m_db)
-        throw VoranoError(QStringLiteral("Er is geen databaseverbinding ingesteld."));
     return OperationContext{*this, m_service, *m_db, m_pump, *m_clock, m_folders, m_resultList,
                             [this](const QString &message) { logError(message); }};
 }
@@ -319,6 +316,8 @@ void THoofdscherm::verbergenNaarTaakbalk()
 
 void THoofdscherm::sluiten()
 {
+    if (m_db->isOpen())
+        m_db->close();
     close();
 }
 

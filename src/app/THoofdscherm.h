@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class DispatchDb;
 class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
@@ -70,6 +71,7 @@ public:
     ActionRunner &runner() { return m_runner; }
     const ProgramFolders &folders() const { return m_folders; }
     TextList &resultList() { return m_resultList; }
+    DispatchDb &database() { return *m_db; }
     QTabWidget *pageControl() const { return m_pages; }
     SettingsPage *settingsPage() const { return m_settingsPage; }
     QPlainTextEdit *logboek() const { return m_logboek; }
@@ -111,7 +113,7 @@ private:
     SettingsStore m_baseStore;
     bool m_savedSinceApply = false;
     ServiceFactory m_service;
-    std::shared_ptr<DispatchDb> m_db;
+    std::unique_ptr<DispatchDb> m_db; // the one connection (ADO)
     std::unique_ptr<ShellTimers> m_timers;
     WindowPlacement m_storedPositions; // minimised and maximised positions as stored; Qt does not use them
     bool m_wasMaximized = true;

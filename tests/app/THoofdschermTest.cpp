@@ -2,6 +2,7 @@
 #include "app/THoofdscherm.h"
 #include "app/VoranoError.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -250,4 +251,86 @@ TEST_F(WindowTest, RideColourAsSixUpperCaseHexDigits)
     window->settingsPage()->chooseRideColour();
     EXPECT_EQ(window->text(Control::Ritkleur), QLatin1String("FF0000"));
     EXPECT_EQ(offered, (QList<QColor>{QColor(Qt::black), QColor(192, 192, 192), QColor(Qt::red)}));
+}
+
+TEST_F(WindowTest, StartRequestsDuringARunningCycleAreDropped)
+{
+    THoofdscherm *w = nullptr;
+    int cycles = 0;
+    int manual = 0;
+    int returns = 0;
+    QString messageAfterTimer;
+    ops.returnCycle = [&](OperationContext &, QWidget *) { ++returns; };
+    ops.manualProcessing = [&](OperationContext &, QWidget *) { ++manual; };
+    ops.retrievalCycle = [&](OperationContext &ctx, QWidget *) {
+        ++cycles;
+        EXPECT_EQ(&ctx.resultList, &w->resultList());
+        // Events handled between the trips of the running cycle.
+        w->timers().retourTimerTick();
+        w->timers().controleTick();
+        messageAfterTimer = w->statusBar()->currentMessage();
+        w->updateManueel();
+        w->handmatigVerwerken();
+    };
+    auto window = makeWindow();
+    w = window.get();
+    window->updateManueel();
+    EXPECT_EQ(cycles, 1);
+    EXPECT_EQ(manual, 0);
+    EXPECT_EQ(returns, 0);
+    EXPECT_EQ(messageAfterTimer, QString()); // a dropped timer event says nothing
+    EXPECT_EQ(window->statusBar()->currentMessage(), QString::fromUtf8(THoofdscherm::kBusyText));
+    window->handmatigVerwerken();
+    window->timers().retourTimerTick();
+    EXPECT_EQ(manual, 1);
+    EXPECT_EQ(returns, 1);
+}
+
+TEST_F(WindowTest, ButtonErrorsAreLoggedAndTheProgramGoesOn)
+{
+    ops.ownerSearch = [](OperationContext &, QWidget *) {
+        throw DatabaseError(QStringLiteral("[FreeTDS][SQL Server]Login failed for user 'sa'."));
+    };
+    int tests = 0;
+    ops.databaseTest = [&](OperationContext &, QWidget *) { ++tests; };
+    auto window = makeWindow();
+    for (QAbstractButton *b : window->findChildren<QAbstractButton *>())
+        if (b->text() == QLatin1String("ZOEK EIGENAAR") || b->text() == QLatin1String("TEST"))
+            b->click();
+    EXPECT_EQ(window->logboek()->toPlainText(),
+              QStringLiteral("31-03-2015 07:05  [FreeTDS][SQL Server]Login failed for user 'sa'."));
+    EXPECT_EQ(tests, 1);
+}
+
+TEST_F(WindowTest, ReferenceRefreshFetchesInOrderAndStopsAtAnError)
+{
+    QStringList fetched;
+    auto fetch = [&](const char *name, bool fails) {
+        return [&fetched, name, fails](OperationContext &, QWidget *) {
+            fetched << QLatin1String(name);
+            if (fails)
+                throw TransportError(QStringLiteral("Host not found"));
+        };
+    };
+    ops.fetchVehicleTypes = fetch("wagensoorten", false);
+    ops.fetchIndications = fetch("indicaties", true);
+    ops.fetchAccessibilityEquipments = fetch("toegankelijkheid", false);
+    ops.fetchProducts = fetch("producten", false);
+    auto window = makeWindow();
+    window->timers().basisTabellenTick();
+    EXPECT_TRUE(fetched.isEmpty()); // xAuto unchecked
+    window->setChecked(Control::xAuto, true);
+    window->timers().basisTabellenTick();
+    EXPECT_EQ(fetched, (QStringList{QStringLiteral("wagensoorten"), QStringLiteral("indicaties")}));
+    EXPECT_EQ(window->timers().basisTabellen().interval(), 10000);
+    EXPECT_EQ(window->logboek()->toPlainText(), QStringLiteral("31-03-2015 07:05  Host not found"));
+
+    fetched.clear();
+    ops.fetchIndications = nullptr;
+    auto second = makeWindow();
+    second->setChecked(Control::xAuto, true);
+    second->timers().basisTabellenTick();
+    EXPECT_EQ(fetched, (QStringList{QStringLiteral("wagensoorten"), QStringLiteral("toegankelijkheid"),
+                                    QStringLiteral("producten")}));
+    EXPECT_EQ(second->timers().basisTabellen().interval(), 900000);
 }
