@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -111,7 +112,11 @@ void THoofdscherm::buildWindow()
     m_pages->setTabPosition(QTabWidget::South);
 
     m_settingsPage = new SettingsPage(m_controls);
-    m_pages->addTab(m_settingsPage, QStringLiteral("Instellingen"));
+    auto *settingsScroll = new QScrollArea; // the window also fits on a small screen
+    settingsScroll->setWidget(m_settingsPage);
+    settingsScroll->setWidgetResizable(true);
+    settingsScroll->setFrameShape(QFrame::NoFrame);
+    m_pages->addTab(settingsScroll, QStringLiteral("Instellingen"));
     connect(m_settingsPage, &SettingsPage::testClicked, this, [this] { runOperation(m_ops.databaseTest); });
     connect(m_settingsPage, &SettingsPage::rideColourClicked, this,
             [this] { m_runner.run([this] { m_settingsPage->chooseRideColour(); }); });
@@ -178,6 +183,7 @@ void THoofdscherm::buildWindow()
     statusBar()->setSizeGripEnabled(true);
     setWindowIcon(programIcon());
     resize(1024, 720);
+    m_normal = geometry();
 }
 
 void THoofdscherm::buildTray()
@@ -229,9 +235,7 @@ void THoofdscherm::saveSettings()
 
 WindowPlacement THoofdscherm::placement() const
 {
-    QRect r = normalGeometry();
-    if (!r.isValid())
-        r = geometry();
+    const QRect r = m_normal;
     WindowPlacement p = m_storedPositions;
     p.flags = (isMinimized() && m_wasMaximized) ? kWindowsRestoreToMaximized : 0;
     p.left = r.left();
@@ -246,8 +250,29 @@ void THoofdscherm::setPlacement(const WindowPlacement &placement)
     m_storedPositions.maxX = placement.maxX;
     m_storedPositions.maxY = placement.maxY;
     const QRect r(placement.left, placement.top, placement.right - placement.left, placement.bottom - placement.top);
-    if (r.width() > 0 && r.height() > 0)
+    if (r.width() > 0 && r.height() > 0) {
         setGeometry(r);
+        m_normal = r;
+    }
+}
+
+// Qt keeps no restored rectangle of a window that was shown maximised from the start; the window keeps its own.
+void THoofdscherm::rememberNormalGeometry()
+{
+    if (isVisible() && windowState() == Qt::WindowNoState)
+        m_normal = geometry();
+}
+
+void THoofdscherm::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    rememberNormalGeometry();
+}
+
+void THoofdscherm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    rememberNormalGeometry();
 }
 
 int THoofdscherm::pixelsPerInch() const

@@ -88,6 +88,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildWindow();
@@ -95,6 +97,7 @@ private:
     void startUp();
     void saveSettings();
     void hideToTray();
+    void rememberNormalGeometry();
     OperationContext context();
     void runOperation(const Operation &operation);
     void runExclusive(const Operation &operation, bool clicked);
@@ -117,6 +120,7 @@ private:
     std::unique_ptr<ShellTimers> m_timers;
     WindowPlacement m_storedPositions; // minimised and maximised positions as stored; Qt does not use them
     bool m_wasMaximized = true;
+    QRect m_normal; // the restored (not maximised, not minimised) rectangle
 
     QTabWidget *m_pages = nullptr;
     SettingsPage *m_settingsPage = nullptr;

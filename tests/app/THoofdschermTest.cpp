@@ -334,3 +334,23 @@ TEST_F(WindowTest, ReferenceRefreshFetchesInOrderAndStopsAtAnError)
                                     QStringLiteral("producten")}));
     EXPECT_EQ(second->timers().basisTabellen().interval(), 900000);
 }
+
+TEST_F(WindowTest, WindowSizeGoesThroughTheMainSettingsFile)
+{
+    int ppi = 0;
+    {
+        auto window = makeWindow();
+        ppi = window->pixelsPerInch();
+        window->showNormal();
+        window->setGeometry(30, 40, 640, 480);
+        window->showMaximized();
+        window->sluiten();
+    }
+    const QByteArray main = read("VoranotoOstrel.xml");
+    EXPECT_TRUE(main.contains("    <NormPos>30,40,670,520</NormPos>\r\n")) << main.constData();
+    EXPECT_TRUE(main.contains(QStringLiteral("    <PixelsPerInch>%1</PixelsPerInch>\r\n").arg(ppi).toLatin1()));
+
+    auto again = makeWindow();
+    EXPECT_EQ(again->geometry().size(), QSize(640, 480));
+    EXPECT_EQ(again->placement().right - again->placement().left, 640);
+}
