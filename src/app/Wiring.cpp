@@ -1,8 +1,16 @@
 #include "app/Wiring.h"
 
 #include "app/DatabaseTest.h"
+#include "feedback/OwnerLookup.h"
+#include "feedback/RetourCycle.h"
+#include "feedback/ZoekExternebron.h"
+#include "link/SoapTransport.h"
+#include "reference/ReferenceLists.h"
+#include "update/ProgramVersion.h"
 
 #include <QMessageBox>
+
+#include <memory>
 
 // The one place where the subsystems' operations are plugged into the main window. Each subsystem fills its
 // own section; a slot left empty does nothing when its timer, button or tray item fires.
@@ -11,6 +19,7 @@ Operations WireOperations()
     Operations ops;
 
     // --- Service link: the SOAP stubs the operations use --------------------------------------------------
+    ops.serviceFactory = [](const Controls &controls) { return MakeServiceFactory(controls); };
 
     // --- Database: the button "TEST" ----------------------------------------------------------------------
     ops.databaseTest = [](OperationContext &ctx, QWidget *window) {
@@ -22,11 +31,26 @@ Operations WireOperations()
     // --- Trip import: retrieval cycle ("UPDATE MANUEEL", tray "Update", Controle) and manual processing ------
 
     // --- Status feedback: return-message cycle (RetourTimer) and owner search ("ZOEK EIGENAAR") ------------
+    auto retourCycle = std::make_shared<RetourCycle>();
+    ops.returnCycle = [retourCycle](OperationContext &ctx, QWidget *) { retourCycle->RetourTimerTimer(ctx); };
+    ops.ownerSearch = [](OperationContext &ctx, QWidget *window) {
+        ZoekEigenaar(ctx.controls, ctx.db, ZoekExternebronChooser(window));
+    };
 
     // --- Reference lists: the four fetches (their buttons and BasisTabellen) ------------------------------
+    ops.fetchVehicleTypes = [](OperationContext &ctx, QWidget *) {
+        FetchReferenceList(ctx, ReferenceList::VehicleTypes);
+    };
+    ops.fetchIndications = [](OperationContext &ctx, QWidget *) {
+        FetchReferenceList(ctx, ReferenceList::Indications);
+    };
+    ops.fetchAccessibilityEquipments = [](OperationContext &ctx, QWidget *) {
+        FetchReferenceList(ctx, ReferenceList::AccessibilityEquipments);
+    };
+    ops.fetchProducts = [](OperationContext &ctx, QWidget *) { FetchReferenceList(ctx, ReferenceList::Products); };
 
     // --- Self-update: version text of the caption, update component and "UPDATE CONTROLE" -----------------
-    ops.programVersion = [] { return QString(); };
+    ops.programVersion = [] { return ProgramInternalFileVersion(); };
 
     return ops;
 }

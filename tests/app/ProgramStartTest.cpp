@@ -2,6 +2,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -95,4 +96,51 @@ TEST_F(ProgramTest, SettingsFileThatIsNotWellFormedStopsTheStart)
     EXPECT_TRUE(err.contains("VoranotoOstrelBase.xml: regel 4, kolom")) << err.constData();
     EXPECT_EQ(read("VoranotoOstrelBase.xml"), broken);
     EXPECT_EQ(read("VoranotoOstrel.xml"), kStored);
+}
+
+// The wiring in the real program: with xAuto checked the reference lists come from the service simulator ten
+// seconds after start, and reach the base settings file when the program closes.
+TEST_F(ProgramTest, ReferenceListsArriveFromTheServiceAndAreStored)
+{
+    QProcess sim;
+    const QString portFile = dir.filePath(QStringLiteral("sim.port"));
+    sim.start(QStringLiteral(VORANO_BINARY_DIR "/tools/ostrel-sim/ostrel-sim"),
+              {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"), portFile});
+    ASSERT_TRUE(sim.waitForStarted());
+    QDeadlineTimer simUp(30000);
+    while (QFileInfo(portFile).size() == 0 && !simUp.hasExpired())
+        QThread::msleep(20);
+    QFile portText(portFile);
+    ASSERT_TRUE(portText.open(QIODevice::ReadOnly));
+    const QByteArray port = portText.readAll().trimmed();
+    ASSERT_FALSE(port.isEmpty());
+
+    write("VoranotoOstrel.xml",
+          "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
+          "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <BackupsMaken_Checked>TRUE</BackupsMaken_Checked>\r\n"
+          "    <xInterval_Text>60</xInterval_Text>\r\n"
+          "    <xSoapServer_Text>http://127.0.0.1:" + port + "/_external/external.cfc</xSoapServer_Text>\r\n"
+          "  </Hoofdscherm>\r\n</Configuration>\r\n");
+    program.start();
+    ASSERT_TRUE(program.waitForStarted());
+    const QDir copies(dir.filePath(QStringLiteral("Ostrel/Backups/In")));
+    const QDeadlineTimer fetched(60000);
+    while (copies.entryList(QDir::Files).size() < 4 && !fetched.hasExpired()
+           && program.state() == QProcess::Running)
+        QThread::msleep(100);
+    EXPECT_EQ(copies.entryList(QDir::Files).size(), 4) << program.readAllStandardError().constData();
+    QThread::msleep(500); // the last list goes into its memo right after its copy is written
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    sim.terminate();
+    sim.waitForFinished();
+
+    const QByteArray base = read("VoranotoOstrelBase.xml");
+    for (const char *memo : {"BasicVehicleTypes_Lines", "BasicIndications_Lines", "BasicAccessibilityEquipments_Lines",
+                             "BasicProducts_Lines"}) {
+        const qsizetype at = base.indexOf(QByteArray("<") + memo + ">");
+        ASSERT_GE(at, 0) << memo;
+        EXPECT_EQ(base.mid(at).indexOf("<Item0>"), base.mid(at).indexOf("\r\n") + 8) << memo << base.constData();
+    }
 }
