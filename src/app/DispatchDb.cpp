@@ -10,6 +10,10 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
 
 #include <atomic>
 
@@ -34,6 +38,9 @@ QString messageOf(const QSqlError &error)
         text = error.driverText().trimmed();
     if (text.isEmpty())
         text = QStringLiteral("Onbekende databasefout");
+    // Some drivers put each diagnostic on a line of its own; the log keeps one line per error.
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text;
 }
 
@@ -45,6 +52,18 @@ QString uniqueConnectionName(const QString &wanted)
     while (QSqlDatabase::contains(name))
         name = wanted + QLatin1Char('#') + QString::number(++serial);
     return name;
+}
+
+// Qt has no setting for it, so the attribute goes on the prepared statement's own ODBC handle.
+void setOdbcQueryTimeout(const QSqlQuery &q, int seconds)
+{
+    const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
+        return;
+    SQLHANDLE statement = *static_cast<const SQLHANDLE *>(handle.constData());
+    if (statement)
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)),
+                       SQL_IS_UINTEGER);
 }
 
 QDateTime wholeSeconds(const QDateTime &value)
@@ -203,9 +222,11 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
         QSqlQuery q(db);
         q.setForwardOnly(true);
         bool ok = false;
-        if (params.isEmpty()) {
+        if (params.isEmpty() && m_openDialect == DbDialect::SQLite) {
             ok = q.exec(sql);
         } else if (q.prepare(sql)) {
+            if (m_openDialect != DbDialect::SQLite)
+                setOdbcQueryTimeout(q, m_statementTimeout);
             for (const QVariant &p : params)
                 q.addBindValue(p.metaType().id() == QMetaType::QDateTime ? dateTimeParam(p.toDateTime()) : p);
             ok = q.exec();

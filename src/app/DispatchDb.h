@@ -31,8 +31,15 @@ public:
     QSqlDatabase connection();
 
     // Runs one statement with positional ("?") bound parameters, opening the connection on demand.
-    // A SELECT's result is returned forward-only, positioned before the first row.
+    // A SELECT's result is returned forward-only, positioned before the first row. Over ODBC a statement that
+    // gets no answer within the statement time-out fails (a row locked by another program, a server that stopped
+    // answering) instead of blocking the program for good. After a failed statement the connection is closed
+    // when it no longer works, so the next use opens it afresh.
     QSqlQuery exec(const QString &sql, const QVariantList &params = {});
+
+    // Seconds an ODBC statement may take; the default is that of the dispatch product's own provider.
+    static constexpr int kDefaultStatementTimeoutSeconds = 30;
+    void setStatementTimeout(int seconds) { m_statementTimeout = seconds; }
 
     // The constants query (ADOConst): con_aanvraag_verzenden of the company whose number is the leading digits of
     // xBedrijf; 0 when there is no row or the column is empty.
@@ -59,4 +66,5 @@ private:
     QString m_programDir;
     QString m_connectionName;
     DbDialect m_openDialect = DbDialect::SQLite; // the dialect of the connection while it is open
+    int m_statementTimeout = kDefaultStatementTimeoutSeconds;
 };

@@ -6,6 +6,7 @@
 #include "support/PgServer.h"
 #include "support/TempProgramDir.h"
 
+#include <QElapsedTimer>
 #include <QSqlRecord>
 
 #include <gtest/gtest.h>
@@ -166,6 +167,28 @@ TEST_F(PgDb, PasswordsWithSeparatorsReachTheServer)
         db.close();
         EXPECT_NO_THROW(db.open()) << password.toStdString();
     }
+}
+
+// Another program holds a lock on the table: the statement gives up after the statement time-out with the
+// driver's message instead of blocking the program, and the connection stays usable.
+TEST_F(PgDb, AStatementBlockedByALockEndsAfterTheStatementTimeOut)
+{
+    DispatchDb other(controls, dir.path(), QStringLiteral("dispatch-product"));
+    ASSERT_TRUE(other.connection().transaction());
+    other.exec(QStringLiteral("LOCK TABLE wagens IN ACCESS EXCLUSIVE MODE")).finish();
+
+    db.setStatementTimeout(2);
+    QElapsedTimer t;
+    t.start();
+    try {
+        db.exec(QStringLiteral("update wagens set wag_taxis=1"));
+        ADD_FAILURE() << "the update went through a lock";
+    } catch (const DatabaseError &e) {
+        std::cout << "blocked statement ended after " << t.elapsed() << " ms: " << e.message().toStdString() << "\n";
+        EXPECT_FALSE(e.message().isEmpty());
+    }
+    EXPECT_TRUE(other.connection().rollback());
+    EXPECT_NO_THROW(db.exec(QStringLiteral("update wagens set wag_taxis=1")).finish());
 }
 
 TEST_F(PgDb, AServerThatWentAwayFailsOnceAndTheNextUseReconnects)
