@@ -242,7 +242,9 @@ TEST_F(SqliteDb, DatabaseTestShowsTheBoxAndClosesTheConnection)
     EXPECT_EQ(boxes, QStringList{QStringLiteral("Database koppeling|Taxis Vorano SQL werd database met succes geopend")});
     EXPECT_FALSE(db.isOpen());
 
-    // A database that cannot be opened: no box, the error goes to the caller.
+    // A database that cannot be opened: no box, the error goes to the caller. The connection an earlier
+    // operation left open proves nothing about the changed settings, so it is not what gets tested.
+    db.open();
     QFile blocker(dir.path() + QStringLiteral("/bestand"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
