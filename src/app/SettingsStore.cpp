@@ -26,15 +26,6 @@ const QString kItem = QStringLiteral("Item");
 // A memo list longer than this in a file is taken as damage, not as lines to create.
 constexpr int kMaxMemoLines = 1000000;
 
-QString elementText(const QDomElement &e)
-{
-    QString value;
-    for (QDomNode n = e.firstChild(); !n.isNull(); n = n.nextSibling())
-        if (n.isText() || n.isCDATASection())
-            value += n.toCharacterData().data();
-    return value;
-}
-
 std::optional<int> wholeNumber(const QString &text)
 {
     bool ok = false;
@@ -200,7 +191,7 @@ bool SettingsStore::apply(Controls &controls, PlacementTarget *window)
         return true;
     const QDomElement version = form.firstChildElement(kFormVersion);
     if (!version.isNull()) {
-        const auto v = wholeNumber(elementText(version));
+        const auto v = wholeNumber(SettingsText(version));
         if (!v || *v < 0)
             return false;
     }
@@ -212,20 +203,20 @@ bool SettingsStore::apply(Controls &controls, PlacementTarget *window)
             continue;
         switch (info.kind) {
         case ControlKind::Edit:
-            controls.setText(info.id, elementText(e));
+            controls.setText(info.id, SettingsText(e));
             break;
         case ControlKind::CheckBox:
-            if (const auto on = ReadCheckBoxText(elementText(e)))
+            if (const auto on = ReadCheckBoxText(SettingsText(e)))
                 controls.setChecked(info.id, *on);
             break;
         case ControlKind::Memo: {
-            const auto count = wholeNumber(elementText(e.firstChildElement(kCount)));
+            const auto count = wholeNumber(SettingsText(e.firstChildElement(kCount)));
             if (!count || *count < 0 || *count > kMaxMemoLines)
                 break;
             QStringList lines;
             lines.reserve(*count);
             for (int i = 0; i < *count; ++i)
-                lines << elementText(e.firstChildElement(kItem + QString::number(i)));
+                lines << SettingsText(e.firstChildElement(kItem + QString::number(i)));
             controls.setLines(info.id, lines);
             break;
         }
@@ -242,15 +233,15 @@ void SettingsStore::applyPlacement(const QDomElement &form, PlacementTarget &win
     const QDomElement norm = form.firstChildElement(kNormPos);
     if (minMax.isNull() && norm.isNull())
         return;
-    const auto ppi = wholeNumber(elementText(form.firstChildElement(kPixelsPerInch)));
+    const auto ppi = wholeNumber(SettingsText(form.firstChildElement(kPixelsPerInch)));
     if (!ppi || *ppi != window.pixelsPerInch())
         return;
     WindowPlacement p = window.placement();
-    if (const auto mm = fourNumbers(elementText(minMax))) {
+    if (const auto mm = fourNumbers(SettingsText(minMax))) {
         p.maxX = (*mm)[2];
         p.maxY = (*mm)[3];
     }
-    if (const auto n = fourNumbers(elementText(norm))) {
+    if (const auto n = fourNumbers(SettingsText(norm))) {
         const int width = (*n)[2] - (*n)[0];
         const int height = (*n)[3] - (*n)[1];
         p.right = p.left + width;

@@ -37,15 +37,6 @@ bool hasElementChild(const QDomNode &node)
     return false;
 }
 
-QString textOf(const QDomNode &node)
-{
-    QString value;
-    for (QDomNode n = node.firstChild(); !n.isNull(); n = n.nextSibling())
-        if (n.isText() || n.isCDATASection())
-            value += n.toCharacterData().data();
-    return value;
-}
-
 QString startTag(const QDomElement &e)
 {
     QString tag = QLatin1Char('<') + e.tagName();
@@ -85,7 +76,7 @@ void writeNode(const QDomNode &node, int level, QString &out)
         out += indent + QLatin1String("</") + e.tagName() + QLatin1Char('>') + kCrLf;
         return;
     }
-    const QString value = textOf(e);
+    const QString value = SettingsText(e);
     if (value.isEmpty())
         out += indent + startTag(e) + QLatin1String("/>") + kCrLf;
     else
@@ -112,6 +103,15 @@ QByteArray toLatin1WithReferences(const QString &text)
 }
 
 } // namespace
+
+QString SettingsText(const QDomNode &element)
+{
+    QString value;
+    for (QDomNode n = element.firstChild(); !n.isNull(); n = n.nextSibling())
+        if (n.isText() || n.isCDATASection())
+            value += n.toCharacterData().data();
+    return value;
+}
 
 QString EscapeSettingsText(const QString &text)
 {

@@ -22,5 +22,8 @@ ParsedSettingsXml ParseSettingsXml(const QByteArray &bytes, const QString &what)
 // character references, unless the declaration names UTF-8 (or no encoding, which means UTF-8).
 QByteArray WriteSettingsXml(const QDomDocument &document, const QString &declaration);
 
+// The text of an element: its text and CDATA children joined (child elements and comments left out).
+QString SettingsText(const QDomNode &element);
+
 // The five escapes ("&", "<", ">", '"', "'"); characters XML cannot carry are left out.
 QString EscapeSettingsText(const QString &text);

@@ -205,7 +205,7 @@ void THoofdscherm::buildTray()
         if (reason == QSystemTrayIcon::DoubleClick)
             m_runner.run([this] { showDetails(); });
     });
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    if (trayAvailable())
         m_tray->show();
 }
 
@@ -360,12 +360,17 @@ void THoofdscherm::showDetails()
 // Without a notification area there is no way back from a hidden window: it stays in the taskbar, minimised.
 void THoofdscherm::hideToTray()
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (trayAvailable()) {
         m_wasMaximized = isMaximized() || (isMinimized() && m_wasMaximized);
         hide();
     } else {
         showMinimized();
     }
+}
+
+bool THoofdscherm::trayAvailable() const
+{
+    return m_setup.trayAvailable ? m_setup.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void THoofdscherm::logError(const QString &message)
@@ -389,7 +394,7 @@ void THoofdscherm::changeEvent(QEvent *event)
     if (isMinimized()) {
         m_wasMaximized = change->oldState().testFlag(Qt::WindowMaximized);
         // Minimising hides the taskbar entry too; the tray icon brings the window back.
-        if (QSystemTrayIcon::isSystemTrayAvailable())
+        if (trayAvailable())
             QTimer::singleShot(0, this, [this] {
                 if (isMinimized())
                     hide();

@@ -29,6 +29,8 @@ struct ShellSetup {
     TimerIntervals intervals;      // the timer intervals (tests shorten them)
     const Clock *clock = nullptr;  // the clock of the log lines and the operations; null: the system clock
     bool startTimers = true;
+    // Whether the desktop has a notification area; empty: ask the platform.
+    std::function<bool()> trayAvailable;
 };
 
 // The main window ("Hoofdscherm"). It owns the settings controls, the timers, the tray icon, the two settings
@@ -98,6 +100,7 @@ private:
     void saveSettings();
     void hideToTray();
     void rememberNormalGeometry();
+    bool trayAvailable() const;
     OperationContext context();
     void runOperation(const Operation &operation);
     void runExclusive(const Operation &operation, bool clicked);

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEnterEvent>
 #include <QFile>
@@ -353,4 +354,48 @@ TEST_F(WindowTest, WindowSizeGoesThroughTheMainSettingsFile)
     auto again = makeWindow();
     EXPECT_EQ(again->geometry().size(), QSize(640, 480));
     EXPECT_EQ(again->placement().right - again->placement().left, 640);
+}
+
+TEST_F(WindowTest, StarterCopiesTheProgramFileIntoBackups)
+{
+    write("VoranoOstrel", "programma");
+    auto window = makeWindow();
+    window->timers().starterTick();
+    EXPECT_FALSE(window->timers().starter().isActive());
+    EXPECT_EQ(read("Backups/VoranoOstrel"), QByteArray("programma"));
+}
+
+TEST_F(WindowTest, WindowThatGoesWithoutClosingStillSavesAndWrites)
+{
+    {
+        auto window = makeWindow();
+        window->setText(Control::Gebruiker, QStringLiteral("42"));
+    }
+    EXPECT_TRUE(read("VoranotoOstrel.xml").contains("    <Gebruiker_Text>42</Gebruiker_Text>\r\n"));
+}
+
+TEST_F(WindowTest, WithANotificationAreaHidingAndMinimisingGoToTheTray)
+{
+    ShellSetup setup;
+    setup.programFile = file("VoranoOstrel");
+    setup.startTimers = false;
+    setup.trayAvailable = [] { return true; };
+    THoofdscherm window(ops, setup);
+    window.showMaximized();
+    QCoreApplication::processEvents();
+    window.verbergenNaarTaakbalk();
+    EXPECT_FALSE(window.isVisible());
+    window.showDetails();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isMaximized());
+
+    window.showMinimized();
+    const QDeadlineTimer deadline(5000);
+    while (window.isVisible() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(window.isVisible());
+    emit window.trayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isMaximized());
 }
