@@ -382,7 +382,10 @@ void THoofdscherm::closeEvent(QCloseEvent *event)
 {
     saveSettings();
     event->accept();
-    emit closed();
+    if (!m_closed) {
+        m_closed = true;
+        emit closed();
+    }
 }
 
 void THoofdscherm::changeEvent(QEvent *event)

@@ -118,6 +118,7 @@ private:
     SettingsStore m_mainStore;
     SettingsStore m_baseStore;
     bool m_savedSinceApply = false;
+    bool m_closed = false;
     ServiceFactory m_service;
     std::unique_ptr<DispatchDb> m_db; // the one connection (ADO)
     std::unique_ptr<ShellTimers> m_timers;

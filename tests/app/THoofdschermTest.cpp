@@ -398,4 +398,11 @@ TEST_F(WindowTest, WithANotificationAreaHidingAndMinimisingGoToTheTray)
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.isMaximized());
+
+    // "Sluiten" in the tray menu of a hidden window ends the program.
+    window.verbergenNaarTaakbalk();
+    int closed = 0;
+    QObject::connect(&window, &THoofdscherm::closed, [&] { ++closed; });
+    window.trayMenu()->actions().last()->trigger();
+    EXPECT_EQ(closed, 1);
 }
