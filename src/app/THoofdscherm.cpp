@@ -375,7 +375,9 @@ bool THoofdscherm::trayAvailable() const
 
 void THoofdscherm::logError(const QString &message)
 {
-    m_logboek->appendPlainText(LogLine(m_clock->now(), message));
+    QString line = LogLine(m_clock->now(), message);
+    line.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    m_logboek->appendPlainText(line);
 }
 
 void THoofdscherm::closeEvent(QCloseEvent *event)

@@ -149,7 +149,7 @@ TEST_F(WindowTest, ErrorsBecomeLogLines)
     auto window = makeWindow();
     window->runner().run([] { throw VoranoError(QStringLiteral("eerste")); });
     clock.advanceSecs(30);
-    window->runner().run([] { throw VoranoError(QStringLiteral("tweede\nmet een tweede regel")); });
+    window->runner().run([] { throw VoranoError(QStringLiteral("tweede\r\nmet een tweede regel")); });
     EXPECT_EQ(window->logboek()->toPlainText(),
               QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\nmet een tweede regel"));
 }
