@@ -1,0 +1,87 @@
+#include "update/IniProfile.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringConverter>
+#include <QStringList>
+
+namespace {
+
+// Windows-1252 differs from Latin-1 in 0x80..0x9F.
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString cp1252(const QByteArray &bytes)
+{
+    QString s;
+    s.reserve(bytes.size());
+    for (char c : bytes) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        s.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b));
+    }
+    return s;
+}
+
+} // namespace
+
+QString DecodeAnsiText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return cp1252(bytes);
+}
+
+QString DecodeText(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        return utf16.decode(bytes.mid(2));
+    }
+    return DecodeAnsiText(bytes);
+}
+
+QString ReadProfileString(const QString &text, const QString &section, const QString &key)
+{
+    const QString wantedSection = section.trimmed();
+    const QString wantedKey = key.trimmed();
+    bool inSection = false;
+    bool sectionSeen = false;
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            if (sectionSeen && inSection)
+                break; // only the first section of that name is read
+            const qsizetype close = line.indexOf(QLatin1Char(']'));
+            const QString name = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
+            inSection = name.compare(wantedSection, Qt::CaseInsensitive) == 0;
+            sectionSeen = sectionSeen || inSection;
+            continue;
+        }
+        if (!inSection || line.startsWith(QLatin1Char(';')))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0 || line.left(eq).trimmed().compare(wantedKey, Qt::CaseInsensitive) != 0)
+            continue;
+        QString value = line.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+            value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        return value.left(kMaxProfileValue);
+    }
+    return {};
+}
+
+QString GetPrivateProfileString(const QString &section, const QString &key, const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return ReadProfileString(DecodeText(file.readAll()), section, key);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "update/UpdateTypes.h"
+
+#include <QLocale>
+#include <QString>
+
+// The size text of the download dialog in the given unit; thousands are grouped with the locale's separator.
+QString FormatFileSize(qint64 size, TJFCAppUpdateFileSizeUnit unit, const QLocale &locale = QLocale());
+
+// The part of a URL after its last "/"; the whole text when it holds none.
+QString UrlFileName(const QString &url);
+
+// Ordinal comparison of two version texts (UTF-16 code units from the left; a prefix is smaller): <0, 0 or >0.
+int CompareVersionText(const QString &a, const QString &b);
+
+// "<received> of <maximum> (<percent>%)".
+QString TransferText(qint64 received, qint64 maximum, TJFCAppUpdateFileSizeUnit unit,
+                     const QLocale &locale = QLocale());
+
+// The texts Timer1 shows every second during a transfer.
+struct DownloadTimerTexts {
+    QString speed;
+    QString elapsed;
+    QString remaining; // empty: leave the label as it is (nothing received yet)
+};
+DownloadTimerTexts Timer1Texts(qint64 elapsedMs, qint64 received, qint64 maximum, TJFCAppUpdateFileSizeUnit unit,
+                               const QLocale &locale = QLocale());

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+enum class TJFCAppUpdateFileSizeUnit { Auto, Bytes, KiloBytes, MegaBytes, GigaBytes };
+enum class THashType { None, CRC32, MD5, SHA1 };
+
+// The font attributes the update component hands to its dialogs (the dialog maps them onto a real font, in the
+// colour of tooltip text).
+struct UpdateFont {
+    QString Name;
+    int Size = 9;
+    bool AnsiCharset = false;
+    bool operator==(const UpdateFont &) const = default;
+};
+
+// The values of the program's section of the update manifest.
+struct TJFCAppUpdateManifest {
+    QString DownloadFileURL;
+    QString ReadmeFileURL;
+    QString UpdatePageURL;
+    QString Version;
+    QString SQLVersion;
+    QString CRC32Hash;
+    QString MD5Hash;
+    QString SHA1Hash;
+};
+
+// Everything the update dialog holds for one check: the manifest values, the release notes and the settings copied
+// from the component.
+struct TJFCAppUpdateNotifyState {
+    TJFCAppUpdateManifest manifest;
+    QString readme; // ReadmeMemo's text: the release notes, or one "Mislukt: " line
+    bool downloadEnabled = false;
+    TJFCAppUpdateFileSizeUnit FileSizeUnit = TJFCAppUpdateFileSizeUnit::Auto;
+    THashType HashType = THashType::None;
+    QString proxyHost;
+    QString proxyPort;
+    UpdateFont font;
+    UpdateFont fontReadme;
+    QString programFolder; // TempDownloads and the updater are found here
+};

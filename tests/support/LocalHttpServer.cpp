@@ -1,0 +1,196 @@
+#include "support/LocalHttpServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace {
+
+bool sendAll(int fd, const QByteArray &data)
+{
+    qsizetype sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = ::send(fd, data.constData() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += n;
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray LocalHttpServer::Request::header(const QByteArray &name) const
+{
+    for (const auto &[n, v] : headers)
+        if (n.compare(name, Qt::CaseInsensitive) == 0)
+            return v;
+    return {};
+}
+
+LocalHttpServer::LocalHttpServer()
+{
+    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0)
+        throw std::runtime_error("LocalHttpServer: cannot listen on 127.0.0.1");
+    socklen_t len = sizeof addr;
+    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
+    m_port = ntohs(addr.sin_port);
+    m_acceptor = std::thread([this] { acceptLoop(); });
+}
+
+LocalHttpServer::~LocalHttpServer()
+{
+    m_stop = true;
+    release();
+    m_acceptor.join();
+    for (std::thread &t : m_workers)
+        t.join();
+    ::close(m_listen);
+}
+
+QString LocalHttpServer::url(const QString &path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+}
+
+void LocalHttpServer::serve(const QByteArray &path, const Response &response)
+{
+    std::lock_guard lock(m_mutex);
+    m_responses[path] = response;
+}
+
+void LocalHttpServer::serveFile(const QByteArray &path, const QByteArray &body)
+{
+    Response r;
+    r.body = body;
+    serve(path, r);
+}
+
+void LocalHttpServer::redirect(const QByteArray &path, const QByteArray &location, int status)
+{
+    Response r;
+    r.status = status;
+    r.reason = "Moved";
+    r.headers = {{"Location", location}};
+    r.body = "verplaatst";
+    serve(path, r);
+}
+
+std::vector<LocalHttpServer::Request> LocalHttpServer::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+std::vector<LocalHttpServer::Request> LocalHttpServer::requestsFor(const QByteArray &path) const
+{
+    std::vector<Request> found;
+    for (const Request &r : requests())
+        if (r.path == path)
+            found.push_back(r);
+    return found;
+}
+
+void LocalHttpServer::release()
+{
+    std::lock_guard lock(m_mutex);
+    m_isReleased = true;
+    m_released.notify_all();
+}
+
+void LocalHttpServer::acceptLoop()
+{
+    while (!m_stop) {
+        pollfd p{m_listen, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        const int fd = ::accept(m_listen, nullptr, nullptr);
+        if (fd < 0)
+            continue;
+        std::lock_guard lock(m_mutex);
+        m_workers.emplace_back([this, fd] {
+            handle(fd);
+            ::close(fd);
+        });
+    }
+}
+
+void LocalHttpServer::handle(int fd)
+{
+    QByteArray head;
+    char buf[4096];
+    while (!head.contains("\r\n\r\n")) {
+        pollfd p{fd, POLLIN, 0};
+        if (m_stop || ::poll(&p, 1, 50) < 0)
+            return;
+        if (!(p.revents & POLLIN))
+            continue;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            return;
+        head.append(buf, n);
+    }
+    const QList<QByteArray> lines = head.left(head.indexOf("\r\n\r\n")).split('\n');
+    Request request;
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    request.method = first.value(0);
+    request.target = first.value(1);
+    request.path = request.target;
+    if (request.path.startsWith("http://")) {
+        const qsizetype slash = request.path.indexOf('/', 7);
+        request.path = slash < 0 ? QByteArray("/") : request.path.mid(slash);
+    }
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0)
+            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+    }
+
+    Response response;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+        const auto it = m_responses.constFind(request.path);
+        if (it != m_responses.constEnd()) {
+            response = *it;
+        } else {
+            response.status = 404;
+            response.reason = "Not Found";
+            response.body = "niet gevonden";
+        }
+    }
+
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
+    for (const auto &[name, value] : response.headers)
+        out += name + ": " + value + "\r\n";
+    if (response.sendContentLength)
+        out += "Content-Length: " +
+               QByteArray::number(response.announcedLength >= 0 ? response.announcedLength : response.body.size()) +
+               "\r\n";
+    out += "Connection: close\r\n\r\n";
+    if (request.method == "HEAD") {
+        sendAll(fd, out);
+        return;
+    }
+    if (response.stallAfter < 0) {
+        sendAll(fd, out + response.body);
+        return;
+    }
+    sendAll(fd, out + response.body.left(response.stallAfter));
+    if (onStalled)
+        onStalled();
+    std::unique_lock lock(m_mutex);
+    m_released.wait(lock, [this] { return m_isReleased || m_stop; });
+}

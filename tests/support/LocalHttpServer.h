@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A small HTTP server for tests on 127.0.0.1 (a free port), running on its own threads: it serves scripted
+// responses by path, records every request and closes the connection after each response.
+class LocalHttpServer {
+public:
+    struct Response {
+        int status = 200;
+        QByteArray reason = "OK";
+        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray body;
+        bool sendContentLength = true;
+        qint64 announcedLength = -1; // Content-Length to announce instead of the body size
+        qint64 stallAfter = -1;      // send this many body bytes, call onStalled, wait for release() (or the end)
+    };
+    struct Request {
+        QByteArray method;
+        QByteArray target; // as on the request line (absolute through a proxy)
+        QByteArray path;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray header(const QByteArray &name) const;
+    };
+
+    LocalHttpServer();
+    ~LocalHttpServer();
+
+    quint16 port() const { return m_port; }
+    QString url(const QString &path) const;
+
+    void serve(const QByteArray &path, const Response &response);
+    void serveFile(const QByteArray &path, const QByteArray &body);
+    void redirect(const QByteArray &path, const QByteArray &location, int status = 302);
+
+    std::vector<Request> requests() const;
+    std::vector<Request> requestsFor(const QByteArray &path) const;
+
+    // Called on a server thread once a stalling response has sent its first bytes.
+    std::function<void()> onStalled;
+    void release();
+
+private:
+    void acceptLoop();
+    void handle(int fd);
+
+    int m_listen = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_acceptor;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_isReleased = false;
+    std::vector<std::thread> m_workers;
+    QMap<QByteArray, Response> m_responses;
+    std::vector<Request> m_requests;
+};
