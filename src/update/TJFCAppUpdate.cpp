@@ -157,7 +157,9 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
     if (!Silent) {
         if (!box.manifest.Version.isEmpty() || box.manifest.UpdatePageURL.isEmpty()) {
             m_prompts.information(kNoNewVersion);
-        } else if (m_prompts.question(kNoNewVersion + QLatin1Char('\r') + kOpenWebsite)) {
+        } else if (m_prompts.question(kNoNewVersion + QLatin1Char('\r') + kOpenWebsite) &&
+                   IsWebAddress(box.manifest.UpdatePageURL)) {
+            // The address may come from the manifest: never hand the desktop anything but a web page.
             m_prompts.openUrl(box.manifest.UpdatePageURL);
         }
     }

@@ -1,6 +1,7 @@
 #include "update/UpdateText.h"
 
 #include <QTime>
+#include <QUrl>
 
 namespace {
 
@@ -65,6 +66,13 @@ QString FormatFileSize(qint64 size, TJFCAppUpdateFileSizeUnit unit, const QLocal
 QString UrlFileName(const QString &url)
 {
     return url.mid(url.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool IsWebAddress(const QString &url)
+{
+    const QUrl u(url, QUrl::StrictMode);
+    const QString scheme = u.scheme().toLower();
+    return u.isValid() && !u.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 int CompareVersionText(const QString &a, const QString &b)

@@ -11,6 +11,9 @@ QString FormatFileSize(qint64 size, TJFCAppUpdateFileSizeUnit unit, const QLocal
 // The part of a URL after its last "/"; the whole text when it holds none.
 QString UrlFileName(const QString &url);
 
+// True for an http or https address: the only kind the update opens in a browser or fetches.
+bool IsWebAddress(const QString &url);
+
 // Ordinal comparison of two version texts (UTF-16 code units from the left; a prefix is smaller): <0, 0 or >0.
 int CompareVersionText(const QString &a, const QString &b);
 

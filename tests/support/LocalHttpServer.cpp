@@ -175,7 +175,9 @@ void LocalHttpServer::handle(int fd)
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
     for (const auto &[name, value] : response.headers)
         out += name + ": " + value + "\r\n";
-    if (response.sendContentLength)
+    if (request.method == "HEAD" && response.headContentLength >= 0)
+        out += "Content-Length: " + QByteArray::number(response.headContentLength) + "\r\n";
+    else if (response.sendContentLength)
         out += "Content-Length: " +
                QByteArray::number(response.announcedLength >= 0 ? response.announcedLength : response.body.size()) +
                "\r\n";

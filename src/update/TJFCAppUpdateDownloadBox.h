@@ -1,0 +1,57 @@
+#pragma once
+
+#include "update/UpdateHttpClient.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class UpdatePrompts;
+
+// "Download nieuwe versie": file, speed, status, times, transfer and progress of the download of a new version,
+// with "AFBREKEN". It exists only while the update dialog downloads.
+class TJFCAppUpdateDownloadBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, QWidget *parent = nullptr);
+    ~TJFCAppUpdateDownloadBox() override;
+
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label4;
+    QLabel *Label5;
+    QLabel *Label6;
+    QLabel *Label9;
+    QLabel *FileLabel;
+    QLabel *SpeedLabel;
+    QLabel *StatusLabel;
+    QLabel *ElapsedTimeLabel;
+    QLabel *RemainingTimeLabel;
+    QLabel *TransferLabel;
+    QProgressBar *ProgressBar1;
+    QPushButton *CancelButton;
+    QLabel *Image1;
+    QTimer *Timer1;
+    UpdateHttpClient HttpCli1;
+    QElapsedTimer StartTime;
+    qint64 maximum = 0; // the size announced by the server
+
+    void HttpCli1DocData(qint64 received);
+    void Timer1Timer();
+    void CancelButtonClick();
+
+    void setProgress(qint64 position);
+
+signals:
+    // After each piece of the body has been shown.
+    void dataShown(qint64 received);
+
+private:
+    UpdatePrompts &m_prompts;
+};
+
+// The download dialog of the running download, if any.
+extern TJFCAppUpdateDownloadBox *DownloadBox;

@@ -1,0 +1,315 @@
+#include "update/TJFCAppUpdateNotifyBox.h"
+
+#include "app/VoranoError.h"
+#include "update/FileChecksums.h"
+#include "update/TJFCAppUpdateDownloadBox.h"
+#include "update/UpdatePicture.h"
+#include "update/UpdatePrompts.h"
+#include "update/UpdateText.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+TJFCAppUpdateNotifyBox *UpdateNotifyBox = nullptr;
+
+namespace {
+
+const QString kFailedPrefix = QStringLiteral("Mislukt: ");
+const QString kCorrupt = QStringLiteral("De download is beschadigd.");
+const QString kStarting = QStringLiteral("Taxis Vorano\u00AE LiveUpdate gaat nu starten");
+const QString kSearching = QStringLiteral("Zoek naar bestandsinformatie");
+const QByteArray kContentLength = "content-length: ";
+
+QFont toFont(const UpdateFont &f)
+{
+    QFont font(f.Name, f.Size);
+    return font;
+}
+
+void useTooltipTextColour(QWidget *w)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Text, QApplication::palette().color(QPalette::ToolTipText));
+    pal.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::ToolTipText));
+    w->setPalette(pal);
+}
+
+QToolButton *toolButton(QWidget *parent, const QString &name, const QString &text, QStyle::StandardPixmap icon,
+                        int width)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIconSize(QSize(16, 16));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setFixedWidth(width);
+    return b;
+}
+
+} // namespace
+
+QString UpdaterFileName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("VoranoUpdater.exe");
+#else
+    return QStringLiteral("VoranoUpdater");
+#endif
+}
+
+TJFCAppUpdateNotifyBox::TJFCAppUpdateNotifyBox(TJFCAppUpdateNotifyState &s, UpdatePrompts &prompts,
+                                               ErrorHook logError, QWidget *parent)
+    : QDialog(parent)
+    , state(s)
+    , m_prompts(prompts)
+    , m_logError(std::move(logError))
+{
+    UpdateNotifyBox = this;
+    setObjectName(QStringLiteral("JFCAppUpdateNotifyBox"));
+    setWindowTitle(QStringLiteral("Er is een nieuwe versie van de software beschikbaar"));
+    setFixedSize(686, 312);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setFont(toFont(state.font));
+    useTooltipTextColour(this);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(686 - 216, 0, 216, 312 - 29);
+    Image1->setScaledContents(true);
+    Image1->setPixmap(UpdatePicture(216, 283));
+
+    ReadmeMemo = new QPlainTextEdit(this);
+    ReadmeMemo->setObjectName(QStringLiteral("ReadmeMemo"));
+    ReadmeMemo->setGeometry(7, 7, 469, 271);
+    ReadmeMemo->setReadOnly(true);
+    ReadmeMemo->setFrameShape(QFrame::NoFrame);
+    ReadmeMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ReadmeMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ReadmeMemo->setFocusPolicy(Qt::NoFocus);
+    QFont readmeFont = toFont(state.fontReadme);
+    ReadmeMemo->setFont(readmeFont);
+    useTooltipTextColour(ReadmeMemo);
+    ReadmeMemo->setPlainText(state.readme);
+
+    auto *bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("RzToolbar1"));
+    bar->setGeometry(0, 312 - 29, 686, 29);
+    bar->setFont(QFont(QStringLiteral("Arial"), 8, QFont::Bold));
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(2, 1, 2, 1);
+    DownloadButton = toolButton(bar, QStringLiteral("DownloadButton"), QStringLiteral("Download en installeer de update"),
+                                QStyle::SP_ArrowDown, 219);
+    OpenWebPageButton = toolButton(bar, QStringLiteral("OpenWebPageButton"), QStringLiteral("Extra download informatie"),
+                                   QStyle::SP_FileDialogInfoView, 237);
+    ButtonSluiten = toolButton(bar, QStringLiteral("ButtonSluiten"), QStringLiteral("Sluiten"),
+                               QStyle::SP_DialogCloseButton, 197);
+    row->addWidget(DownloadButton);
+    row->addSpacing(4);
+    row->addWidget(OpenWebPageButton);
+    row->addSpacing(4);
+    row->addWidget(ButtonSluiten);
+    row->addStretch();
+    DownloadButton->setEnabled(state.downloadEnabled);
+
+    connect(DownloadButton, &QToolButton::clicked, this, [this] { guarded(&TJFCAppUpdateNotifyBox::DownloadButtonClick); });
+    connect(OpenWebPageButton, &QToolButton::clicked, this,
+            [this] { guarded(&TJFCAppUpdateNotifyBox::RzToolButton1Click); });
+    connect(ButtonSluiten, &QToolButton::clicked, this, [this] { guarded(&TJFCAppUpdateNotifyBox::ButtonSluitenClick); });
+}
+
+TJFCAppUpdateNotifyBox::~TJFCAppUpdateNotifyBox()
+{
+    if (UpdateNotifyBox == this)
+        UpdateNotifyBox = nullptr;
+}
+
+void TJFCAppUpdateNotifyBox::guarded(void (TJFCAppUpdateNotifyBox::*handler)())
+{
+    try {
+        (this->*handler)();
+    } catch (const VoranoError &e) {
+        if (m_logError)
+            m_logError(e.message());
+    } catch (const std::exception &e) {
+        if (m_logError)
+            m_logError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+QString TJFCAppUpdateNotifyBox::FormatFileSize(qint64 size) const
+{
+    return ::FormatFileSize(size, state.FileSizeUnit);
+}
+
+QString TJFCAppUpdateNotifyBox::UrlFileName(const QString &url)
+{
+    return ::UrlFileName(url);
+}
+
+qint32 TJFCAppUpdateNotifyBox::GetRemoteFileSize(UpdateHttpClient &client, const QString &url)
+{
+    if (DownloadBox)
+        DownloadBox->StatusLabel->setText(kSearching);
+    const HttpResult r = client.head(url);
+    if (!r.ok())
+        return 0;
+    for (const QByteArray &line : r.headerLines) {
+        if (!line.toLower().startsWith(kContentLength))
+            continue;
+        bool ok = false;
+        const qint32 size = line.mid(kContentLength.size()).toInt(&ok);
+        return ok ? size : 0;
+    }
+    return 0;
+}
+
+void TJFCAppUpdateNotifyBox::DownloadButtonClick()
+{
+    auto box = std::make_unique<TJFCAppUpdateDownloadBox>(m_prompts);
+    DownloadBox = box.get();
+    box->setFont(font());
+    close(); // the modal run of this dialog ends once this handler returns
+
+    const TJFCAppUpdateManifest &m = state.manifest;
+    bool success = true;
+    QString target;
+    const QString tempDownloads = state.programFolder + QStringLiteral("/TempDownloads");
+    if (QFileInfo(tempDownloads).isDir())
+        target = tempDownloads + QLatin1Char('/') + UrlFileName(m.DownloadFileURL);
+
+    UpdateHttpClient &client = box->HttpCli1;
+    client.ProxyHost = state.proxyHost;
+    client.ProxyPort = state.proxyPort;
+    client.transferTimeoutMs = transferTimeoutMs;
+
+    QFile file(target);
+    if (target.isEmpty() || QFileInfo(target).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw FileError(QStringLiteral("Kan bestand \"%1\" niet aanmaken").arg(QDir::toNativeSeparators(target)));
+
+    box->FileLabel->setText(UrlFileName(m.DownloadFileURL));
+    box->ProgressBar1->setValue(0);
+    const qint32 maximum = GetRemoteFileSize(client, m.DownloadFileURL);
+    box->maximum = maximum;
+    box->ProgressBar1->setMaximum(qMax(maximum, 0));
+    box->TransferLabel->setText(FormatFileSize(0) + QStringLiteral(" of ") + FormatFileSize(maximum) +
+                                QStringLiteral(" (0%)"));
+    box->CancelButton->setEnabled(true);
+    box->StatusLabel->setText(client.ProxyHost.isEmpty()
+                                  ? QStringLiteral("Download bestand")
+                                  : QStringLiteral("Download bestand via proxy server (") + client.ProxyHost +
+                                        QLatin1Char(':') + client.ProxyPort + QLatin1Char(')'));
+    if (maximum <= 0) {
+        // Without a size there is no download; the empty file made for it does not stay behind.
+        file.close();
+        file.remove();
+        return;
+    }
+
+    box->Timer1->start();
+    box->StartTime.start();
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+    TJFCAppUpdateDownloadBox *shown = box.get();
+    const HttpResult r = client.get(m.DownloadFileURL, &file, UpdateHttpClient::Wait::ProcessEvents,
+                                    [shown](qint64 received) { shown->HttpCli1DocData(received); });
+    file.flush();
+    const qint64 fileSize = file.size();
+    if (r.ok()) {
+        box->TransferLabel->setText(TransferText(fileSize, maximum, state.FileSizeUnit));
+        box->setProgress(fileSize);
+    } else {
+        box->StatusLabel->setText(kFailedPrefix + (r.outcome == HttpResult::Outcome::HttpFailure
+                                                       ? QString::number(r.statusCode) + QLatin1Char(' ') +
+                                                             r.reasonPhrase
+                                                       : r.errorText));
+        success = false;
+    }
+    if (!box->CancelButton->isEnabled())
+        success = false;
+    else
+        box->CancelButton->setEnabled(false);
+    box->Timer1->stop();
+    box->setProgress(maximum);
+    file.close();
+
+    if (success && fileSize < maximum) {
+        // A transfer that ended early is never handed to the updater.
+        box->StatusLabel->setText(kFailedPrefix + QStringLiteral("onvolledig ontvangen (%1 van %2 bytes)")
+                                                      .arg(fileSize)
+                                                      .arg(maximum));
+        success = false;
+    }
+
+    if (success) {
+        QString expected;
+        QString actual;
+        switch (state.HashType) {
+        case THashType::None:
+            break;
+        case THashType::CRC32:
+            expected = m.CRC32Hash;
+            actual = FileCRC32(target);
+            break;
+        case THashType::MD5:
+            expected = m.MD5Hash;
+            actual = FileMD5(target);
+            break;
+        case THashType::SHA1:
+            expected = m.SHA1Hash;
+            actual = FileSHA1(target);
+            break;
+        }
+        if (state.HashType != THashType::None && (actual.isEmpty() || expected != actual)) {
+            success = false;
+            m_prompts.error(kCorrupt);
+        }
+    }
+
+    if (success) {
+        m_prompts.information(kStarting);
+        m_prompts.terminateApplication();
+        m_prompts.startDetached(state.programFolder + QLatin1Char('/') + UpdaterFileName(),
+                                {QLatin1Char('\'') + QDir::toNativeSeparators(QFileInfo(target).absoluteFilePath()) +
+                                 QLatin1Char('\'')});
+    } else {
+        QFile::remove(target);
+    }
+}
+
+void TJFCAppUpdateNotifyBox::RzToolButton1Click()
+{
+    // The address may come from the manifest: never hand the desktop anything but a web page.
+    if (IsWebAddress(state.manifest.UpdatePageURL))
+        m_prompts.openUrl(state.manifest.UpdatePageURL);
+}
+
+void TJFCAppUpdateNotifyBox::ButtonSluitenClick()
+{
+    close();
+}
+
+NotifyBoxPresenter MakeNotifyBoxPresenter(UpdatePrompts &prompts, ErrorHook logError)
+{
+    return [&prompts, logError](TJFCAppUpdateNotifyState &state) {
+        TJFCAppUpdateNotifyBox box(state, prompts, logError);
+        box.exec();
+    };
+}

@@ -1,0 +1,297 @@
+#include "ScriptedUpdatePrompts.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempProgramDir.h"
+#include "update/TJFCAppUpdate.h"
+#include "update/TJFCAppUpdateDownloadBox.h"
+#include "update/TJFCAppUpdateNotifyBox.h"
+#include "update/UpdateControle.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Known check values of this text.
+const QByteArray kBody = "The quick brown fox jumps over the lazy dog";
+const QString kCrc32 = QStringLiteral("414FA339");
+const QString kMd5 = QStringLiteral("9E107D9D372BB6826BD81D3542A419D6");
+const QString kSha1 = QStringLiteral("2FD4E1C67A2D28FCED849EE1BB76E7391B93EB12");
+const QByteArray kFilePath = "/files/VoranoOstrel.zip";
+const QString kStarting = QStringLiteral("information: Taxis Vorano\u00AE LiveUpdate gaat nu starten");
+
+class UpdateDownloadTest : public ::testing::Test {
+protected:
+    UpdateDownloadTest()
+    {
+        m_server.serveFile(kFilePath, kBody);
+        m_state.manifest.DownloadFileURL = m_server.url(QString::fromLatin1(kFilePath));
+        m_state.manifest.UpdatePageURL = QStringLiteral("http://www.vorano.test/");
+        m_state.downloadEnabled = true;
+        m_state.programFolder = m_dir.path();
+    }
+
+    QString target() const { return m_dir.path() + QStringLiteral("/TempDownloads/VoranoOstrel.zip"); }
+    QString updaterStart() const
+    {
+        return QStringLiteral("start: ") + m_dir.path() + QStringLiteral("/VoranoUpdater '") + target() +
+               QLatin1Char('\'');
+    }
+
+    // Runs the download as the button does.
+    void download()
+    {
+        TJFCAppUpdateNotifyBox box(m_state, m_prompts, [this](const QString &m) { m_log << m; });
+        box.transferTimeoutMs = 10000;
+        box.DownloadButton->click();
+    }
+
+    TempProgramDir m_dir;
+    LocalHttpServer m_server;
+    ScriptedUpdatePrompts m_prompts;
+    TJFCAppUpdateNotifyState m_state;
+    QStringList m_log;
+};
+
+TEST_F(UpdateDownloadTest, HandsAVerifiedFileToTheUpdater)
+{
+    const struct {
+        THashType type;
+        QString crc32, md5, sha1;
+        bool good;
+    } cases[] = {
+        {THashType::None, QStringLiteral("onzin"), {}, {}, true},
+        {THashType::CRC32, kCrc32, {}, {}, true},
+        {THashType::CRC32, QStringLiteral("414FA338"), {}, {}, false},
+        {THashType::CRC32, kCrc32.toLower(), {}, {}, false},
+        {THashType::MD5, {}, kMd5, {}, true},
+        {THashType::MD5, {}, kMd5.toLower(), {}, false},
+        {THashType::MD5, kCrc32, {}, kSha1, false},
+        {THashType::SHA1, {}, {}, kSha1, true},
+        {THashType::SHA1, {}, {}, kSha1.toLower(), false},
+        {THashType::SHA1, {}, {}, QString(), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.type));
+        m_state.HashType = c.type;
+        m_state.manifest.CRC32Hash = c.crc32;
+        m_state.manifest.MD5Hash = c.md5;
+        m_state.manifest.SHA1Hash = c.sha1;
+        m_prompts.seen.clear();
+        QFile::remove(target());
+        download();
+        if (c.good) {
+            EXPECT_EQ(m_prompts.seen, QStringList({kStarting, QStringLiteral("terminate"), updaterStart()}));
+            EXPECT_EQ(m_dir.read(QStringLiteral("TempDownloads/VoranoOstrel.zip")), kBody);
+        } else {
+            EXPECT_EQ(m_prompts.seen, QStringList{QStringLiteral("error: De download is beschadigd.")});
+            EXPECT_FALSE(QFile::exists(target()));
+        }
+    }
+    EXPECT_EQ(m_log, QStringList());
+    const auto requests = m_server.requestsFor(kFilePath);
+    ASSERT_EQ(requests.size(), 2u * std::size(cases));
+    EXPECT_EQ(requests[0].method, "HEAD");
+    EXPECT_EQ(requests[1].method, "GET");
+    EXPECT_EQ(requests[1].header("User-Agent"), "Mozilla/4.0 (compatible; ICS)");
+}
+
+TEST_F(UpdateDownloadTest, DialogShowsTheFinishedTransfer)
+{
+    // Through the proxy (the test server answers absolute requests too).
+    m_state.proxyHost = QStringLiteral("127.0.0.1");
+    m_state.proxyPort = QString::number(m_server.port());
+    m_state.manifest.DownloadFileURL = QStringLiteral("http://update.vorano.invalid") + QString::fromLatin1(kFilePath);
+    QStringList texts;
+    // Read the download dialog just before it is freed: at the information message.
+    struct Peek : ScriptedUpdatePrompts {
+        QStringList *texts;
+        void information(const QString &text) override
+        {
+            ScriptedUpdatePrompts::information(text);
+            *texts << DownloadBox->FileLabel->text() << DownloadBox->StatusLabel->text()
+                   << DownloadBox->TransferLabel->text() << QString::number(DownloadBox->ProgressBar1->value())
+                   << QString::number(DownloadBox->CancelButton->isEnabled());
+        }
+    } peek;
+    peek.texts = &texts;
+    TJFCAppUpdateNotifyBox proxied(m_state, peek, {});
+    proxied.DownloadButtonClick();
+    EXPECT_EQ(texts, QStringList({QStringLiteral("VoranoOstrel.zip"),
+                                  QStringLiteral("Download bestand via proxy server (127.0.0.1:%1)").arg(m_server.port()),
+                                  QStringLiteral("43 B of 43 B (100%)"), QStringLiteral("43"), QStringLiteral("0")}));
+    EXPECT_EQ(m_server.requests()[0].target, "http://update.vorano.invalid" + kFilePath);
+    EXPECT_EQ(DownloadBox, nullptr);
+}
+
+TEST_F(UpdateDownloadTest, NoUsableSizeMeansNoDownload)
+{
+    const auto noLength = [] {
+        LocalHttpServer::Response r;
+        r.body = kBody;
+        r.sendContentLength = false;
+        return r;
+    }();
+    const auto tooLarge = [] {
+        LocalHttpServer::Response r;
+        r.body = kBody;
+        r.headContentLength = 3000000000LL;
+        return r;
+    }();
+    const auto missing = [] {
+        LocalHttpServer::Response r;
+        r.status = 404;
+        r.reason = "Not Found";
+        return r;
+    }();
+    for (const auto &response : {noLength, tooLarge, missing}) {
+        m_server.serve(kFilePath, response);
+        download();
+        EXPECT_EQ(m_prompts.seen, QStringList());
+        EXPECT_EQ(m_dir.files(QStringLiteral("TempDownloads")), QStringList()); // the empty file does not stay
+    }
+    for (const auto &r : m_server.requests())
+        EXPECT_EQ(r.method, "HEAD");
+}
+
+TEST_F(UpdateDownloadTest, IncompleteTransferIsNeverHandedOver)
+{
+    LocalHttpServer::Response shortBody; // the connection ends before the announced length
+    shortBody.body = kBody.left(20);
+    shortBody.announcedLength = kBody.size();
+    LocalHttpServer::Response shortWithoutLength; // the size query announced more than arrives
+    shortWithoutLength.body = kBody.left(20);
+    shortWithoutLength.sendContentLength = false;
+    shortWithoutLength.headContentLength = kBody.size();
+    LocalHttpServer::Response failing; // HEAD fine, GET refused
+    failing.status = 503;
+    failing.reason = "Service Unavailable";
+    failing.headContentLength = kBody.size();
+    for (const auto &response : {shortBody, shortWithoutLength}) {
+        m_server.serve(kFilePath, response);
+        download();
+        EXPECT_EQ(m_prompts.seen, QStringList());
+        EXPECT_FALSE(QFile::exists(target()));
+    }
+    // A refused GET: HEAD requests of a 503 are refused too, so no download starts at all.
+    m_server.serve(kFilePath, failing);
+    download();
+    EXPECT_EQ(m_prompts.seen, QStringList());
+    EXPECT_FALSE(QFile::exists(target()));
+}
+
+TEST_F(UpdateDownloadTest, CancelledDownload)
+{
+    LocalHttpServer::Response slow;
+    slow.body = QByteArray(200000, 'v');
+    slow.stallAfter = 1000;
+    m_server.serve(kFilePath, slow);
+    m_prompts.answers = {true};
+    m_server.onStalled = [] {
+        QMetaObject::invokeMethod(qApp, [] { DownloadBox->CancelButtonClick(); }, Qt::QueuedConnection);
+    };
+    download();
+    EXPECT_EQ(m_prompts.seen, QStringList({QStringLiteral("question: Deze software update afbreken?"),
+                                           QStringLiteral("error: De software update werd afgebroken.")}));
+    EXPECT_FALSE(QFile::exists(target()));
+}
+
+TEST_F(UpdateDownloadTest, MissingTempDownloadsGoesToTheLog)
+{
+    QDir(m_dir.path() + QStringLiteral("/TempDownloads")).removeRecursively();
+    download();
+    ASSERT_EQ(m_log.size(), 1);
+    EXPECT_TRUE(m_log[0].startsWith(QStringLiteral("Kan bestand \"\" niet aanmaken")));
+    EXPECT_TRUE(m_server.requests().empty());
+}
+
+TEST_F(UpdateDownloadTest, DialogsAndTheirButtons)
+{
+    TJFCAppUpdateNotifyBox box(m_state, m_prompts, {});
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("Er is een nieuwe versie van de software beschikbaar"));
+    EXPECT_EQ(box.DownloadButton->text(), QStringLiteral("Download en installeer de update"));
+    EXPECT_EQ(box.OpenWebPageButton->text(), QStringLiteral("Extra download informatie"));
+    EXPECT_EQ(box.ButtonSluiten->text(), QStringLiteral("Sluiten"));
+    box.OpenWebPageButton->click();
+    m_state.manifest.UpdatePageURL = QStringLiteral("file:///bin/sh");
+    box.OpenWebPageButton->click();
+    EXPECT_EQ(m_prompts.seen, QStringList{QStringLiteral("open: http://www.vorano.test/")});
+    m_state.downloadEnabled = false;
+    TJFCAppUpdateNotifyBox withoutDownload(m_state, m_prompts, {});
+    EXPECT_FALSE(withoutDownload.DownloadButton->isEnabled());
+
+    m_prompts.seen.clear();
+    TJFCAppUpdateDownloadBox download(m_prompts);
+    EXPECT_EQ(download.windowTitle(), QStringLiteral("Download nieuwe versie"));
+    QStringList labels;
+    for (QLabel *l : {download.Label1, download.Label2, download.Label4, download.Label5, download.Label6,
+                      download.Label9, download.FileLabel, download.SpeedLabel, download.StatusLabel,
+                      download.ElapsedTimeLabel, download.RemainingTimeLabel, download.TransferLabel})
+        labels << l->text();
+    EXPECT_EQ(labels, QStringList({"Bestand:", "Snelheid:", "Status :", "Verstreken tijd :", "Resterende tijd :",
+                                   "Overdracht :", "-", "0 KB/sec", "Downloading file", "00:00:00", "00:00:00",
+                                   "0 KB of 0 KB"}));
+    EXPECT_EQ(download.CancelButton->text(), QStringLiteral("AFBREKEN"));
+    EXPECT_EQ(download.Timer1->interval(), 1000);
+    // Enter presses the default button, which asks before it cancels; "Nee" keeps the download going.
+    download.show();
+    QTest::keyClick(&download, Qt::Key_Return);
+    EXPECT_EQ(m_prompts.seen, QStringList{QStringLiteral("question: Deze software update afbreken?")});
+    EXPECT_TRUE(download.CancelButton->isEnabled());
+}
+
+class UpdateControleTest : public UpdateDownloadTest {
+protected:
+    UpdateControleTest()
+        : m_update(m_prompts,
+                   [this](TJFCAppUpdateNotifyState &s) {
+                       TJFCAppUpdateNotifyBox box(s, m_prompts, [this](const QString &m) { m_log << m; });
+                       box.DownloadButton->click(); // the user downloads at once
+                   })
+    {
+        m_update.ProgramFile = m_dir.path() + QStringLiteral("/VoranoOstrel");
+        QFile program(m_update.ProgramFile);
+        EXPECT_TRUE(program.open(QIODevice::WriteOnly));
+        program.write("programma");
+        program.close();
+        m_update.Version = QStringLiteral("1.0.0.1");
+        m_update.UpdateFileURL = m_server.url(QStringLiteral("/liveupdate/VoranoOstrel/Updates.txt"));
+    }
+    TJFCAppUpdate m_update;
+};
+
+TEST_F(UpdateControleTest, BacksUpThenDownloadsTheNewVersion)
+{
+    m_server.serveFile("/liveupdate/VoranoOstrel/Updates.txt",
+                       "[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.2\r\nDownloadFileURL=" +
+                           m_server.url(QString::fromLatin1(kFilePath)).toLatin1() + "\r\nMD5Hash=" +
+                           kMd5.toLatin1() + "\r\n");
+    m_update.HashType = THashType::MD5;
+    EXPECT_TRUE(SpeedButton4Click(m_update));
+    EXPECT_EQ(m_dir.read(QStringLiteral("Backups/VoranoOstrel")), "programma");
+    EXPECT_EQ(m_prompts.seen, QStringList({kStarting, QStringLiteral("terminate"), updaterStart()}));
+}
+
+TEST_F(UpdateControleTest, BacksUpAlsoWithoutNewerVersion)
+{
+    m_server.serveFile("/liveupdate/VoranoOstrel/Updates.txt",
+                       "[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.1\r\n");
+    QDir(m_dir.path()).mkdir(QStringLiteral("Backups"));
+    QFile old(m_dir.path() + QStringLiteral("/Backups/VoranoOstrel"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("oude kopie");
+    old.close();
+    EXPECT_FALSE(SpeedButton4Click(m_update));
+    EXPECT_EQ(m_dir.read(QStringLiteral("Backups/VoranoOstrel")), "programma");
+    EXPECT_EQ(m_prompts.seen, QStringList{QStringLiteral("information: Er is geen nieuwe versie beschikbaar.")});
+}
+
+} // namespace
