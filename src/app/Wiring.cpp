@@ -7,6 +7,7 @@
 #include "link/SoapTransport.h"
 #include "reference/ReferenceLists.h"
 #include "update/ProgramVersion.h"
+#include "update/UpdateOperation.h"
 
 #include <QMessageBox>
 
@@ -50,7 +51,12 @@ Operations WireOperations()
     ops.fetchProducts = [](OperationContext &ctx, QWidget *) { FetchReferenceList(ctx, ReferenceList::Products); };
 
     // --- Self-update: version text of the caption, update component and "UPDATE CONTROLE" -----------------
+    auto updateVersion = std::make_shared<QString>();
     ops.programVersion = [] { return ProgramInternalFileVersion(); };
+    ops.setUpdateVersion = [updateVersion](const QString &version) { *updateVersion = version; };
+    ops.updateCheck = [updateVersion](OperationContext &ctx, QWidget *window) {
+        RunUpdateControle(*updateVersion, ctx.folders.program, window, ctx.logError);
+    };
 
     return ops;
 }

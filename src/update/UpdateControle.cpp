@@ -1,10 +1,10 @@
 #include "update/UpdateControle.h"
 
-#include "update/ProgramBackup.h"
+#include "app/ProgramBackup.h"
 #include "update/TJFCAppUpdate.h"
 
 bool SpeedButton4Click(TJFCAppUpdate &update)
 {
-    BackupProgramFile(update.ProgramFile);
+    CopyProgramBackup(update.ProgramFile, update.programFolder() + QStringLiteral("/Backups"));
     return update.CheckForUpdate(false);
 }
