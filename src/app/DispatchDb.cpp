@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QSqlResult>
@@ -15,7 +16,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <atomic>
 
 namespace {
 
@@ -44,13 +44,21 @@ QString messageOf(const QSqlError &error)
     return text;
 }
 
-// Two DispatchDb objects (tests, benchmarks) must not share one Qt connection.
-QString uniqueConnectionName(const QString &wanted)
+// Two DispatchDb objects (tests, benchmarks, tools) must not share one Qt connection, also when neither has
+// opened yet. Connections are made and used on the user-interface thread only.
+QSet<QString> &reservedConnectionNames()
 {
-    static std::atomic<int> serial{0};
+    static QSet<QString> names;
+    return names;
+}
+
+QString reserveConnectionName(const QString &wanted)
+{
+    int serial = 0;
     QString name = wanted;
-    while (QSqlDatabase::contains(name))
+    while (reservedConnectionNames().contains(name) || QSqlDatabase::contains(name))
         name = wanted + QLatin1Char('#') + QString::number(++serial);
+    reservedConnectionNames().insert(name);
     return name;
 }
 
@@ -79,7 +87,7 @@ QDateTime wholeSeconds(const QDateTime &value)
 DispatchDb::DispatchDb(const Controls &controls, QString programDir, QString connectionName)
     : m_controls(controls)
     , m_programDir(std::move(programDir))
-    , m_connectionName(uniqueConnectionName(connectionName))
+    , m_connectionName(reserveConnectionName(connectionName))
 {
 }
 
@@ -89,6 +97,7 @@ DispatchDb::~DispatchDb()
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);
     }
+    reservedConnectionNames().remove(m_connectionName);
 }
 
 DbDialect DispatchDb::dialect() const

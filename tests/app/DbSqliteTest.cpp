@@ -54,6 +54,20 @@ TEST_F(SqliteDb, MissingFileIsCreatedWithTheSchemaUnderTheProgramFolder)
     EXPECT_EQ(scalar(QStringLiteral("select wag_taxis from wagens where wag_id=7")).toInt(), 12);
 }
 
+TEST_F(SqliteDb, TwoConnectionsMadeBeforeEitherOpensStayApart)
+{
+    MemoryControls otherControls;
+    otherControls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+    otherControls.setText(Control::xLoginDatabase, QStringLiteral("ander.sqlite"));
+    DispatchDb other(otherControls, dir.path());
+    db.exec(QStringLiteral("insert into wagens (wag_id) values (1)"));
+    other.exec(QStringLiteral("insert into wagens (wag_id) values (2)"));
+    EXPECT_EQ(scalar(QStringLiteral("select sum(wag_id) from wagens")).toInt(), 1);
+    QSqlQuery q = other.exec(QStringLiteral("select sum(wag_id) from wagens"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+}
+
 TEST_F(SqliteDb, AnEmptyFileGetsTheSchema)
 {
     QDir().mkpath(dir.path() + QStringLiteral("/Vorano"));
