@@ -1,0 +1,326 @@
+#include "feedback/RetourCycle.h"
+
+#include "OutboxRows.h"
+#include "app/DispatchDb.h"
+#include "app/MemoryControls.h"
+#include "app/OperationContext.h"
+#include "app/VoranoError.h"
+#include "link/TextList.h"
+#include "support/ScriptedService.h"
+#include "support/TempProgramDir.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace OutboxRows;
+
+namespace {
+
+class HookPump : public EventPump {
+public:
+    void processEvents() override
+    {
+        ++passes;
+        if (hook)
+            hook();
+    }
+    int passes = 0;
+    std::function<void()> hook;
+};
+
+QString statusReply(const QString &status)
+{
+    return u"<kwp version=\"2.3\"><body><action><name>SendStatus</name><status>"_qs + status
+           + u"</status></action></body></kwp>"_qs;
+}
+
+QDateTime minute(int m)
+{
+    return QDateTime(QDate(2015, 3, 31), QTime(10, m));
+}
+
+class RetourCycleTest : public ::testing::Test {
+protected:
+    RetourCycleTest()
+    {
+        controls.setText(Control::xLoginDriver, u"SQLite"_qs);
+        controls.setChecked(Control::xBezet, true);
+        controls.setChecked(Control::BackupsMaken, true);
+        controls.setText(Control::Eigenaar, u"007"_qs);
+        controls.setText(Control::xInlognaam, u"taxi"_qs);
+        controls.setText(Control::xPaswoord, u"geheim"_qs);
+        controls.setText(Control::xSoapServer, u"http://127.0.0.1:9/_external/external.cfc"_qs);
+    }
+
+    OperationContext context()
+    {
+        return OperationContext{controls, service.factory(), db, pump, clock, dir.folders(), resultList,
+                                [this](const QString &m) { log << m; }};
+    }
+
+    // Pending events of owner 007: 10 (ride 1, type 0, 10:02) and 11 (ride 2, type 8, 10:01). The rest is never
+    // selected: another owner, other states, a ride without a vehicle, a vehicle missing from wagens, no ride.
+    void arrangeOutbox()
+    {
+        addVehicle(db, 1, u"12-ABC-3"_qs, 17);
+        addRide(db, 1, 1, 5001, u"L"_qs);
+        addRide(db, 2, 1, 5002);
+        addRide(db, 3, QVariant(), 5003);
+        addRide(db, 4, 99, 5004);
+        addEvent(db, 10, 1, 0, u"007"_qs, minute(2));
+        addEvent(db, 11, 2, 8, u"007"_qs, minute(1));
+        addEvent(db, 12, 1, 2, u"008"_qs, minute(0));
+        addEvent(db, 13, 1, 1, u"007"_qs, minute(0), 1);
+        addEvent(db, 14, 1, 1, u"007"_qs, minute(0), 2);
+        addEvent(db, 15, 1, 1, u"007"_qs, minute(0), 3);
+        addEvent(db, 16, 3, 1, u"007"_qs, minute(0));
+        addEvent(db, 17, 4, 1, u"007"_qs, minute(0));
+        addEvent(db, 18, 999, 1, u"007"_qs, minute(0));
+    }
+
+    void expectUntouched()
+    {
+        for (auto [id, status] : {std::pair{12, 0}, {13, 1}, {14, 2}, {15, 3}, {16, 0}, {17, 0}, {18, 0}})
+            EXPECT_EQ(eventStatus(db, id), status) << id;
+    }
+
+    MemoryControls controls;
+    ScriptedService service;
+    TempProgramDir dir;
+    DispatchDb db{controls, dir.path()};
+    HookPump pump;
+    SystemClock clock;
+    TextList resultList;
+    QStringList log;
+    RetourCycle cycle;
+};
+
+TEST_F(RetourCycleTest, SendsThePendingEventsOfTheOwnerOldestFirstAndMarksThem)
+{
+    arrangeOutbox();
+    service.reply(statusReply(u"200"_qs));
+    service.reply(statusReply(u"500"_qs));
+    OperationContext ctx = context();
+
+    EXPECT_TRUE(cycle.RetourTimerTimer(ctx));
+
+    ASSERT_EQ(service.calls().size(), 2u);
+    EXPECT_EQ(service.calls()[0].url, u"http://127.0.0.1:9/_external/external.cfc"_qs);
+    EXPECT_TRUE(service.calls()[0].xml.startsWith(u"<kwp version=\"2.3\"><header><username>taxi</username>"_qs));
+    EXPECT_TRUE(service.calls()[0].xml.contains(
+        u"<trip><id>5002</id><externalID>2</externalID><datetime>20150331080500</datetime><messagetype>8</messagetype>"
+        "<latitude>52,37022</latitude><longitude>4,89517</longitude>"_qs));
+    EXPECT_TRUE(service.calls()[0].xml.contains(u"<param1>20150331081000</param1>"_qs));
+    EXPECT_TRUE(service.calls()[0].xml.endsWith(u"</kwp>\r\n"_qs));
+    EXPECT_TRUE(service.calls()[1].xml.contains(
+        u"<name>processTrips</name><triplist><trip><id>5001</id><externalID>1</externalID>"_qs));
+    EXPECT_TRUE(service.calls()[1].xml.contains(
+        u"<noShow>1</noShow><noShowComment>Niet thuis</noShowComment><odoMeterStart>12345670</odoMeterStart>"
+        "<odoMeterEnd>12400100</odoMeterEnd><realcombinationid>0</realcombinationid><combined>0</combined>"
+        "<licenseplatenumber>12-ABC-3</licenseplatenumber><vehiclenumber>17</vehiclenumber>"_qs));
+
+    EXPECT_EQ(eventStatus(db, 11), 1);
+    EXPECT_EQ(eventStatus(db, 10), 3);
+    expectUntouched();
+    EXPECT_EQ(statusTransactions(db), (QStringList{u"2:200"_qs, u"1:500"_qs}));
+    EXPECT_EQ(pump.passes, 2);
+    EXPECT_EQ(controls.lines(Control::UitgaanPakket), TextList(service.calls()[1].xml).lines());
+    EXPECT_EQ(dir.files(u"Ostrel/Backups/Uit"_qs),
+              (QStringList{u"RcvdStatus_1_0.xml"_qs, u"RcvdStatus_2_8.xml"_qs, u"SendStatus_1_0.xml"_qs,
+                           u"SendStatus_2_8.xml"_qs}));
+    EXPECT_EQ(dir.read(u"Ostrel/Backups/Uit/SendStatus_2_8.xml"_qs), service.calls()[0].xml.toLatin1());
+    EXPECT_EQ(dir.read(u"Ostrel/Backups/Uit/RcvdStatus_1_0.xml"_qs), (statusReply(u"500"_qs) + u"\r\n"_qs).toLatin1());
+    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
+
+    // A second tick finds nothing left to send.
+    EXPECT_TRUE(cycle.RetourTimerTimer(ctx));
+    EXPECT_EQ(service.calls().size(), 2u);
+}
+
+TEST_F(RetourCycleTest, NothingAtAllWhileBezetIsUnchecked)
+{
+    controls.setChecked(Control::xBezet, false);
+    OperationContext ctx = context();
+    EXPECT_TRUE(cycle.RetourTimerTimer(ctx));
+    EXPECT_FALSE(db.isOpen()); // not even a connection, so no statement
+    EXPECT_TRUE(service.calls().empty());
+
+    arrangeOutbox();
+    db.close();
+    controls.setChecked(Control::xBezet, true);
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(service.calls().size(), 2u);
+}
+
+TEST_F(RetourCycleTest, UnreachableServiceLeavesEveryRowPendingTickAfterTick)
+{
+    arrangeOutbox();
+    OperationContext ctx = context();
+    for (int tick = 0; tick < 2; ++tick) {
+        service.fail(u"Host niet bereikbaar"_qs);
+        EXPECT_THROW(cycle.RetourTimerTimer(ctx), TransportError);
+        EXPECT_FALSE(cycle.running());
+    }
+    ASSERT_EQ(service.calls().size(), 2u);
+    EXPECT_EQ(service.calls()[0].xml, service.calls()[1].xml); // the same oldest event again
+    EXPECT_EQ(eventStatus(db, 10), 0);
+    EXPECT_EQ(eventStatus(db, 11), 0);
+    EXPECT_TRUE(statusTransactions(db).isEmpty());
+    // The document was kept before sending; no reply copy.
+    EXPECT_EQ(dir.files(u"Ostrel/Backups/Uit"_qs), QStringList{u"SendStatus_2_8.xml"_qs});
+}
+
+TEST_F(RetourCycleTest, FailedStatusUpdateAfterAnAcceptedSendSendsTheEventAgain)
+{
+    arrangeOutbox();
+    db.exec(u"create trigger weiger before update on koppelingen begin select raise(abort, 'geweigerd'); end"_qs)
+        .finish();
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    OperationContext ctx = context();
+
+    EXPECT_THROW(cycle.RetourTimerTimer(ctx), DatabaseError);
+    EXPECT_EQ(service.calls().size(), 1u);
+    EXPECT_EQ(eventStatus(db, 11), 0);
+    EXPECT_EQ(statusTransactions(db), QStringList{u"2:200"_qs});
+
+    db.exec(u"drop trigger weiger"_qs).finish();
+    cycle.RetourTimerTimer(ctx);
+    ASSERT_EQ(service.calls().size(), 3u);
+    EXPECT_EQ(service.calls()[1].xml, service.calls()[0].xml);
+    EXPECT_EQ(eventStatus(db, 11), 1);
+    EXPECT_EQ(eventStatus(db, 10), 1);
+}
+
+TEST_F(RetourCycleTest, AnErrorEndsTheTickAndLeavesTheRestPending)
+{
+    arrangeOutbox();
+    addEvent(db, 20, 2, 3, u"007"_qs, minute(5));
+    service.reply(statusReply(u"200"_qs));
+    service.fail(u"Operation canceled"_qs);
+    OperationContext ctx = context();
+
+    EXPECT_THROW(cycle.RetourTimerTimer(ctx), TransportError);
+    EXPECT_EQ(eventStatus(db, 11), 1);
+    EXPECT_EQ(eventStatus(db, 10), 0);
+    EXPECT_EQ(eventStatus(db, 20), 0);
+    EXPECT_EQ(service.calls().size(), 2u);
+}
+
+struct ReplyCase {
+    const char *what;
+    QString reply;
+    int status;
+    const char *remark;
+};
+
+void PrintTo(const ReplyCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class RetourReplyTest : public RetourCycleTest, public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(RetourReplyTest, OnlyStatus200MarksAnEventAccepted)
+{
+    addVehicle(db, 1, u"AB"_qs, 1);
+    addRide(db, 1, 1, 5001);
+    addEvent(db, 10, 1, 2, u"007"_qs, minute(0));
+    service.reply(GetParam().reply);
+    OperationContext ctx = context();
+
+    cycle.RetourTimerTimer(ctx);
+
+    EXPECT_EQ(eventStatus(db, 10), GetParam().status);
+    EXPECT_EQ(statusTransactions(db), QStringList{u"1:"_qs + QString::fromLatin1(GetParam().remark)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, RetourReplyTest,
+    ::testing::Values(ReplyCase{"accepted", statusReply(u"200"_qs), 1, "200"},
+                      ReplyCase{"accepted under another action name",
+                                u"<kwp><name>processTrips</name><status>200</status></kwp>"_qs, 1, "200"},
+                      ReplyCase{"refused", statusReply(u"401"_qs), 3, "401"},
+                      ReplyCase{"no status", u"<kwp><name>SendStatus</name></kwp>"_qs, 3, ""},
+                      ReplyCase{"status with blanks", statusReply(u" 200 "_qs), 3, " 200 "},
+                      ReplyCase{"status with a quote", statusReply(u"4'0"_qs), 3, "4'0"},
+                      ReplyCase{"10 MB reply", statusReply(u"200"_qs) + QString(10 * 1024 * 1024, u'x'), 1, "200"}));
+
+TEST_F(RetourCycleTest, SoapFaultLeavesTheEventPending)
+{
+    arrangeOutbox();
+    OperationContext ctx = context();
+    service.setResponder([](const QString &) -> QString { throw SoapFault(u"Server.userException"_qs); });
+    EXPECT_THROW(cycle.RetourTimerTimer(ctx), SoapFault);
+    EXPECT_EQ(eventStatus(db, 11), 0);
+    EXPECT_TRUE(statusTransactions(db).isEmpty());
+}
+
+TEST_F(RetourCycleTest, OwnerCodeIsABoundValueAndReadAtEachTick)
+{
+    addVehicle(db, 1, u"AB"_qs, 1);
+    addRide(db, 1, 1, 5001);
+    addEvent(db, 10, 1, 1, u"O'B"_qs, minute(0));
+    addEvent(db, 11, 1, 1, u"' o"_qs, minute(1));
+    addEvent(db, 12, 1, 1, u"007"_qs, minute(2));
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    OperationContext ctx = context();
+
+    controls.setText(Control::Eigenaar, u"O'B"_qs);
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 10), 1);
+    EXPECT_EQ(eventStatus(db, 11), 0);
+    EXPECT_EQ(eventStatus(db, 12), 0);
+
+    controls.setText(Control::Eigenaar, u"' o"_qs);
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 11), 1);
+    EXPECT_EQ(eventStatus(db, 12), 0);
+}
+
+TEST_F(RetourCycleTest, ATickDuringARunningCycleStartsNoSecondCycle)
+{
+    arrangeOutbox();
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    OperationContext ctx = context();
+    int nested = 0;
+    pump.hook = [&] {
+        ++nested;
+        EXPECT_TRUE(cycle.running());
+        EXPECT_FALSE(cycle.RetourTimerTimer(ctx));
+    };
+
+    EXPECT_TRUE(cycle.RetourTimerTimer(ctx));
+
+    EXPECT_EQ(nested, 2);
+    EXPECT_EQ(service.calls().size(), 2u);
+    EXPECT_EQ(statusTransactions(db).size(), 2);
+    EXPECT_FALSE(cycle.running());
+}
+
+TEST_F(RetourCycleTest, NoCopiesWhileBackupsAreOff)
+{
+    arrangeOutbox();
+    controls.setChecked(Control::BackupsMaken, false);
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    OperationContext ctx = context();
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 10), 1);
+    EXPECT_TRUE(dir.files(u"Ostrel/Backups/Uit"_qs).isEmpty());
+}
+
+TEST_F(RetourCycleTest, UnwritableCopyStopsBeforeSending)
+{
+    arrangeOutbox();
+    ASSERT_TRUE(QDir(dir.folders().backupsUitDir).removeRecursively());
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    OperationContext ctx = context();
+    EXPECT_THROW(cycle.RetourTimerTimer(ctx), FileError);
+    EXPECT_TRUE(service.calls().empty());
+    EXPECT_EQ(eventStatus(db, 11), 0);
+}
+
+} // namespace
