@@ -1,0 +1,155 @@
+// Prints what the return-message cycle costs per event against the local service simulator and SQLite, and the
+// floor measured in the same run: per event one HTTP round trip with the same document through the same
+// transport, plus the transaction insert and the status update issued directly through the same driver.
+//
+//     build/bench/feedback_bench [events] [rounds]
+//
+// Each round runs the cycle over all events (reset to pending before each round), with copies off and with copies
+// on, and the floor; the median round is printed.
+
+#include "app/DispatchDb.h"
+#include "app/EventPump.h"
+#include "app/MemoryControls.h"
+#include "app/OperationContext.h"
+#include "feedback/RetourCycle.h"
+#include "feedback/StatusDocument.h"
+#include "link/SoapTransport.h"
+#include "link/TextList.h"
+#include "support/TempProgramDir.h"
+
+#include "OstrelSim.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+void arrange(DispatchDb &db, int events)
+{
+    QSqlDatabase c = db.connection();
+    c.transaction();
+    db.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (1, '12-ABC-3', 17)")).finish();
+    const QDateTime start(QDate(2015, 3, 31), QTime(8, 0));
+    for (int i = 1; i <= events; ++i) {
+        db.exec(QStringLiteral("insert into Planning (pla_id, pla_wagen, pla_extern, pla_status, pla_lopers, "
+                               "pla_rollers, pla_odo_start, pla_odo_stop, pla_tijdstip_bestemmen, "
+                               "pla_tijdstip_vrijmelden) values (?, 1, ?, 'W', 1, 0, 1000.5, 1012.25, ?, ?)"),
+                {i, 500000 + i, start.addSecs(i * 60), start.addSecs(i * 60 + 900)})
+            .finish();
+        db.exec(QStringLiteral("insert into koppelingen (kop_id, kop_pla_id, kop_type, kop_status, kop_eigenaar, "
+                               "kop_datumtijd, kop_latitude, kop_longitude) values (?, ?, ?, 0, '007', ?, "
+                               "52.370216, 4.895168)"),
+                {i, i, i % 3 == 0 ? 0 : 2, start.addSecs(i)})
+            .finish();
+    }
+    c.commit();
+}
+
+void reset(DispatchDb &db)
+{
+    db.exec(QStringLiteral("update koppelingen set kop_status=0")).finish();
+    db.exec(QStringLiteral("delete from TRANSACTIES")).finish();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int events = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+
+    OstrelSim sim;
+    if (!sim.start()) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    TempProgramDir dir;
+    MemoryControls controls;
+    controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+    controls.setText(Control::xSoapServer, sim.url());
+    controls.setText(Control::Eigenaar, QStringLiteral("007"));
+    controls.setChecked(Control::xBezet, true);
+    DispatchDb db(controls, dir.path());
+    arrange(db, events);
+
+    QtEventPump pump;
+    SystemClock clock;
+    TextList resultList;
+    int logged = 0;
+    OperationContext ctx{controls, MakeServiceFactory(controls), db, pump, clock, dir.folders(), resultList,
+                         [&logged](const QString &) { ++logged; }};
+    RetourCycle cycle;
+
+    // The floor's document: a processTrips document of the same size as the cycle's.
+    EventRow sample;
+    sample.pla_id = 1;
+    sample.pla_extern = 500001;
+    const QString document = TextList(BuildStatusDocument(sample, {}, {})).text();
+    const QString insert = QStringLiteral("INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, "
+                                          "tra_chauffeur, tra_code, tra_opmerking) VALUES  (0,0,%1,0,0,94,?)");
+
+    std::vector<double> cycleOff, cycleOn, floor, roundTrip, statements;
+    for (int r = 0; r < rounds; ++r) {
+        for (bool copies : {false, true}) {
+            reset(db);
+            controls.setChecked(Control::BackupsMaken, copies);
+            QElapsedTimer t;
+            t.start();
+            cycle.RetourTimerTimer(ctx);
+            (copies ? cycleOn : cycleOff).push_back(t.nsecsElapsed() / 1e6 / events);
+        }
+        QSqlQuery sent = db.exec(QStringLiteral("select count(*) from koppelingen where kop_status=1"));
+        if (!sent.next() || sent.value(0).toInt() != events || logged) {
+            std::fprintf(stderr, "the cycle did not send every event (%d sent, %d errors)\n",
+                         sent.value(0).toInt(), logged);
+            return 1;
+        }
+        sent.finish();
+
+        reset(db);
+        QElapsedTimer t;
+        t.start();
+        for (int i = 1; i <= events; ++i) {
+            const QString reply = CreateServiceProxy(sim.url())->xmlRequest(document);
+            db.exec(insert.arg(i), {QStringLiteral("200")}).finish();
+            db.exec(QStringLiteral("update koppelingen set kop_status=1 where kop_id=") + QString::number(i)).finish();
+        }
+        floor.push_back(t.nsecsElapsed() / 1e6 / events);
+
+        // The parts of the floor, to show where the time goes.
+        t.restart();
+        for (int i = 1; i <= events; ++i)
+            CreateServiceProxy(sim.url())->xmlRequest(document);
+        roundTrip.push_back(t.nsecsElapsed() / 1e6 / events);
+        t.restart();
+        for (int i = 1; i <= events; ++i) {
+            db.exec(insert.arg(i), {QStringLiteral("200")}).finish();
+            db.exec(QStringLiteral("update koppelingen set kop_status=1 where kop_id=") + QString::number(i)).finish();
+        }
+        statements.push_back(t.nsecsElapsed() / 1e6 / events);
+    }
+
+    const double f = median(floor);
+    std::printf("return-message cycle, %d events, SQLite + simulator on 127.0.0.1, median of %d rounds\n", events,
+                rounds);
+    std::printf("  floor (round trip + insert + update)  %8.3f ms/event\n", f);
+    std::printf("    of which the round trip alone       %8.3f ms/event\n", median(roundTrip));
+    std::printf("    of which insert + update alone      %8.3f ms/event\n", median(statements));
+    std::printf("  cycle, copies off                     %8.3f ms/event  %.2fx floor\n", median(cycleOff),
+                median(cycleOff) / f);
+    std::printf("  cycle, copies on                      %8.3f ms/event  %.2fx floor\n", median(cycleOn),
+                median(cycleOn) / f);
+    return 0;
+}
