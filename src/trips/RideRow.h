@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// How the program declares a column of Planning that it writes.
+enum class RideColumnType { Text, UnicodeText, Integer, Decimal, DateTime };
+
+struct RideColumn {
+    const char *name;
+    RideColumnType type;
+    int width; // characters, for Text; 0 otherwise
+};
+
+// The declaration of a column the program writes; nullptr for any other name.
+const RideColumn *findRideColumn(const QString &name);
+
+// One row of Planning as the program builds it: column name to value, in the order the columns were first
+// written. A text is made to fit its column when it is set: characters the single-byte code page cannot hold
+// become "?", and a text longer than the column is cut to the column width (pla_tekst keeps everything).
+// Integers are held as int, decimals as double, date-times as QDateTime.
+class RideRow {
+public:
+    void setText(const QString &column, const QString &value);
+    void setInt(const QString &column, qint64 value);
+    void setDecimal(const QString &column, double value);
+    void setDateTime(const QString &column, const QDateTime &value);
+
+    bool contains(const QString &column) const { return m_index.contains(column); }
+    QVariant value(const QString &column) const;
+    QString text(const QString &column) const { return value(column).toString(); }
+
+    const QStringList &columns() const { return m_columns; }
+    const QVariantList &values() const { return m_values; }
+
+private:
+    void put(const QString &column, RideColumnType given, const QVariant &value);
+
+    QStringList m_columns;
+    QVariantList m_values;
+    QHash<QString, qsizetype> m_index;
+};

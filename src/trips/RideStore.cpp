@@ -1,0 +1,126 @@
+#include "trips/RideStore.h"
+
+#include "app/DispatchDb.h"
+#include "app/VoranoError.h"
+#include "trips/RideRow.h"
+
+#include <QDateTime>
+#include <QSqlError>
+
+namespace {
+
+const QLatin1String kTempColumn("pla_temp");
+
+QVariantList params(DispatchDb &db, const RideRow &row)
+{
+    QVariantList out;
+    out.reserve(row.values().size());
+    for (const QVariant &v : row.values()) {
+        if (v.metaType().id() == QMetaType::QDateTime) {
+            out.append(db.dateTimeParam(v.toDateTime()));
+        } else if (v.metaType().id() == QMetaType::QString && v.toString().isNull()) {
+            out.append(QVariant(QStringLiteral(""))); // an empty text, not NULL
+        } else {
+            out.append(v);
+        }
+    }
+    return out;
+}
+
+QString insertStatement(const RideRow &row, const QString &output, const QString &returning)
+{
+    QString placeholders;
+    for (qsizetype i = 0; i < row.columns().size(); ++i)
+        placeholders += i == 0 ? QLatin1String("?") : QLatin1String(",?");
+    return QLatin1String("INSERT INTO Planning (") + row.columns().join(QLatin1Char(',')) + QLatin1String(")") +
+           output + QLatin1String(" VALUES (") + placeholders + QLatin1String(")") + returning;
+}
+
+int firstId(QSqlQuery &q)
+{
+    if (!q.next())
+        throw DatabaseError(QStringLiteral("De nieuwe rit is niet teruggevonden in Planning."));
+    const int id = q.value(0).toInt();
+    q.finish();
+    return id;
+}
+
+int insertByTemporaryKey(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey)
+{
+    // A key that another row already carries could not tell the new ride apart.
+    for (int attempt = 0;; ++attempt) {
+        QSqlQuery taken =
+            db.exec(QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_temp=?"), {row.text(kTempColumn)});
+        const bool used = taken.next() && taken.value(0).toInt() > 0;
+        taken.finish();
+        if (!used)
+            break;
+        if (attempt >= 1000)
+            throw DatabaseError(QStringLiteral("Geen vrije tijdelijke sleutel voor de nieuwe rit."));
+        row.setText(kTempColumn, nextKey());
+    }
+    db.exec(insertStatement(row, {}, {}), params(db, row)).finish();
+    QSqlQuery found = db.exec(QStringLiteral("SELECT pla_id FROM planning WHERE pla_temp=?"), {row.text(kTempColumn)});
+    if (!found.next())
+        return 0;
+    const int id = found.value(0).toInt();
+    if (found.next())
+        throw DatabaseError(QStringLiteral("Meer dan een rit met tijdelijke sleutel %1.").arg(row.text(kTempColumn)));
+    found.finish();
+    return id;
+}
+
+} // namespace
+
+int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey)
+{
+    switch (db.dialect()) {
+    case DbDialect::SqlServer: {
+        // OUTPUT ... INTO a table variable also works when Planning has triggers.
+        QSqlQuery q = db.exec(QLatin1String("SET NOCOUNT ON; DECLARE @ids TABLE (id int); ") +
+                                  insertStatement(row, QStringLiteral(" OUTPUT INSERTED.pla_id INTO @ids"), {}) +
+                                  QLatin1String("; SELECT id FROM @ids;"),
+                              params(db, row));
+        return firstId(q);
+    }
+    case DbDialect::SQLite:
+    case DbDialect::PostgreSQL: {
+        QSqlQuery q = db.exec(insertStatement(row, {}, QStringLiteral(" RETURNING pla_id")), params(db, row));
+        return firstId(q);
+    }
+    case DbDialect::OtherOdbc:
+        break;
+    }
+    return insertByTemporaryKey(db, row, nextKey);
+}
+
+void UpdateRide(DispatchDb &db, int rideId, const RideRow &row)
+{
+    QString sets;
+    for (const QString &column : row.columns()) {
+        if (!sets.isEmpty())
+            sets += QLatin1Char(',');
+        sets += column + QLatin1String("=?");
+    }
+    QVariantList values = params(db, row);
+    values.append(rideId);
+    db.exec(QLatin1String("UPDATE Planning SET ") + sets + QLatin1String(" WHERE pla_id=?"), values).finish();
+}
+
+void InTransaction(DispatchDb &db, const std::function<void()> &work)
+{
+    QSqlDatabase connection = db.connection();
+    if (!connection.transaction())
+        throw DatabaseError(connection.lastError().text());
+    try {
+        work();
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+    if (!connection.commit()) {
+        const QString message = connection.lastError().text();
+        connection.rollback();
+        throw DatabaseError(message);
+    }
+}

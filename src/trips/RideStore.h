@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class DispatchDb;
+class RideRow;
+
+// Stores a fully built ride row in one statement. Returns pla_id of exactly the row just stored: on SQL Server
+// through OUTPUT INSERTED.pla_id, on SQLite and PostgreSQL through RETURNING pla_id; with any other driver the row
+// is found again by its temporary key, which is first made unused (`nextKey` gives another key when the row's
+// pla_temp is already taken). Throws DatabaseError.
+int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey);
+
+// Writes the columns of the row into the ride with this pla_id, in one statement. Throws DatabaseError.
+void UpdateRide(DispatchDb &db, int rideId, const RideRow &row);
+
+// Runs `work` inside a transaction of the connection: committed when it returns, rolled back when it throws.
+void InTransaction(DispatchDb &db, const std::function<void()> &work);

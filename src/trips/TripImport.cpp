@@ -1,0 +1,164 @@
+#include "trips/TripImport.h"
+
+#include "app/DocumentCopies.h"
+#include "app/FormatDateTime.h"
+#include "app/OperationContext.h"
+#include "app/VoranoError.h"
+#include "link/KwpDocument.h"
+#include "link/ReadXmlTag.h"
+#include "link/TextList.h"
+#include "trips/NewTripMapping.h"
+#include "trips/TripChanges.h"
+#include "trips/TripConfirmation.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace {
+
+const QLatin1String kInsert("INSERT");
+const QLatin1String kUpdate("UPDATE");
+const QLatin1String kDelete("DELETE");
+const QLatin1String kManualReplyCopy("RetrieveTrips.xml");
+
+enum class Origin { Service, File };
+
+// A character that may not stand in a file name is replaced, so a trip id cannot point a copy elsewhere.
+QString fileNamePart(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    }
+    return out;
+}
+
+void writeTripCopy(OperationContext &ctx, const char *kind, const QString &idText, const QString &tripText)
+{
+    if (!ctx.controls.checked(Control::BackupsMaken))
+        return;
+    const QString name = QLatin1String("RetrieveTrips_") + QLatin1String(kind) + QLatin1Char('_') +
+                         fileNamePart(idText) + QLatin1Char('_') +
+                         FormatDateTime(QLatin1String(kTripFilePattern), ctx.clock.now()) + QLatin1String(".xml");
+    WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, name, TextList(tripText).text());
+}
+
+void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin)
+{
+    const bool manual = origin == Origin::File;
+    ctx.controls.setText(Control::yRitID, ReadXMLTag(item, QStringLiteral("id")));
+    TripTexts trip;
+    trip.trip = item;
+    trip.client = ReadXMLTag(item, QStringLiteral("client"));
+    if (!trip.client.isEmpty())
+        trip.trip.remove(trip.client);
+    const QString action = ReadXMLTag(trip.trip, QStringLiteral("tripaction"));
+    ctx.controls.setText(Control::yActie, action);
+    const QString kind = action.toUpper();
+    const QString idText = ReadXMLTag(trip.trip, QStringLiteral("id"));
+
+    if (kind == kInsert) {
+        if (!manual)
+            writeTripCopy(ctx, "INS", idText, trip.trip);
+        const int rideId = MapNewTrip(ctx, keys, trip, manual);
+        if (!manual && ctx.controls.checked(Control::xBevestigen))
+            ConfirmTrip(ctx, idText, QString::number(rideId));
+    } else if (kind == kUpdate) {
+        if (!manual)
+            writeTripCopy(ctx, "UPD", idText, trip.trip);
+        ApplyChange(ctx, keys, trip, manual);
+    } else if (kind == kDelete) {
+        if (!manual)
+            writeTripCopy(ctx, "DEL", idText, trip.trip);
+        ApplyCancellation(ctx, trip);
+    }
+    // Any other action: the trip is neither stored nor confirmed.
+}
+
+// Reads the trips of an accepted reply and handles them one after another. Every error ends the walk with one
+// log line; the trips before it stay handled.
+void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
+{
+    try {
+        const QString reply =
+            origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
+        ctx.controls.setText(Control::yStatus, ReadXMLTag(reply, QStringLiteral("status")));
+        ctx.controls.setText(Control::ySoort, ReadXMLTag(reply, QStringLiteral("name")));
+        ItemWalk walk(ReadXMLTag(reply, QStringLiteral("triplist")), QStringLiteral("trip"));
+        QString item;
+        for (;;) {
+            ctx.pump.processEvents();
+            if (!walk.next(item))
+                break;
+            handleTrip(ctx, keys, item, origin);
+        }
+    } catch (const VoranoError &e) {
+        ctx.logError(e.message());
+    } catch (const std::exception &e) {
+        ctx.logError(QString::fromUtf8(e.what()));
+    }
+}
+
+QString withoutTabs(const QString &text)
+{
+    QString out = text;
+    out.remove(QLatin1Char('\t'));
+    return out;
+}
+
+// The text of a saved reply: UTF-8 when it is valid UTF-8, otherwise the single-byte text the copies are written in.
+QString readReplyFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("Kan bestand %1 niet openen. %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw FileError(QStringLiteral("Fout bij het lezen van %1. %2").arg(path, file.errorString()));
+    if (bytes.trimmed().isEmpty())
+        throw FileError(QStringLiteral("Bestand %1 is leeg.").arg(path));
+    if (bytes.contains('\0'))
+        throw FileError(QStringLiteral("Bestand %1 is geen tekstbestand.").arg(path));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    else if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text;
+}
+
+} // namespace
+
+void TripImport::runRetrievalCycle(OperationContext &ctx)
+{
+    const QString action = QLatin1String(KwpAction::RetrieveTrips);
+    const QString request = BuildRetrieveRequest(ctx.controls, action);
+    QString reply;
+    {
+        std::unique_ptr<External_> stub = ctx.service(ctx.controls.text(Control::xSoapServer));
+        reply = stub->xmlRequest(request);
+    }
+    ctx.resultList.setText(withoutTabs(reply));
+    if (!ReplyAccepted(ctx.resultList.text(), action, true))
+        return;
+    if (!ctx.controls.checked(Control::xVerwerken))
+        return;
+    processReply(ctx, m_keys, Origin::Service);
+}
+
+void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFile &chooseFile)
+{
+    const QString path = chooseFile ? chooseFile() : QString();
+    if (path.isEmpty())
+        return;
+    const QString text = withoutTabs(readReplyFile(path));
+    ctx.resultList.setText(text);
+    if (!ReplyAccepted(ctx.resultList.text(), QLatin1String(KwpAction::RetrieveTrips), true))
+        return;
+    WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, kManualReplyCopy, ctx.resultList.text());
+    if (!ctx.controls.checked(Control::xVerwerken))
+        return;
+    processReply(ctx, m_keys, Origin::File);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "trips/RideDefaults.h"
+
+#include <QString>
+
+#include <functional>
+
+struct OperationContext;
+
+// Asks the user for a reply file; returns its path, or an empty text when the user cancels. The window shows the
+// file-open dialog (default extension "xml", no filter); tests hand in a name.
+using ChooseReplyFile = std::function<QString()>;
+
+// The trip import: the retrieval cycle and manual processing of a saved reply. The main window owns one instance
+// (it keeps the generator of the temporary keys for the whole run) and must not start one operation inside
+// another.
+class TripImport {
+public:
+    // One retrieval cycle: RetrieveTrips, then every trip of an accepted reply stored, changed or cancelled and
+    // confirmed. Errors of the request and the transport propagate; once the trips are being read, an error ends
+    // the cycle with one log line.
+    void runRetrievalCycle(OperationContext &ctx);
+
+    // Processes a RetrieveTrips reply from a file the user chooses. An unreadable or empty file propagates a
+    // FileError; once the trips are being read, an error ends the run with one log line.
+    void runManualProcessing(OperationContext &ctx, const ChooseReplyFile &chooseFile);
+
+private:
+    TemporaryKeys m_keys;
+};

@@ -1,0 +1,158 @@
+#include "trips/TripValues.h"
+
+#include "app/VoranoError.h"
+#include "link/Conversions.h"
+#include "link/ReadXmlTag.h"
+
+#include <limits>
+
+namespace {
+
+const QLatin1String kT("T");
+const QLatin1String kF("F");
+
+QString mark(const QString &text)
+{
+    return LeadingInt(text) != 0 ? QString(kT) : QString(kF);
+}
+
+int digitValue(QChar c, int base)
+{
+    const char16_t u = c.unicode();
+    int v = -1;
+    if (u >= u'0' && u <= u'9')
+        v = u - u'0';
+    else if (u >= u'a' && u <= u'f')
+        v = u - u'a' + 10;
+    else if (u >= u'A' && u <= u'F')
+        v = u - u'A' + 10;
+    return v >= 0 && v < base ? v : -1;
+}
+
+// Reads the number after blanks and sign. With `whole`, every character after the sign must be a digit;
+// otherwise reading stops at the first other character. Returns false for no digits or a value beyond 32 bits.
+bool readNumber(const QString &text, bool whole, qint64 &result)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    int base = 10;
+    if (i < text.size() && (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') ||
+                            text.at(i) == QLatin1Char('X'))) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text.at(i) == QLatin1Char('0') &&
+               (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
+        base = 16;
+        i += 2;
+    }
+    qint64 value = 0;
+    qsizetype digits = 0;
+    for (; i < text.size(); ++i) {
+        const int d = digitValue(text.at(i), base);
+        if (d < 0) {
+            if (whole)
+                return false;
+            break;
+        }
+        value = value * base + d;
+        ++digits;
+        if (value > qint64(std::numeric_limits<qint32>::max()) + 1)
+            return false;
+    }
+    if (digits == 0)
+        return false;
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min())
+        return false;
+    result = value;
+    return true;
+}
+
+} // namespace
+
+QString WheelchairMark(const QString &wheelchairText)
+{
+    return mark(wheelchairText);
+}
+
+QString CombineMark(const QString &combinationText)
+{
+    return mark(combinationText);
+}
+
+QString ReferenceValue(const QStringList &lines, const QString &key)
+{
+    for (const QString &line : lines) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        if (QStringView(line).left(eq).compare(key, Qt::CaseInsensitive) == 0)
+            return line.mid(eq + 1);
+    }
+    return {};
+}
+
+QString VehicleLetter(const Controls &controls, const QString &tripText)
+{
+    const QString id = ReadXMLTag(ReadXMLTag(tripText, QStringLiteral("vehicletype")), QStringLiteral("id"));
+    return ReferenceValue(controls.lines(Control::BasicVehicleTypes), id).left(1);
+}
+
+qint32 TariffCode(const Controls &controls)
+{
+    return LeadingInt(controls.text(Control::xStandaardTarief));
+}
+
+bool StrictInt(const QString &text, qint32 &value)
+{
+    qint64 v = 0;
+    if (!readNumber(text, true, v))
+        return false;
+    value = qint32(v);
+    return true;
+}
+
+qint32 SettingInt(const Controls &controls, Control control)
+{
+    const QString text = controls.text(control);
+    qint32 value = 0;
+    if (!StrictInt(text, value))
+        throw ConversionError(QStringLiteral("''%1'' is not a valid integer value").arg(text));
+    return value;
+}
+
+qint32 FieldInt(const QString &text, const QString &column)
+{
+    qint32 value = 0;
+    if (!StrictInt(text, value))
+        throw ConversionError(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(text, column));
+    return value;
+}
+
+qint32 TripNumber(const QString &idText)
+{
+    qint64 v = 0;
+    if (readNumber(idText, false, v))
+        return qint32(v);
+    // No digits gives 0, as everywhere else; digits beyond 32 bits are refused.
+    if (LeadingInt(idText) == 0)
+        return 0;
+    throw ConversionError(
+        QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(idText, QStringLiteral("pla_extern")));
+}
+
+QString LowerAsciiLetters(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    }
+    return out;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "app/Controls.h"
+
+// Small values a trip yields, shared by new trips, changes and manual processing.
+
+// "T" when the leading digits of the text are not 0, otherwise "F" (the wheelchair and combination marks).
+QString WheelchairMark(const QString &wheelchairText);
+QString CombineMark(const QString &combinationText);
+
+// The value a reference list (lines "id=name") holds for a key: the text after the first "=" of the first line
+// whose text before that "=" equals the key, letter case ignored; empty when no line matches.
+QString ReferenceValue(const QStringList &lines, const QString &key);
+
+// First character of the vehicle-type list's value for the id inside the trip's vehicletype; empty when the list
+// has no line for it.
+QString VehicleLetter(const Controls &controls, const QString &tripText);
+
+// The tariff code: the leading digits of xStandaardTarief.
+qint32 TariffCode(const Controls &controls);
+
+// Strict conversion: optional leading blanks and sign, then only digits (or a "$"/"x"/"0x" hexadecimal number),
+// within 32 bits. Returns false when the text is not such a number.
+bool StrictInt(const QString &text, qint32 &value);
+
+// A setting converted strictly; throws ConversionError "''<text>'' is not a valid integer value".
+qint32 SettingInt(const Controls &controls, Control control);
+
+// A value converted strictly for a column; throws ConversionError
+// "'<text>' is not a valid integer value for field '<column>'".
+qint32 FieldInt(const QString &text, const QString &column);
+
+// The service's trip number: the leading digits of the trip's id. A number beyond 32 bits cannot be stored in the
+// ride's external number columns without becoming another trip's number, so it throws ConversionError.
+qint32 TripNumber(const QString &idText);
+
+// Lower case of the letters A to Z only; every other character stays as it is.
+QString LowerAsciiLetters(const QString &text);
