@@ -1,0 +1,113 @@
+#include "app/MemoryControls.h"
+#include "trips/RideDefaults.h"
+#include "trips/RideRow.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime kNow(QDate(2015, 3, 31), QTime(7, 5, 9));
+
+TEST(TemporaryKeys, PrefixTimeAndNumberFromARepeatableSequence)
+{
+    TemporaryKeys a;
+    TemporaryKeys b;
+    for (int i = 0; i < 20; ++i) {
+        const QString key = a.next(kNow);
+        EXPECT_TRUE(key.startsWith(QStringLiteral("P2015033107050939"))) << key.toStdString();
+        const int number = key.mid(17).toInt();
+        EXPECT_GE(number, 0);
+        EXPECT_LE(number, 999);
+        EXPECT_LE(key.size(), 40);
+        EXPECT_EQ(key, b.next(kNow));
+    }
+}
+
+TEST(RideDefaults, TheTwoQueriesFillDifferentDefaults)
+{
+    MemoryControls controls;
+    controls.setText(Control::StandaardFilter, QStringLiteral("Q"));
+    RideRow ins;
+    RideRow wijz;
+    FillAppendDefaults(ins, RideQuery::ADOINS, controls, kNow, QStringLiteral("P1"));
+    FillAppendDefaults(wijz, RideQuery::QWijzigen, controls, kNow, QStringLiteral("P2"));
+
+    for (const RideRow *row : {&ins, &wijz}) {
+        EXPECT_EQ(row->text(QStringLiteral("pla_status")), QStringLiteral("W"));
+        EXPECT_EQ(row->text(QStringLiteral("pla_filter")), QStringLiteral("Q"));
+        EXPECT_EQ(row->text(QStringLiteral("pla_soortwagen")), QStringLiteral("T"));
+        EXPECT_EQ(row->value(QStringLiteral("pla_lopers")).toInt(), 1);
+        EXPECT_EQ(row->value(QStringLiteral("pla_mut")).toInt(), 1);
+        EXPECT_EQ(row->value(QStringLiteral("pla_txtext_vanaf")).toDateTime(), kNow);
+        EXPECT_TRUE(row->contains(QStringLiteral("pla_kleur")));
+    }
+    EXPECT_EQ(ins.text(QStringLiteral("pla_temp")), QStringLiteral("P1"));
+    EXPECT_EQ(wijz.text(QStringLiteral("pla_temp")), QStringLiteral("P2"));
+
+    const char *insOnly[] = {"pla_cloud", "pla_bloktijd", "pla_minuten_extra", "pla_taal", "pla_ETA", "pla_soho",
+                             "pla_zones_extern", "pla_centralist_trigger"};
+    for (const char *c : insOnly) {
+        EXPECT_TRUE(ins.contains(QLatin1String(c))) << c;
+        EXPECT_FALSE(wijz.contains(QLatin1String(c))) << c;
+    }
+    const char *wijzOnly[] = {"pla_auto_wagen", "pla_wachtseconden", "pla_retour_rbs", "pla_nooitplannen"};
+    for (const char *c : wijzOnly) {
+        EXPECT_TRUE(wijz.contains(QLatin1String(c))) << c;
+        EXPECT_FALSE(ins.contains(QLatin1String(c))) << c;
+    }
+    EXPECT_EQ(ins.value(QStringLiteral("pla_cloud")).toInt(), 1);
+    EXPECT_EQ(ins.value(QStringLiteral("pla_minuten_extra")).toInt(), 15);
+    EXPECT_EQ(ins.text(QStringLiteral("pla_taal")), QStringLiteral("N"));
+    EXPECT_EQ(ins.value(QStringLiteral("pla_ETA")).toDateTime(), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+}
+
+TEST(RideDefaults, KeywordRulesOnlySet)
+{
+    struct Case {
+        const char *remark;
+        std::vector<std::pair<const char *, int>> set;
+        bool arrival;
+    };
+    const Case cases[] = {
+        {"Blindengeleidehond mee", {{"pla_blind", 1}, {"pla_soho", 1}}, false},
+        {"NIET COMBINEREN aub", {{"pla_combineren", 0}}, false},
+        {"Aankomstgarantie 9:00", {}, true},
+        {"voorin, slechthorend, rollator, begeleiding",
+         {{"pla_voorin", 1}, {"pla_doof", 1}, {"pla_rollator", 1}, {"pla_begeleiding", 1}},
+         false},
+        {"niets bijzonders", {}, false},
+    };
+    MemoryControls controls;
+    controls.setText(Control::StandaardFilter, QStringLiteral("P"));
+    controls.setText(Control::Aankomst, QStringLiteral("G"));
+    for (const Case &c : cases) {
+        RideRow row;
+        row.setInt(QStringLiteral("pla_combineren"), 1);
+        row.setText(QStringLiteral("pla_filter"), QStringLiteral("P"));
+        ApplyBeforeStore(row, RideQuery::QWijzigen, controls, QString::fromUtf8(c.remark));
+        EXPECT_EQ(row.value(QStringLiteral("pla_bloktijd")).toInt(), 1);
+        for (const auto &[column, value] : c.set)
+            EXPECT_EQ(row.value(QLatin1String(column)).toInt(), value) << c.remark << " " << column;
+        const bool combineCleared = row.value(QStringLiteral("pla_combineren")).toInt() == 0;
+        EXPECT_EQ(combineCleared, QString::fromUtf8(c.remark).toLower().contains(QStringLiteral("niet combineren")));
+        EXPECT_EQ(row.text(QStringLiteral("pla_filter")), c.arrival ? QStringLiteral("G") : QStringLiteral("P"));
+        // Absent keywords leave their columns unwritten.
+        EXPECT_EQ(row.contains(QStringLiteral("pla_voorin")), QString::fromUtf8(c.remark).contains(QStringLiteral("voorin")));
+    }
+}
+
+TEST(RideDefaults, ApostrophesLeaveTheCitiesOnlyThroughAdoins)
+{
+    MemoryControls controls;
+    for (RideQuery query : {RideQuery::ADOINS, RideQuery::QWijzigen}) {
+        RideRow row;
+        row.setText(QStringLiteral("pla_ophstad"), QStringLiteral("'s-Hertogenbosch"));
+        row.setText(QStringLiteral("pla_beststad"), QStringLiteral("'t Zand"));
+        ApplyBeforeStore(row, query, controls, QString());
+        const bool ins = query == RideQuery::ADOINS;
+        EXPECT_EQ(row.text(QStringLiteral("pla_ophstad")), ins ? QStringLiteral("s-Hertogenbosch") : QStringLiteral("'s-Hertogenbosch"));
+        EXPECT_EQ(row.text(QStringLiteral("pla_beststad")), ins ? QStringLiteral("t Zand") : QStringLiteral("'t Zand"));
+    }
+}
+
+} // namespace
