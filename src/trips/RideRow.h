@@ -1,21 +1,14 @@
 #pragma once
 
+#include "app/PlanningColumns.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
-// How the program declares a column of Planning that it writes.
-enum class RideColumnType { Text, UnicodeText, Integer, Decimal, DateTime };
-
-struct RideColumn {
-    const char *name;
-    RideColumnType type;
-    int width; // characters, for Text; 0 otherwise
-};
-
-// The declaration of a column the program writes; nullptr for any other name.
-const RideColumn *findRideColumn(const QString &name);
+// The declaration of a column of Planning (letter case ignored); nullptr for a name the table does not have.
+const PlanningColumn *findRideColumn(const QString &name);
 
 // One row of Planning as the program builds it: column name to value, in the order the columns were first
 // written. A text is made to fit its column when it is set: characters the single-byte code page cannot hold
@@ -36,7 +29,7 @@ public:
     const QVariantList &values() const { return m_values; }
 
 private:
-    void put(const QString &column, RideColumnType given, const QVariant &value);
+    void put(const QString &column, ColumnType given, const QVariant &value);
 
     QStringList m_columns;
     QVariantList m_values;

@@ -1,0 +1,216 @@
+#include "ImportHarness.h"
+#include "TripFixtures.h"
+
+#include "app/VoranoError.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TripFixtures::kDates;
+using TripFixtures::reply;
+using TripFixtures::trip;
+
+QString dates()
+{
+    return QLatin1String(kDates);
+}
+
+class RetrievalCycle : public ::testing::Test, public ImportHarness {};
+
+TEST_F(RetrievalCycle, StoresAndConfirmsUntilATripFails)
+{
+    const QString trips =
+        trip(QStringLiteral("101"), QStringLiteral("INSERT"), dates() + QStringLiteral("<eb>1250</eb>")) +
+        trip(QStringLiteral("102"), QStringLiteral("Insert"), dates()) +
+        trip(QStringLiteral("103"), QStringLiteral("CREATE"), dates()) +
+        trip(QStringLiteral("104"), QStringLiteral("INSERT"),
+             QStringLiteral("<fromdatetime>201302301200</fromdatetime>")) +
+        trip(QStringLiteral("105"), QStringLiteral("INSERT"), dates());
+    service.reply(reply(trips));
+
+    cycle();
+    EXPECT_FALSE(db->isOpen()); // closed after every new ride
+
+    const QList<int> ids = rideIds();
+    ASSERT_EQ(ids.size(), 2);
+    EXPECT_EQ(ride(ids[0]).value(QStringLiteral("pla_extern_ritnummer")).toInt(), 101);
+    EXPECT_EQ(ride(ids[1]).value(QStringLiteral("pla_extern_ritnummer")).toInt(), 102);
+    EXPECT_DOUBLE_EQ(ride(ids[0]).value(QStringLiteral("pla_bedrag")).toDouble(), 12.5);
+    const QList<QPair<QString, QString>> expected = {{QStringLiteral("101"), QString::number(ids[0])},
+                                                     {QStringLiteral("102"), QString::number(ids[1])}};
+    EXPECT_EQ(confirmations(), expected);
+    EXPECT_EQ(log, QStringList{QStringLiteral("Invalid argument to date encode")});
+    EXPECT_EQ(controls.text(Control::Verwerkt), QStringLiteral("2"));
+    EXPECT_EQ(controls.text(Control::LaatsteRit), QString::number(ids[1]));
+    EXPECT_EQ(controls.text(Control::yRitID), QStringLiteral("104"));
+    EXPECT_EQ(controls.text(Control::yStatus), QStringLiteral("200"));
+    EXPECT_EQ(controls.text(Control::ySoort), QStringLiteral("RetrieveTrips"));
+    EXPECT_EQ(pump.passes, 4);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM TRANSACTIES WHERE tra_code=91")).toInt(), 2);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT tra_opmerking FROM TRANSACTIES WHERE tra_rit=?"), {ids[0]}).toString(),
+              QStringLiteral("101"));
+    // Copies of every trip reached (also the failing one), one reply copy per second.
+    EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/In")),
+              (QStringList{QStringLiteral("RetrieveTrips_INS_101_3103070509.xml"),
+                           QStringLiteral("RetrieveTrips_INS_102_3103070509.xml"),
+                           QStringLiteral("RetrieveTrips_INS_104_3103070509.xml")}));
+    EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/Uit")),
+              QStringList{QStringLiteral("OstrelResult310307050939.xml")});
+    const QByteArray copy = dir.read(QStringLiteral("Ostrel/Backups/In/RetrieveTrips_INS_101_3103070509.xml"));
+    EXPECT_TRUE(copy.contains("<client></client>")) << copy.constData();
+    EXPECT_TRUE(copy.endsWith("\r\n"));
+}
+
+TEST_F(RetrievalCycle, RefusedReplyOrProcessingOffChangesNoTrip)
+{
+    struct Case {
+        const char *name;
+        QString reply;
+        bool verwerken;
+    };
+    const QString oneTrip = trip(QStringLiteral("1"), QStringLiteral("INSERT"), dates());
+    const Case cases[] = {
+        {"status", reply(oneTrip, QStringLiteral("500")), true},
+        {"status with blank", reply(oneTrip, QStringLiteral(" 200")), true},
+        {"action name", reply(oneTrip, QStringLiteral("200"), QStringLiteral("RetrieveTripz")), true},
+        {"not processing", reply(oneTrip), false},
+    };
+    for (const Case &c : cases) {
+        controls.setChecked(Control::xVerwerken, c.verwerken);
+        service.reply(c.reply);
+        cycle();
+        EXPECT_EQ(resultList.text(), c.reply + QStringLiteral("\r\n")) << c.name;
+        EXPECT_EQ(controls.text(Control::yStatus), QStringLiteral("...")) << c.name;
+        EXPECT_EQ(controls.text(Control::ySoort), QStringLiteral("...")) << c.name;
+    }
+    EXPECT_TRUE(rideIds().isEmpty());
+    EXPECT_TRUE(confirmations().isEmpty());
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(pump.passes, 0);
+}
+
+TEST_F(RetrievalCycle, EmptyTripListOnlyShowsStatusAndKind)
+{
+    service.reply(reply(QString()));
+    cycle();
+    EXPECT_EQ(controls.text(Control::yStatus), QStringLiteral("200"));
+    EXPECT_EQ(controls.text(Control::ySoort), QStringLiteral("RetrieveTrips"));
+    EXPECT_EQ(controls.text(Control::yRitID), QStringLiteral("..."));
+    EXPECT_EQ(pump.passes, 1);
+    EXPECT_TRUE(log.isEmpty());
+}
+
+TEST_F(RetrievalCycle, IndentedReplyAndClientIdBeforeTheTripId)
+{
+    // The client part comes first and has an id of its own; tabs and line breaks indent the reply.
+    const QString t = QStringLiteral("\n\t\t<trip>\n\t\t\t<client><id>77</id><lastname>Jansen</lastname></client>\n"
+                                     "\t\t\t<id>500</id>\n\t\t\t<tripaction>insert</tripaction>") +
+                      dates() + QStringLiteral("\n\t\t</trip>\n\t");
+    service.reply(QStringLiteral("<kwp>\n\t<status>200</status>\n\t<body><action><name>RetrieveTrips</name>"
+                                 "</action>\n\t<triplist>") +
+                  t + QStringLiteral("</triplist></body>\n</kwp>"));
+    controls.setChecked(Control::BackupsMaken, true);
+    cycle();
+    ASSERT_TRUE(log.isEmpty()) << log.join(QLatin1Char('|')).toStdString();
+    const QList<int> ids = rideIds();
+    ASSERT_EQ(ids.size(), 1);
+    EXPECT_EQ(controls.text(Control::yRitID), QStringLiteral("77"));
+    EXPECT_EQ(controls.text(Control::yActie), QStringLiteral("insert"));
+    EXPECT_EQ(ride(ids[0]).value(QStringLiteral("pla_extern")).toInt(), 500);
+    EXPECT_TRUE(ride(ids[0]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Jansen \r\n")));
+    EXPECT_EQ(confirmations().value(0).first, QStringLiteral("500"));
+    EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/In")),
+              QStringList{QStringLiteral("RetrieveTrips_INS_500_3103070509.xml")});
+    EXPECT_FALSE(resultList.text().contains(QLatin1Char('\t')));
+}
+
+TEST_F(RetrievalCycle, ErrorsBeforeTheTripsAreReadReachTheCaller)
+{
+    service.fail(QStringLiteral("Host niet gevonden"));
+    EXPECT_THROW(cycle(), TransportError);
+    EXPECT_TRUE(log.isEmpty());
+}
+
+TEST_F(RetrievalCycle, ErrorsWhileReadingEndTheCycleWithOneLogLine)
+{
+    struct Case {
+        const char *name;
+        QString reply;
+        bool failConfirmation;
+        int rides;
+    };
+    const Case cases[] = {
+        {"malformed reply", QStringLiteral("<kwp><status>200</status><name>RetrieveTrips</name><triplist><trip>"),
+         false, 0},
+        {"12-digit id", reply(trip(QStringLiteral("123456789012"), QStringLiteral("INSERT"), dates())), false, 0},
+        {"confirmation fails", reply(trip(QStringLiteral("7"), QStringLiteral("INSERT"), dates())), true, 1},
+    };
+    int rides = 0;
+    for (const Case &c : cases) {
+        log.clear();
+        service.reply(c.reply);
+        if (c.failConfirmation)
+            service.fail(QStringLiteral("Verbinding verbroken"));
+        EXPECT_NO_THROW(cycle()) << c.name;
+        EXPECT_EQ(log.size(), 1) << c.name;
+        rides += c.rides;
+        EXPECT_EQ(rideIds().size(), rides) << c.name;
+    }
+    EXPECT_EQ(log.value(0), QStringLiteral("Verbinding verbroken"));
+}
+
+TEST_F(RetrievalCycle, BadTripsStoredAsThePartsAllow)
+{
+    const QString trips =
+        QStringLiteral("<trip><tripaction>INSERT</tripaction>") + dates() + QStringLiteral("</trip>") + // no id
+        trip(QStringLiteral("2"), QStringLiteral("INSERT"), dates() + QStringLiteral("<eb>abc</eb>"), QString()) +
+        QStringLiteral("<trip><id>3</id><tripaction>INSERT</tripaction>") + dates() + QStringLiteral("</trip>") +
+        trip(QStringLiteral("4"), QStringLiteral("INSERT"), dates(),
+             QStringLiteral("<lastname>Иванов</lastname><firstname>Łukasz</firstname>"));
+    service.reply(reply(trips));
+    cycle();
+    ASSERT_TRUE(log.isEmpty()) << log.join(QLatin1Char('|')).toStdString();
+    const QList<int> ids = rideIds();
+    ASSERT_EQ(ids.size(), 4);
+    EXPECT_EQ(ride(ids[0]).value(QStringLiteral("pla_extern")).toInt(), 0);
+    EXPECT_EQ(confirmations().value(0).first, QString());
+    EXPECT_DOUBLE_EQ(ride(ids[1]).value(QStringLiteral("pla_bedrag")).toDouble(), 0.0);
+    EXPECT_EQ(ride(ids[3]).value(QStringLiteral("pla_naam_reiziger")).toString(), QStringLiteral("?????? ?ukasz"));
+    EXPECT_TRUE(ride(ids[3]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Иванов Łukasz")));
+}
+
+TEST_F(RetrievalCycle, InternalActionFromTheCompanyConstantsAndTwoRidesForOneTrip)
+{
+    controls.setText(Control::xBedrijf, QStringLiteral("4"));
+    db->exec(QStringLiteral("INSERT INTO constanten (con_bdr_id, con_aanvraag_verzenden) VALUES (4, 6)"));
+    const QString oneTrip = reply(trip(QStringLiteral("9"), QStringLiteral("INSERT"), dates()));
+    service.reply(oneTrip);
+    cycle();
+    service.reply(oneTrip);
+    cycle();
+    const QList<int> ids = rideIds();
+    ASSERT_EQ(ids.size(), 2);
+    EXPECT_EQ(ride(ids[1]).value(QStringLiteral("pla_extern_ritnummer")).toInt(), 9);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM InterneActies WHERE iac_code=6")).toInt(), 2);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT iac_rit FROM InterneActies ORDER BY iac_rit DESC")).toInt(), ids[1]);
+
+    controls.setText(Control::xBedrijf, QStringLiteral("5"));
+    service.reply(oneTrip);
+    cycle();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM InterneActies")).toInt(), 2);
+    EXPECT_EQ(controls.text(Control::Verwerkt), QStringLiteral("3"));
+}
+
+TEST_F(RetrievalCycle, ConfirmationsOffSendsNone)
+{
+    controls.setChecked(Control::xBevestigen, false);
+    controls.setChecked(Control::BackupsMaken, false);
+    service.reply(reply(trip(QStringLiteral("1"), QStringLiteral("INSERT"), dates())));
+    cycle();
+    EXPECT_EQ(rideIds().size(), 1);
+    EXPECT_TRUE(confirmations().isEmpty());
+    EXPECT_TRUE(dir.files(QStringLiteral("Ostrel/Backups/In")).isEmpty());
+}
+
+} // namespace
