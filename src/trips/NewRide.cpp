@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "link/Conversions.h"
 #include "link/ReadXmlTag.h"
+#include "reference/ReferenceLookup.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideText.h"
 #include "trips/TripValues.h"
@@ -75,7 +76,7 @@ RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDat
     const QString product = tag(t, "productid");
     row.setText(QStringLiteral("pla_referentie"), product);
     if (controls.checked(Control::chkExtern)) {
-        const QString costCentre = ReferenceValue(controls.lines(Control::BasicProducts), product);
+        const QString costCentre = ReferenceLookup(controls.lines(Control::BasicProducts), product);
         if (!costCentre.isEmpty())
             row.setText(QStringLiteral("pla_extern_kostenplaats"), costCentre.left(20));
     }

@@ -3,6 +3,7 @@
 #include "app/VoranoError.h"
 #include "link/Conversions.h"
 #include "link/ReadXmlTag.h"
+#include "reference/ReferenceLookup.h"
 
 #include <limits>
 
@@ -86,22 +87,10 @@ QString CombineMark(const QString &combinationText)
     return mark(combinationText);
 }
 
-QString ReferenceValue(const QStringList &lines, const QString &key)
-{
-    for (const QString &line : lines) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            continue;
-        if (QStringView(line).left(eq).compare(key, Qt::CaseInsensitive) == 0)
-            return line.mid(eq + 1);
-    }
-    return {};
-}
-
 QString VehicleLetter(const Controls &controls, const QString &tripText)
 {
     const QString id = ReadXMLTag(ReadXMLTag(tripText, QStringLiteral("vehicletype")), QStringLiteral("id"));
-    return ReferenceValue(controls.lines(Control::BasicVehicleTypes), id).left(1);
+    return ReferenceLookup(controls.lines(Control::BasicVehicleTypes), id).left(1);
 }
 
 qint32 TariffCode(const Controls &controls)

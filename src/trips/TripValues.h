@@ -11,10 +11,6 @@
 QString WheelchairMark(const QString &wheelchairText);
 QString CombineMark(const QString &combinationText);
 
-// The value a reference list (lines "id=name") holds for a key: the text after the first "=" of the first line
-// whose text before that "=" equals the key, letter case ignored; empty when no line matches.
-QString ReferenceValue(const QStringList &lines, const QString &key);
-
 // First character of the vehicle-type list's value for the id inside the trip's vehicletype; empty when the list
 // has no line for it.
 QString VehicleLetter(const Controls &controls, const QString &tripText);

@@ -55,27 +55,18 @@ TEST(TripValues, TripNumberRefusesNumbersBeyondThirtyTwoBits)
     EXPECT_THROW(TripNumber(QStringLiteral("123456789012")), ConversionError);
 }
 
-TEST(TripValues, ReferenceValueIgnoresLetterCaseOfTheKey)
-{
-    const QStringList list = {QStringLiteral("noline"), QStringLiteral("ab=Taxi=groot"), QStringLiteral("AB=later"),
-                              QStringLiteral("5=Rolstoelbus")};
-    EXPECT_EQ(ReferenceValue(list, QStringLiteral("aB")), QStringLiteral("Taxi=groot"));
-    EXPECT_EQ(ReferenceValue(list, QStringLiteral("5")), QStringLiteral("Rolstoelbus"));
-    EXPECT_EQ(ReferenceValue(list, QStringLiteral("6")), QString());
-    EXPECT_EQ(ReferenceValue(list, QString()), QString());
-}
-
 TEST(TripValues, MarksAndVehicleLetter)
 {
     EXPECT_EQ(WheelchairMark(QStringLiteral("1")), QStringLiteral("T"));
     EXPECT_EQ(WheelchairMark(QStringLiteral("0")), QStringLiteral("F"));
     EXPECT_EQ(CombineMark(QStringLiteral("abc")), QStringLiteral("F"));
     MemoryControls controls;
-    controls.setLines(Control::BasicVehicleTypes, {QStringLiteral("5=Rolstoelbus"), QStringLiteral("6=")});
+    controls.setLines(Control::BasicVehicleTypes, {QStringLiteral("5=Rolstoelbus"), QStringLiteral("6="), QStringLiteral("ab=Taxi")});
     EXPECT_EQ(VehicleLetter(controls, QStringLiteral("<vehicletype><id>5</id><name>x</name></vehicletype>")),
               QStringLiteral("R"));
     EXPECT_EQ(VehicleLetter(controls, QStringLiteral("<vehicletype><id>6</id></vehicletype>")), QString());
     EXPECT_EQ(VehicleLetter(controls, QStringLiteral("<vehicletype><id>7</id></vehicletype>")), QString());
+    EXPECT_EQ(VehicleLetter(controls, QStringLiteral("<vehicletype><id>AB</id></vehicletype>")), QStringLiteral("T"));
 }
 
 TEST(TripValues, SingleByteTextMarksWhatTheCodePageCannotHold)
