@@ -6,9 +6,11 @@
 #include "feedback/ZoekExternebron.h"
 #include "link/SoapTransport.h"
 #include "reference/ReferenceLists.h"
+#include "trips/TripImport.h"
 #include "update/ProgramVersion.h"
 #include "update/UpdateOperation.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include <memory>
@@ -30,6 +32,19 @@ Operations WireOperations()
     };
 
     // --- Trip import: retrieval cycle ("UPDATE MANUEEL", tray "Update", Controle) and manual processing ------
+    auto tripImport = std::make_shared<TripImport>(); // one generator of temporary keys for the whole run
+    ops.retrievalCycle = [tripImport](OperationContext &ctx, QWidget *) { tripImport->runRetrievalCycle(ctx); };
+    ops.manualProcessing = [tripImport](OperationContext &ctx, QWidget *window) {
+        tripImport->runManualProcessing(ctx, [window] {
+            QFileDialog dialog(window);
+            dialog.setFileMode(QFileDialog::ExistingFile);
+            dialog.setAcceptMode(QFileDialog::AcceptOpen);
+            dialog.setDefaultSuffix(QStringLiteral("xml"));
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+                return QString();
+            return dialog.selectedFiles().constFirst();
+        });
+    };
 
     // --- Status feedback: return-message cycle (RetourTimer) and owner search ("ZOEK EIGENAAR") ------------
     auto retourCycle = std::make_shared<RetourCycle>();

@@ -1,0 +1,16 @@
+#include "EndToEnd.h"
+#include "ImportHarness.h"
+
+#include "support/PgServer.h"
+
+#include <gtest/gtest.h>
+
+TEST(EndToEnd, SimulatorAndPostgreSqlOverOdbc)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.ok()) << pg.error().toStdString();
+    ImportHarness h;
+    pg.applyTo(h.controls);
+    RunEndToEndCycles(h);
+    EXPECT_EQ(h.db->dialect(), DbDialect::PostgreSQL);
+}

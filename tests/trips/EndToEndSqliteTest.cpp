@@ -1,0 +1,10 @@
+#include "EndToEnd.h"
+#include "ImportHarness.h"
+
+#include <gtest/gtest.h>
+
+TEST(EndToEnd, SimulatorAndEmbeddedDatabase)
+{
+    ImportHarness h;
+    RunEndToEndCycles(h);
+}
