@@ -4,6 +4,8 @@
 
 int main(int argc, char **argv)
 {
+    // The same C library and Qt locale on every machine, and for the programs the tests start.
+    qputenv("LC_ALL", "C.UTF-8");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

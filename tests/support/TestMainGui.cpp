@@ -4,6 +4,8 @@
 
 int main(int argc, char **argv)
 {
+    // The same C library and Qt locale on every machine, and for the programs the tests start.
+    qputenv("LC_ALL", "C.UTF-8");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
