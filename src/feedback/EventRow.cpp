@@ -8,7 +8,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 QVariant value(const QSqlRecord &record, const char *name)
 {

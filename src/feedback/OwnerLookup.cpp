@@ -6,7 +6,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace {
+namespace
+{
 
 const QString kOwnerQuery = QStringLiteral("select * \r\nfrom  ExterneBronnen\r\norder by ebr_omschrijving");
 

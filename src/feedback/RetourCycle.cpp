@@ -7,7 +7,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace {
+namespace
+{
 
 // The owner code takes the place of the quoted text literal, as a bound parameter.
 const QString kReturnMessageQuery = QStringLiteral(
@@ -20,8 +21,9 @@ const QString kReturnMessageQuery = QStringLiteral(
 const QString kAcceptedUpdate = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
 const QString kRefusedUpdate = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");
 
-class RunningFlag {
-public:
+class RunningFlag
+{
+  public:
     explicit RunningFlag(bool &flag)
         : m_flag(flag)
     {
@@ -31,7 +33,7 @@ public:
     RunningFlag(const RunningFlag &) = delete;
     RunningFlag &operator=(const RunningFlag &) = delete;
 
-private:
+  private:
     bool &m_flag;
 };
 

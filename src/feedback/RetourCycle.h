@@ -14,8 +14,9 @@ QList<EventRow> ReadPendingEvents(DispatchDb &db, const QString &owner);
 
 // The return-message cycle of RetourTimer. Owned by the main window for its whole life; it keeps only whether a
 // cycle is running, so that a tick arriving during a message-loop pass of a running cycle does not start a second.
-class RetourCycle {
-public:
+class RetourCycle
+{
+  public:
     // One tick: nothing at all while xBezet is unchecked; otherwise each pending event of the owner in Eigenaar is
     // sent and marked 1 (accepted) or 3 (not accepted). The first error ends the tick and is thrown; the row being
     // handled stays pending unless its update had been executed. Returns false when the tick was dropped because
@@ -24,6 +25,6 @@ public:
 
     bool running() const { return m_running; }
 
-private:
+  private:
     bool m_running = false;
 };

@@ -7,14 +7,15 @@
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"
 
-namespace {
+namespace
+{
 
 const QString kAccepted = QStringLiteral("200");
 
 QString copyName(const char *prefix, const EventRow &row)
 {
-    return QString::fromLatin1(prefix) + QString::number(row.pla_id) + QLatin1Char('_') + QString::number(row.kop_type)
-           + QLatin1String(".xml");
+    return QString::fromLatin1(prefix) + QString::number(row.pla_id) + QLatin1Char('_') +
+           QString::number(row.kop_type) + QLatin1String(".xml");
 }
 
 } // namespace
@@ -22,8 +23,8 @@ QString copyName(const char *prefix, const EventRow &row)
 bool SendStatus(OperationContext &ctx, const EventRow &row)
 {
     Controls &controls = ctx.controls;
-    const TextList document(BuildStatusDocument(row, controls.text(Control::xInlognaam),
-                                                controls.text(Control::xPaswoord)));
+    const TextList document(
+        BuildStatusDocument(row, controls.text(Control::xInlognaam), controls.text(Control::xPaswoord)));
     const QString sent = document.text();
     controls.setLines(Control::UitgaanPakket, document.lines());
     WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("SendStatus_", row), sent);

@@ -3,7 +3,8 @@
 #include "app/FormatDateTime.h"
 #include "link/KwpDocument.h"
 
-namespace {
+namespace
+{
 
 const QString kZeroDateTime = QStringLiteral("18991230000000");
 const QString kNoCoordinate = QStringLiteral("0.0");
@@ -146,32 +147,31 @@ QString BuildSendStatusDocument(const EventRow &row, const QString &userName, co
         coordinates = false;
         break;
     }
-    const QString trip = element("id", number(row.pla_extern)) + element("externalID", number(row.pla_id))
-                         + element("datetime", FormatStatusDateTime(moment))
-                         + element("messagetype", number(row.kop_type))
-                         + element("latitude", coordinates ? FormatCoordinate(row.kop_latitude) : kNoCoordinate)
-                         + element("longitude", coordinates ? FormatCoordinate(row.kop_longitude) : kNoCoordinate)
-                         + element("speed", {}) + element("direction", {}) + element("param1", param1)
-                         + element("param2", {}) + element("param3", {}) + element("odometer", {})
-                         + element("info", {});
+    const QString trip = element("id", number(row.pla_extern)) + element("externalID", number(row.pla_id)) +
+                         element("datetime", FormatStatusDateTime(moment)) +
+                         element("messagetype", number(row.kop_type)) +
+                         element("latitude", coordinates ? FormatCoordinate(row.kop_latitude) : kNoCoordinate) +
+                         element("longitude", coordinates ? FormatCoordinate(row.kop_longitude) : kNoCoordinate) +
+                         element("speed", {}) + element("direction", {}) + element("param1", param1) +
+                         element("param2", {}) + element("param3", {}) + element("odometer", {}) + element("info", {});
     const QString action = QString::fromLatin1(KwpAction::SendStatus);
     return BuildRequest(KwpVersion(action), action, userName, password, element("triplist", element("trip", trip)));
 }
 
 QString BuildProcessTripsDocument(const EventRow &row, const QString &userName, const QString &password)
 {
-    const QString trip = element("id", number(row.pla_extern)) + element("externalID", number(row.pla_id))
-                         + element("realFromDateTime", FormatStatusDateTime(row.pla_tijdstip_bestemmen))
-                         + element("realDestinationDateTime", FormatStatusDateTime(row.pla_tijdstip_vrijmelden))
-                         + element("realArrivalAtFromDateTime", FormatStatusDateTime(row.pla_tijdstip_bestemmen))
-                         + element("realPassengers", number(row.pla_lopers + row.pla_rollers))
-                         + element("noShow", row.pla_status == kNoShowStatus ? QStringLiteral("1") : QStringLiteral("0"))
-                         + element("noShowComment", row.pla_redenloosmelden)
-                         + element("odoMeterStart", FormatOdometer(row.pla_odo_start))
-                         + element("odoMeterEnd", FormatOdometer(row.pla_odo_stop))
-                         + element("realcombinationid", number(row.pla_route))
-                         + element("combined", row.pla_van > 0 ? QStringLiteral("1") : QStringLiteral("0"))
-                         + element("licenseplatenumber", row.wag_kenteken) + element("vehiclenumber", number(row.wag_taxis));
+    const QString trip =
+        element("id", number(row.pla_extern)) + element("externalID", number(row.pla_id)) +
+        element("realFromDateTime", FormatStatusDateTime(row.pla_tijdstip_bestemmen)) +
+        element("realDestinationDateTime", FormatStatusDateTime(row.pla_tijdstip_vrijmelden)) +
+        element("realArrivalAtFromDateTime", FormatStatusDateTime(row.pla_tijdstip_bestemmen)) +
+        element("realPassengers", number(row.pla_lopers + row.pla_rollers)) +
+        element("noShow", row.pla_status == kNoShowStatus ? QStringLiteral("1") : QStringLiteral("0")) +
+        element("noShowComment", row.pla_redenloosmelden) +
+        element("odoMeterStart", FormatOdometer(row.pla_odo_start)) +
+        element("odoMeterEnd", FormatOdometer(row.pla_odo_stop)) + element("realcombinationid", number(row.pla_route)) +
+        element("combined", row.pla_van > 0 ? QStringLiteral("1") : QStringLiteral("0")) +
+        element("licenseplatenumber", row.wag_kenteken) + element("vehiclenumber", number(row.wag_taxis));
     const QString action = QString::fromLatin1(KwpAction::processTrips);
     return BuildRequest(KwpVersion(action), action, userName, password, element("triplist", element("trip", trip)));
 }

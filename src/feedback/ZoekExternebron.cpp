@@ -9,7 +9,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 const char *const kTitle = "Zoeken";
 const char *const kPrompt = "Selecteer de eigenaar";

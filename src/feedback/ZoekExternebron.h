@@ -10,9 +10,10 @@ class QTableWidget;
 // The search list of "ZOEK EIGENAAR": the owners in a list (description, key, code), a search box that moves to
 // the first description starting with the typed text (ignoring letter case), the arrow keys in the search box
 // moving through the list, "OK" or a double click accepting, "Stop" or closing cancelling.
-class ZoekExternebron : public QDialog {
+class ZoekExternebron : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     explicit ZoekExternebron(const QList<Owner> &owners, QWidget *parent = nullptr);
 
     // The row the list stands on; -1 for an empty list.
@@ -26,10 +27,10 @@ public:
     // Shows the dialog modally: the code of the accepted row, or nothing when cancelled.
     static std::optional<QString> choose(const QList<Owner> &owners, QWidget *parent);
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     void search(const QString &text);
     void moveTo(int row);
 

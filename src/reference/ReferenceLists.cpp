@@ -6,13 +6,14 @@
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"
 
-namespace {
+namespace
+{
 
 const ReferenceListInfo kLists[] = {
     {ReferenceList::VehicleTypes, KwpAction::RetrieveVehicleTypes, "vehicletypes", "vehicletype",
      Control::BasicVehicleTypes, "RetrieveVehicleTypes.xml"},
-    {ReferenceList::Indications, KwpAction::RetrieveIndications, "indications", "indication",
-     Control::BasicIndications, "RetrieveIndications.xml"},
+    {ReferenceList::Indications, KwpAction::RetrieveIndications, "indications", "indication", Control::BasicIndications,
+     "RetrieveIndications.xml"},
     {ReferenceList::AccessibilityEquipments, KwpAction::RetrieveAccessibilityEquipments, "accessibilityequipments",
      "accessibilityequipment", Control::BasicAccessibilityEquipments, "RetrieveAccessibilityEquipments.xml"},
     {ReferenceList::Products, KwpAction::RetrieveProducts, "products", "product", Control::BasicProducts,

@@ -15,15 +15,15 @@ struct ReferenceListInfo {
     const char *container; // the list element of the reply
     const char *item;      // the item element inside it
     Control memo;
-    const char *copyFile;  // copy of the reply in BackupsInDir
+    const char *copyFile; // copy of the reply in BackupsInDir
 };
 
 const ReferenceListInfo &referenceListInfo(ReferenceList list);
 
 // The lists in the order the refresh fetches them.
 inline constexpr ReferenceList kReferenceListOrder[] = {ReferenceList::VehicleTypes, ReferenceList::Indications,
-                                                         ReferenceList::AccessibilityEquipments,
-                                                         ReferenceList::Products};
+                                                        ReferenceList::AccessibilityEquipments,
+                                                        ReferenceList::Products};
 
 // Fetches one list (the buttons "Wagensoorten ophalen", "Indicaties ophalen", "Toegangkelijkheid ophalen",
 // "Producten ophalen"). A refused reply (status not "200" or another action name) changes nothing but ResultList.

@@ -5,7 +5,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
-namespace OutboxRows {
+namespace OutboxRows
+{
 
 void addVehicle(DispatchDb &db, int id, const QString &plate, int taxi)
 {
@@ -22,7 +23,8 @@ void addRide(DispatchDb &db, int id, const QVariant &vehicle, int tripNumber, co
                            "values (?, ?, ?, ?, 0, 2, 1, ?, ?, ?, 0, ?, ?, ?, ?)"),
             {id, vehicle.isNull() ? QVariant(QMetaType::fromType<int>()) : vehicle, tripNumber,
              status.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(status),
-             status == QLatin1String("L") ? QVariant(QStringLiteral("Niet thuis")) : QVariant(QMetaType::fromType<QString>()),
+             status == QLatin1String("L") ? QVariant(QStringLiteral("Niet thuis"))
+                                          : QVariant(QMetaType::fromType<QString>()),
              QStringLiteral("12345.67"), QStringLiteral("12400.10"), base.addSecs(60), base.addSecs(1800),
              base.addSecs(600), base.addSecs(300)})
         .finish();
@@ -47,7 +49,8 @@ int eventStatus(DispatchDb &db, int id)
 
 QStringList statusTransactions(DispatchDb &db)
 {
-    QSqlQuery q = db.exec(QStringLiteral("select tra_rit, tra_opmerking from TRANSACTIES where tra_code=94 order by tra_id"));
+    QSqlQuery q =
+        db.exec(QStringLiteral("select tra_rit, tra_opmerking from TRANSACTIES where tra_code=94 order by tra_id"));
     QStringList rows;
     while (q.next())
         rows << q.value(0).toString() + QLatin1Char(':') + q.value(1).toString();

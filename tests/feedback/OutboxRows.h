@@ -7,7 +7,8 @@
 class DispatchDb;
 
 // Arranges rides, vehicles and outbox events in a dispatch database, as the dispatch product would write them.
-namespace OutboxRows {
+namespace OutboxRows
+{
 
 void addVehicle(DispatchDb &db, int id, const QString &plate, int taxi);
 

@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class OwnerLookupTest : public ::testing::Test {
-protected:
+class OwnerLookupTest : public ::testing::Test
+{
+  protected:
     OwnerLookupTest()
     {
         controls.setText(Control::xLoginDriver, u"SQLite"_qs);

@@ -17,10 +17,12 @@
 
 using namespace OutboxRows;
 
-namespace {
+namespace
+{
 
-class HookPump : public EventPump {
-public:
+class HookPump : public EventPump
+{
+  public:
     void processEvents() override
     {
         ++passes;
@@ -33,8 +35,8 @@ public:
 
 QString statusReply(const QString &status)
 {
-    return u"<kwp version=\"2.3\"><body><action><name>SendStatus</name><status>"_qs + status
-           + u"</status></action></body></kwp>"_qs;
+    return u"<kwp version=\"2.3\"><body><action><name>SendStatus</name><status>"_qs + status +
+           u"</status></action></body></kwp>"_qs;
 }
 
 QDateTime minute(int m)
@@ -42,8 +44,9 @@ QDateTime minute(int m)
     return QDateTime(QDate(2015, 3, 31), QTime(10, m));
 }
 
-class RetourCycleTest : public ::testing::Test {
-protected:
+class RetourCycleTest : public ::testing::Test
+{
+  protected:
     RetourCycleTest()
     {
         controls.setText(Control::xLoginDriver, u"SQLite"_qs);
@@ -57,8 +60,8 @@ protected:
 
     OperationContext context()
     {
-        return OperationContext{controls, service.factory(), db, pump, clock, dir.folders(), resultList,
-                                [this](const QString &m) { log << m; }};
+        return OperationContext{controls, service.factory(), db,         pump,
+                                clock,    dir.folders(),     resultList, [this](const QString &m) { log << m; }};
     }
 
     // Pending events of owner 007: 10 (ride 1, type 0, 10:02) and 11 (ride 2, type 8, 10:01). The rest is never
@@ -128,9 +131,8 @@ TEST_F(RetourCycleTest, SendsThePendingEventsOfTheOwnerOldestFirstAndMarksThem)
     EXPECT_EQ(statusTransactions(db), (QStringList{u"2:200"_qs, u"1:500"_qs}));
     EXPECT_EQ(pump.passes, 2);
     EXPECT_EQ(controls.lines(Control::UitgaanPakket), TextList(service.calls()[1].xml).lines());
-    EXPECT_EQ(dir.files(u"Ostrel/Backups/Uit"_qs),
-              (QStringList{u"RcvdStatus_1_0.xml"_qs, u"RcvdStatus_2_8.xml"_qs, u"SendStatus_1_0.xml"_qs,
-                           u"SendStatus_2_8.xml"_qs}));
+    EXPECT_EQ(dir.files(u"Ostrel/Backups/Uit"_qs), (QStringList{u"RcvdStatus_1_0.xml"_qs, u"RcvdStatus_2_8.xml"_qs,
+                                                                u"SendStatus_1_0.xml"_qs, u"SendStatus_2_8.xml"_qs}));
     EXPECT_EQ(dir.read(u"Ostrel/Backups/Uit/SendStatus_2_8.xml"_qs), service.calls()[0].xml.toLatin1());
     EXPECT_EQ(dir.read(u"Ostrel/Backups/Uit/RcvdStatus_1_0.xml"_qs), (statusReply(u"500"_qs) + u"\r\n"_qs).toLatin1());
     EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
@@ -222,7 +224,9 @@ void PrintTo(const ReplyCase &c, std::ostream *os)
     *os << c.what;
 }
 
-class RetourReplyTest : public RetourCycleTest, public ::testing::WithParamInterface<ReplyCase> {};
+class RetourReplyTest : public RetourCycleTest, public ::testing::WithParamInterface<ReplyCase>
+{
+};
 
 TEST_P(RetourReplyTest, OnlyStatus200MarksAnEventAccepted)
 {

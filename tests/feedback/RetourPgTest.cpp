@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(RetourPgTest, OneCycleEndToEndOnPostgreSqlOverOdbc)
 {

@@ -41,8 +41,8 @@ void RunRetourScenario(Controls &controls, DispatchDb &db, OstrelSim &sim, const
     SystemClock clock;
     TextList resultList;
     QStringList log;
-    OperationContext ctx{controls, MakeServiceFactory(controls), db, pump, clock, folders, resultList,
-                         [&log](const QString &m) { log << m; }};
+    OperationContext ctx{controls,   MakeServiceFactory(controls),          db, pump, clock, folders,
+                         resultList, [&log](const QString &m) { log << m; }};
     RetourCycle cycle;
     EXPECT_TRUE(cycle.RetourTimerTimer(ctx));
 

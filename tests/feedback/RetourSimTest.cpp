@@ -17,10 +17,12 @@
 
 using namespace OutboxRows;
 
-namespace {
+namespace
+{
 
-class RetourSimTest : public ::testing::Test {
-protected:
+class RetourSimTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
@@ -32,8 +34,8 @@ protected:
 
     OperationContext context()
     {
-        return OperationContext{controls, MakeServiceFactory(controls), db, pump, clock, dir.folders(), resultList,
-                                [this](const QString &m) { log << m; }};
+        return OperationContext{controls,   MakeServiceFactory(controls),          db, pump, clock, dir.folders(),
+                                resultList, [this](const QString &m) { log << m; }};
     }
 
     void oneEvent()

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QDateTime at(int y, int mo, int d, int h, int mi, int s)
 {
@@ -47,36 +48,36 @@ void PrintTo(const StatusCase &c, std::ostream *os)
     *os << "kop_type " << c.type;
 }
 
-class SendStatusDocumentTest : public ::testing::TestWithParam<StatusCase> {};
+class SendStatusDocumentTest : public ::testing::TestWithParam<StatusCase>
+{
+};
 
 TEST_P(SendStatusDocumentTest, PicksTheColumnsOfTheType)
 {
     const StatusCase &c = GetParam();
     EventRow r = ride();
     r.kop_type = c.type;
-    const QString expected = kFrameStart + u"<datetime>"_qs + QString::fromLatin1(c.datetime) + u"</datetime><messagetype>"_qs
-                             + QString::number(c.type) + u"</messagetype><latitude>"_qs + QString::fromLatin1(c.latitude)
-                             + u"</latitude><longitude>"_qs + QString::fromLatin1(c.longitude)
-                             + u"</longitude><speed></speed><direction></direction><param1>"_qs
-                             + QString::fromLatin1(c.param1)
-                             + u"</param1><param2></param2><param3></param3><odometer></odometer><info></info>"_qs
-                             + kFrameEnd;
+    const QString expected =
+        kFrameStart + u"<datetime>"_qs + QString::fromLatin1(c.datetime) + u"</datetime><messagetype>"_qs +
+        QString::number(c.type) + u"</messagetype><latitude>"_qs + QString::fromLatin1(c.latitude) +
+        u"</latitude><longitude>"_qs + QString::fromLatin1(c.longitude) +
+        u"</longitude><speed></speed><direction></direction><param1>"_qs + QString::fromLatin1(c.param1) +
+        u"</param1><param2></param2><param3></param3><odometer></odometer><info></info>"_qs + kFrameEnd;
     EXPECT_EQ(BuildStatusDocument(r, u"taxi"_qs, u"geheim"_qs), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryType, SendStatusDocumentTest,
-    ::testing::Values(StatusCase{1, "20150331070509", "0.0", "0.0", ""},
-                      StatusCase{2, "20150331070509", "52,37022", "4,89517", ""},
-                      StatusCase{3, "20150331080100", "52,37022", "4,89517", ""},
-                      StatusCase{4, "20150331080200", "52,37022", "4,89517", ""},
-                      StatusCase{5, "20150331080100", "52,37022", "4,89517", ""},
-                      StatusCase{6, "20150331080300", "52,37022", "4,89517", ""},
-                      StatusCase{7, "20150331080100", "52,37022", "4,89517", ""},
-                      StatusCase{8, "20150331080500", "52,37022", "4,89517", "20150331080400"},
-                      StatusCase{9, "20150331080700", "52,37022", "4,89517", "20150331080600"},
-                      StatusCase{10, "20150331070509", "0.0", "0.0", ""},
-                      StatusCase{-1, "20150331070509", "0.0", "0.0", ""}));
+INSTANTIATE_TEST_SUITE_P(EveryType, SendStatusDocumentTest,
+                         ::testing::Values(StatusCase{1, "20150331070509", "0.0", "0.0", ""},
+                                           StatusCase{2, "20150331070509", "52,37022", "4,89517", ""},
+                                           StatusCase{3, "20150331080100", "52,37022", "4,89517", ""},
+                                           StatusCase{4, "20150331080200", "52,37022", "4,89517", ""},
+                                           StatusCase{5, "20150331080100", "52,37022", "4,89517", ""},
+                                           StatusCase{6, "20150331080300", "52,37022", "4,89517", ""},
+                                           StatusCase{7, "20150331080100", "52,37022", "4,89517", ""},
+                                           StatusCase{8, "20150331080500", "52,37022", "4,89517", "20150331080400"},
+                                           StatusCase{9, "20150331080700", "52,37022", "4,89517", "20150331080600"},
+                                           StatusCase{10, "20150331070509", "0.0", "0.0", ""},
+                                           StatusCase{-1, "20150331070509", "0.0", "0.0", ""}));
 
 TEST(SendStatusDocument, MissingValuesGiveTheZeroDateAndZeroPosition)
 {
@@ -143,7 +144,9 @@ void PrintTo(const NoShowCase &c, std::ostream *os)
     *os << "status '" << c.status << "' van " << c.van;
 }
 
-class NoShowTest : public ::testing::TestWithParam<NoShowCase> {};
+class NoShowTest : public ::testing::TestWithParam<NoShowCase>
+{
+};
 
 TEST_P(NoShowTest, OnlyUpperCaseLIsANoShowAndOnlyPositiveVanIsCombined)
 {
@@ -152,8 +155,8 @@ TEST_P(NoShowTest, OnlyUpperCaseLIsANoShowAndOnlyPositiveVanIsCombined)
     r.pla_van = GetParam().van;
     r.pla_redenloosmelden = u"Reden"_qs;
     const QString doc = BuildStatusDocument(r, QString(), QString());
-    EXPECT_TRUE(doc.contains(u"<noShow>"_qs + QString::fromLatin1(GetParam().noShow)
-                             + u"</noShow><noShowComment>Reden</noShowComment>"_qs));
+    EXPECT_TRUE(doc.contains(u"<noShow>"_qs + QString::fromLatin1(GetParam().noShow) +
+                             u"</noShow><noShowComment>Reden</noShowComment>"_qs));
     EXPECT_TRUE(doc.contains(u"<combined>"_qs + QString::fromLatin1(GetParam().combined) + u"</combined>"_qs));
 }
 
@@ -172,7 +175,9 @@ void PrintTo(const DecimalCase &c, std::ostream *os)
     *os << "'" << c.in << "'";
 }
 
-class CoordinateTest : public ::testing::TestWithParam<DecimalCase> {};
+class CoordinateTest : public ::testing::TestWithParam<DecimalCase>
+{
+};
 
 TEST_P(CoordinateTest, FiveDecimalsWithADecimalComma)
 {
@@ -188,7 +193,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, CoordinateTest,
                                            DecimalCase{"52,370216", "52,37022"}, DecimalCase{"", "0,00000"},
                                            DecimalCase{"abc", "0,00000"}, DecimalCase{"0.00001", "0,00001"}));
 
-class OdometerTest : public ::testing::TestWithParam<DecimalCase> {};
+class OdometerTest : public ::testing::TestWithParam<DecimalCase>
+{
+};
 
 TEST_P(OdometerTest, TimesAThousandTruncated)
 {

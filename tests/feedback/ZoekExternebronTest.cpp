@@ -7,7 +7,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 const QList<Owner> kOwners{
     {u"Abel Taxi"_qs, u"{00000000-0000-0000-0000-000000000001}"_qs, u"AB1"_qs},
@@ -16,8 +17,9 @@ const QList<Owner> kOwners{
     {u"Zorgvervoer"_qs, u"{00000000-0000-0000-0000-000000000004}"_qs, QString()},
 };
 
-class ZoekExternebronTest : public ::testing::Test {
-protected:
+class ZoekExternebronTest : public ::testing::Test
+{
+  protected:
     ZoekExternebronTest()
     {
         dialog.show();

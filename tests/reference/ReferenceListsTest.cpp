@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class CountingPump : public EventPump {
-public:
+class CountingPump : public EventPump
+{
+  public:
     void processEvents() override { ++passes; }
     int passes = 0;
 };
@@ -22,9 +24,9 @@ public:
 QString listReply(const QString &action, const QString &container, const QString &items,
                   const QString &status = u"200"_qs)
 {
-    return u"<?xml version=\"1.0\"?>\r\n<kwp version=\"1.0\">\r\n  <body>\r\n    <action>\r\n      <name>"_qs + action
-           + u"</name>\r\n      <status>"_qs + status + u"</status>\r\n      <"_qs + container + u">"_qs + items
-           + u"</"_qs + container + u">\r\n    </action>\r\n  </body>\r\n</kwp>"_qs;
+    return u"<?xml version=\"1.0\"?>\r\n<kwp version=\"1.0\">\r\n  <body>\r\n    <action>\r\n      <name>"_qs + action +
+           u"</name>\r\n      <status>"_qs + status + u"</status>\r\n      <"_qs + container + u">"_qs + items +
+           u"</"_qs + container + u">\r\n    </action>\r\n  </body>\r\n</kwp>"_qs;
 }
 
 QString vehicleTypes(const QString &items, const QString &status = u"200"_qs)
@@ -34,8 +36,9 @@ QString vehicleTypes(const QString &items, const QString &status = u"200"_qs)
 
 const QStringList kOldLines{u"old=oud"_qs};
 
-class ReferenceListsTest : public ::testing::Test {
-protected:
+class ReferenceListsTest : public ::testing::Test
+{
+  protected:
     ReferenceListsTest()
     {
         controls.setText(Control::xInlognaam, u"taxi"_qs);
@@ -127,7 +130,9 @@ void PrintTo(const RefusedCase &c, std::ostream *os)
     *os << c.what;
 }
 
-class RefusedReplyTest : public ReferenceListsTest, public ::testing::WithParamInterface<RefusedCase> {};
+class RefusedReplyTest : public ReferenceListsTest, public ::testing::WithParamInterface<RefusedCase>
+{
+};
 
 TEST_P(RefusedReplyTest, ChangesNothingButTheResultList)
 {
@@ -149,9 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"status 500", vehicleTypes(u"<vehicletype><id>1</id><name>T</name></vehicletype>"_qs, u"500"_qs)},
         RefusedCase{"status with a blank", vehicleTypes(QString(), u"200 "_qs)},
         RefusedCase{"no status", u"<kwp><name>RetrieveVehicleTypes</name></kwp>"_qs},
-        RefusedCase{"another action's reply",
-                    listReply(u"RetrieveProducts"_qs, u"products"_qs,
-                              u"<product><id>1</id><name>P</name></product>"_qs)},
+        RefusedCase{"another action's reply", listReply(u"RetrieveProducts"_qs, u"products"_qs,
+                                                        u"<product><id>1</id><name>P</name></product>"_qs)},
         RefusedCase{"not XML at all", u"Service Unavailable"_qs}));
 
 TEST_F(ReferenceListsTest, FailedCallChangesNothing)
@@ -176,8 +180,8 @@ TEST_F(ReferenceListsTest, MalformedReplyEmptiesOnlyTheVehicleTypes)
         service.reply(broken.arg(action));
         OperationContext ctx = context();
         EXPECT_THROW(FetchReferenceList(ctx, list), XmlParseError) << qPrintable(action);
-        EXPECT_FALSE(dir.read(u"Ostrel/Backups/In/"_qs + QString::fromLatin1(referenceListInfo(list).copyFile))
-                         .isEmpty());
+        EXPECT_FALSE(
+            dir.read(u"Ostrel/Backups/In/"_qs + QString::fromLatin1(referenceListInfo(list).copyFile)).isEmpty());
     }
     EXPECT_TRUE(memo(ReferenceList::VehicleTypes).isEmpty());
     EXPECT_EQ(memo(ReferenceList::Indications), kOldLines);
