@@ -111,8 +111,21 @@ const Keyword kKeywords[] = {
 
 QString TemporaryKeys::next(const QDateTime &now)
 {
-    return QLatin1Char('P') + FormatDateTime(QLatin1String(kTempKeyPattern), now) +
-           QString::number(m_number(m_random));
+    const QString stamp = FormatDateTime(QLatin1String(kTempKeyPattern), now);
+    if (stamp != m_stamp) {
+        m_stamp = stamp;
+        m_used.clear();
+    }
+    int number = 0;
+    if (m_used.size() < 1000) {
+        do
+            number = m_number(m_random);
+        while (m_used.contains(number));
+    } else {
+        number = int(m_used.size());
+    }
+    m_used.insert(number);
+    return QLatin1Char('P') + stamp + QString::number(number);
 }
 
 void FillAppendDefaults(RideRow &row, RideQuery query, const Controls &controls, const QDateTime &now,

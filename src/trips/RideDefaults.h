@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 
 #include <random>
@@ -14,7 +15,9 @@ class RideRow;
 enum class RideQuery { ADOINS, QWijzigen };
 
 // The temporary key written to pla_temp: "P", the time as "yyyymmddhhnnssms", and a number from 0 to 999. The
-// numbers come from a generator with a fixed seed, so the sequence is the same after every start.
+// numbers come from a generator with a fixed seed, so the sequence is the same after every start. Rides made in
+// the same second would otherwise share a key now and then, so a number already handed out in that second is
+// drawn again; after a thousand keys in one second the numbers go on from 1000.
 class TemporaryKeys {
 public:
     QString next(const QDateTime &now);
@@ -22,6 +25,8 @@ public:
 private:
     std::mt19937 m_random; // default seed on purpose
     std::uniform_int_distribution<int> m_number{0, 999};
+    QString m_stamp;
+    QSet<int> m_used;
 };
 
 // Fills a newly appended row with the dispatch product's defaults for the query.

@@ -23,6 +23,20 @@ TEST(TemporaryKeys, PrefixTimeAndNumberFromARepeatableSequence)
     }
 }
 
+TEST(TemporaryKeys, NoKeyTwiceWithinOneSecond)
+{
+    TemporaryKeys keys;
+    QSet<QString> seen;
+    for (int i = 0; i < 1200; ++i)
+        seen.insert(keys.next(kNow));
+    EXPECT_EQ(seen.size(), 1200);
+    EXPECT_TRUE(seen.contains(QStringLiteral("P20150331070509391199")));
+    // A new second starts the numbers afresh.
+    const QString next = keys.next(kNow.addSecs(1));
+    EXPECT_TRUE(next.startsWith(QStringLiteral("P20150331070510310"))) << next.toStdString();
+    EXPECT_LE(next.mid(18).toInt(), 999);
+}
+
 TEST(RideDefaults, TheTwoQueriesFillDifferentDefaults)
 {
     MemoryControls controls;

@@ -1,0 +1,193 @@
+// Prints what the retrieval cycle costs per new trip against the local service simulator and SQLite, with
+// confirmations on and copies off, and the floor measured in the same run: per trip the same statements issued
+// directly through the same driver (the ride insert, the lookups of the ride and the company constants, the
+// transaction insert) plus one HTTP round trip to the simulator with a confirmation document.
+//
+//     build/bench/trip_import_bench [trips...]        (default: 1000 10000)
+//
+// Also prints the reply size, the time of the largest run against the smallest, and the peak resident memory of
+// the process (VmHWM), which the largest run sets.
+
+#include "app/DispatchDb.h"
+#include "app/EventPump.h"
+#include "app/MemoryControls.h"
+#include "app/OperationContext.h"
+#include "link/KwpDocument.h"
+#include "link/ReadXmlTag.h"
+#include "link/SoapTransport.h"
+#include "link/TextList.h"
+#include "support/TempProgramDir.h"
+#include "trips/NewRide.h"
+#include "trips/RideDefaults.h"
+#include "trips/TripImport.h"
+
+#include "OstrelSim.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlQuery>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+long statusKb(const char *key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+void prepare(MemoryControls &controls, const QString &url)
+{
+    controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+    controls.setText(Control::xSoapServer, url);
+    controls.setChecked(Control::xVerwerken, true);
+    controls.setChecked(Control::xBevestigen, true);
+    controls.setChecked(Control::BackupsMaken, false);
+    controls.setChecked(Control::SoortWagen, true);
+    controls.setLines(Control::BasicVehicleTypes, {QStringLiteral("1=Taxi"), QStringLiteral("2=Rolstoelbus")});
+}
+
+struct Run {
+    int trips = 0;
+    qsizetype replyBytes = 0;
+    double cycleMs = 0;
+    double floorMs = 0;
+};
+
+Run measure(OstrelSim &sim, int trips)
+{
+    Run run;
+    run.trips = trips;
+    OstrelSim::TripGeneration generation;
+    generation.count = trips;
+    const QString reply = OstrelSim::retrieveTripsReply(generation);
+    run.replyBytes = reply.toUtf8().size();
+
+    // The cycle.
+    {
+        TempProgramDir dir;
+        MemoryControls controls;
+        prepare(controls, sim.url());
+        DispatchDb db(controls, dir.path());
+        QtEventPump pump;
+        SystemClock clock;
+        TextList resultList;
+        int logged = 0;
+        OperationContext ctx{controls, MakeServiceFactory(controls), db, pump, clock, dir.folders(), resultList,
+                             [&logged](const QString &m) {
+                                 if (++logged == 1)
+                                     std::fprintf(stderr, "log: %s\n", qPrintable(m));
+                             }};
+        TripImport import;
+        sim.clearRequests();
+        sim.queueReply(QStringLiteral("RetrieveTrips"), reply);
+        QElapsedTimer t;
+        t.start();
+        import.runRetrievalCycle(ctx);
+        run.cycleMs = t.nsecsElapsed() / 1e6;
+        QSqlQuery q = db.exec(QStringLiteral("select count(*) from Planning"));
+        const int stored = q.next() ? q.value(0).toInt() : 0;
+        q.finish();
+        if (stored != trips || sim.requestCount() != trips + 1 || logged) {
+            std::fprintf(stderr, "the cycle did not store and confirm every trip (%d stored, %d requests)\n", stored,
+                         sim.requestCount());
+            std::exit(1);
+        }
+    }
+
+    // The floor: rows built beforehand, then per trip the statements and one round trip.
+    {
+        TempProgramDir dir;
+        MemoryControls controls;
+        prepare(controls, sim.url());
+        DispatchDb db(controls, dir.path());
+        std::vector<RideRow> rows;
+        rows.reserve(size_t(trips));
+        TemporaryKeys keys;
+        const QString normalized = NormalizeReply(reply);
+        ItemWalk walk(ReadXMLTag(normalized, QStringLiteral("triplist")), QStringLiteral("trip"));
+        QString item;
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int i = 0; walk.next(item); ++i) {
+            TripTexts t{item, ReadXMLTag(item, QStringLiteral("client"))};
+            t.trip.remove(t.client);
+            rows.push_back(BuildNewRide(t, controls, now, QStringLiteral("F%1").arg(i), false));
+        }
+        const QString confirm = BuildRequest(controls, QStringLiteral("1.0"), QStringLiteral("ConfirmTrips"),
+                                             QStringLiteral("<triplist><trip><id>100001</id><externalID>1</externalID>"
+                                                            "</trip></triplist>"));
+        QElapsedTimer t;
+        t.start();
+        for (const RideRow &row : rows) {
+            QString marks;
+            for (qsizetype c = 0; c < row.columns().size(); ++c)
+                marks += c ? QLatin1String(",?") : QLatin1String("?");
+            db.exec(QLatin1String("INSERT INTO Planning (") + row.columns().join(QLatin1Char(',')) +
+                        QLatin1String(") VALUES (") + marks + QLatin1Char(')'),
+                    row.values())
+                .finish();
+            QSqlQuery found = db.exec(QStringLiteral("select pla_id from planning where pla_temp=?"),
+                                      {row.value(QStringLiteral("pla_temp"))});
+            const int id = found.next() ? found.value(0).toInt() : 0;
+            found.finish();
+            db.readCompanyConstant();
+            db.exec(QStringLiteral("INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, "
+                                   "tra_chauffeur, tra_code, tra_opmerking) VALUES  (?,?,?,?,?,?,?)"),
+                    {0, 0, id, 0, 0, 91, QStringLiteral("100001")})
+                .finish();
+            CreateServiceProxy(sim.url())->xmlRequest(confirm);
+        }
+        run.floorMs = t.nsecsElapsed() / 1e6;
+    }
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::max(1, std::atoi(argv[i])));
+    if (sizes.empty())
+        sizes = {1000, 10000};
+
+    OstrelSim sim;
+    if (!sim.start()) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    const long baseKb = statusKb("VmRSS:");
+    std::vector<Run> runs;
+    std::printf("retrieval cycle of new trips, SQLite + simulator on 127.0.0.1, confirmations on, copies off\n");
+    for (int n : sizes) {
+        const Run r = measure(sim, n);
+        runs.push_back(r);
+        std::printf("  %6d trips, reply %7.2f MB: cycle %8.3f ms/trip, floor %8.3f ms/trip, %.2fx floor "
+                    "(cycle %.1f s)\n",
+                    r.trips, r.replyBytes / 1048576.0, r.cycleMs / r.trips, r.floorMs / r.trips, r.cycleMs / r.floorMs,
+                    r.cycleMs / 1000.0);
+    }
+    if (runs.size() > 1) {
+        const Run &a = runs.front();
+        const Run &b = runs.back();
+        std::printf("  %d trips take %.2fx the time of %d trips (%.1fx the trips)\n", b.trips, b.cycleMs / a.cycleMs,
+                    a.trips, double(b.trips) / a.trips);
+    }
+    const Run &largest = runs.back();
+    const long peakKb = statusKb("VmHWM:");
+    std::printf("  peak resident memory %.1f MB (at start %.1f MB); goal 60 MB + 4 x %.2f MB = %.1f MB\n",
+                peakKb / 1024.0, baseKb / 1024.0, largest.replyBytes / 1048576.0,
+                60 + 4 * largest.replyBytes / 1048576.0);
+    return 0;
+}
