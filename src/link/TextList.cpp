@@ -1,30 +1,83 @@
 #include "link/TextList.h"
 
-void TextList::setText(const QString &text)
+namespace
 {
-    QStringList lines;
+
+// True when every line break is CR LF and the text ends with one (or is empty): then it is its own joined form.
+bool isJoinedForm(const QString &text)
+{
     const qsizetype n = text.size();
-    qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+        if (c == u'\r') {
+            if (i + 1 >= n || text.at(i + 1) != u'\n')
+                return false;
             ++i;
-        start = i + 1;
+        } else if (c == u'\n') {
+            return false;
+        }
     }
-    // A final line break does not start another line.
-    if (start < n)
-        lines.append(text.mid(start));
-    setLines(lines);
+    return n == 0 || text.endsWith(QLatin1String("\r\n"));
+}
+
+} // namespace
+
+void TextList::setText(const QString &text)
+{
+    if (isJoinedForm(text)) {
+        m_joined = text;
+    } else {
+        const qsizetype n = text.size();
+        QString joined;
+        joined.reserve(n + n / 32 + 2);
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const QChar c = text.at(i);
+            if (c != u'\r' && c != u'\n')
+                continue;
+            joined += QStringView(text).mid(start, i - start);
+            joined += QLatin1String("\r\n");
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+                ++i;
+            start = i + 1;
+        }
+        // A final line break does not start another line.
+        if (start < n) {
+            joined += QStringView(text).mid(start);
+            joined += QLatin1String("\r\n");
+        }
+        joined.squeeze();
+        m_joined = joined;
+    }
+    m_joinedValid = true;
+    m_lines.clear();
+    m_linesValid = false;
 }
 
 void TextList::setLines(const QStringList &lines)
 {
     m_lines = lines;
+    m_linesValid = true;
     m_joined.clear();
     m_joinedValid = false;
+}
+
+const QStringList &TextList::lines() const
+{
+    if (!m_linesValid) {
+        // The joined text ends every line with CR LF.
+        QStringList lines;
+        const qsizetype n = m_joined.size();
+        qsizetype start = 0;
+        while (start < n) {
+            const qsizetype end = m_joined.indexOf(QLatin1String("\r\n"), start);
+            lines.append(m_joined.mid(start, end - start));
+            start = end + 2;
+        }
+        m_lines = lines;
+        m_linesValid = true;
+    }
+    return m_lines;
 }
 
 QString TextList::text() const

@@ -4,23 +4,25 @@
 #include <QStringList>
 
 // A list of text lines. Setting the text splits it at CR, LF and CR LF; reading the text joins the lines, each
-// followed by CR LF. The joined text is kept until the lines change, so repeated tag reads on one list do not
-// join it again.
-class TextList {
-public:
+// followed by CR LF. A list set from a text keeps that joined text and makes the separate lines only when they are
+// asked for, so a reply of many megabytes is held once, not once as text and again as a million small strings.
+class TextList
+{
+  public:
     TextList() = default;
     explicit TextList(const QString &text) { setText(text); }
 
     void setText(const QString &text);
     QString text() const;
 
-    const QStringList &lines() const { return m_lines; }
+    const QStringList &lines() const;
     void setLines(const QStringList &lines);
     void clear() { setLines({}); }
-    bool isEmpty() const { return m_lines.isEmpty(); }
+    bool isEmpty() const { return m_linesValid ? m_lines.isEmpty() : m_joined.isEmpty(); }
 
-private:
-    QStringList m_lines;
+  private:
+    mutable QStringList m_lines;
+    mutable bool m_linesValid = true;
     mutable QString m_joined;
     mutable bool m_joinedValid = false;
 };

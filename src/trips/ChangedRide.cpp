@@ -76,8 +76,7 @@ RideRow BuildChangedRide(const TripTexts &trip, const Controls &controls, const 
     row.setText(QStringLiteral("pla_oph_syn"), cut(t, "fromname", 50));
     row.setText(QStringLiteral("pla_bes_syn"), cut(t, "destinationname", 50));
 
-    const QString rideText =
-        BuildRideText(t, c, manual ? RideTextKind::ManualChangedTrip : RideTextKind::ChangedTrip);
+    const QString rideText = BuildRideText(t, c, manual ? RideTextKind::ManualChangedTrip : RideTextKind::ChangedTrip);
     const int wheelchair = WheelchairMark(tag(t, "wheelchair")) == QLatin1String("T") ? 1 : 0;
     row.setInt(QStringLiteral("pla_rolstoel"), wheelchair);
     row.setInt(QStringLiteral("pla_rollers"), wheelchair);

@@ -8,8 +8,8 @@
 #include "trips/RideText.h"
 #include "trips/TripValues.h"
 
-RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDateTime &now,
-                     const QString &temporaryKey, bool manual)
+RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDateTime &now, const QString &temporaryKey,
+                     bool manual)
 {
     const QString &t = trip.trip;
     const QString &c = trip.client;
@@ -19,8 +19,7 @@ RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDat
         return StripSeparators(tag(text, name).left(n));
     };
 
-    const QString rideText =
-        BuildRideText(t, c, manual ? RideTextKind::ManualNewTrip : RideTextKind::NewTrip);
+    const QString rideText = BuildRideText(t, c, manual ? RideTextKind::ManualNewTrip : RideTextKind::NewTrip);
     const bool wheelchair = WheelchairMark(tag(t, "wheelchair")) == QLatin1String("T");
     const bool soortWagen = controls.checked(Control::SoortWagen);
     const QString vehicleLetter = soortWagen ? VehicleLetter(controls, t) : QString();

@@ -17,5 +17,5 @@ struct TripTexts {
 // Builds the complete ride row of a new trip: the ADOINS defaults with `temporaryKey`, the trip's columns and the
 // row rules before store. `manual` selects the ride text and the call-back column of manual processing. Throws
 // ConversionError (settings, dates, trip number) before anything is stored.
-RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDateTime &now,
-                     const QString &temporaryKey, bool manual);
+RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDateTime &now, const QString &temporaryKey,
+                     bool manual);

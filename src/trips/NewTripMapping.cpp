@@ -9,7 +9,8 @@
 #include "trips/RideStore.h"
 #include "trips/TripTransactions.h"
 
-namespace {
+namespace
+{
 
 constexpr int kNewRideTransaction = 91;
 

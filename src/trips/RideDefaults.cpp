@@ -4,7 +4,8 @@
 #include "trips/RideRow.h"
 #include "trips/TripValues.h"
 
-namespace {
+namespace
+{
 
 enum Writer { Both, Ins, Wijz };
 
@@ -16,8 +17,8 @@ struct IntDefault {
 
 // In the order the dispatch product writes them.
 const IntDefault kIntDefaultsBeforeFilter[] = {
-    {"pla_spoed", 0, Both},      {"pla_cloud", 1, Ins},         {"pla_bloktijd", 1, Ins}, {"pla_isretour", 0, Both},
-    {"pla_txtext_actief", 0, Both}, {"pla_proces", 0, Both},    {"pla_bellen", 0, Both},  {"pla_voorin", 0, Both},
+    {"pla_spoed", 0, Both},         {"pla_cloud", 1, Ins},   {"pla_bloktijd", 1, Ins}, {"pla_isretour", 0, Both},
+    {"pla_txtext_actief", 0, Both}, {"pla_proces", 0, Both}, {"pla_bellen", 0, Both},  {"pla_voorin", 0, Both},
 };
 
 const IntDefault kIntDefaultsAfterKinds[] = {
@@ -47,8 +48,8 @@ const IntDefault kIntDefaultsAfterKinds[] = {
 };
 
 const IntDefault kIntDefaultsAfterTimes[] = {
-    {"pla_is_materiaal", 0, Both},     {"pla_is_koprit", 0, Both},       {"pla_norm_segmenttijd", 0, Both},
-    {"pla_norm_segmentkm", 0, Both},   {"pla_norm_aanrijtijd", 0, Both}, {"pla_norm_aanrijkm", 0, Both},
+    {"pla_is_materiaal", 0, Both},   {"pla_is_koprit", 0, Both},       {"pla_norm_segmenttijd", 0, Both},
+    {"pla_norm_segmentkm", 0, Both}, {"pla_norm_aanrijtijd", 0, Both}, {"pla_norm_aanrijkm", 0, Both},
 };
 
 const IntDefault kIntDefaultsTail[] = {
@@ -59,14 +60,20 @@ const IntDefault kIntDefaultsTail[] = {
 };
 
 const IntDefault kInsDefaultsLast[] = {
-    {"pla_ETA_latitude", 0, Ins},        {"pla_ETA_longitude", 0, Ins},    {"pla_ETD_latitude", 0, Ins},
-    {"pla_ETD_longitude", 0, Ins},       {"pla_minuten_extra", 15, Ins},   {"pla_minuten_afwijking", 15, Ins},
+    {"pla_ETA_latitude", 0, Ins},  {"pla_ETA_longitude", 0, Ins},  {"pla_ETD_latitude", 0, Ins},
+    {"pla_ETD_longitude", 0, Ins}, {"pla_minuten_extra", 15, Ins}, {"pla_minuten_afwijking", 15, Ins},
 };
 
 const IntDefault kInsFlagsLast[] = {
-    {"pla_InTouch_status", 0, Ins},      {"pla_doof", 0, Ins},    {"pla_blind", 0, Ins},
-    {"pla_InUitAssistentie", 0, Ins},    {"pla_soho", 0, Ins},    {"pla_scootmobiel", 0, Ins},
-    {"pla_rollator", 0, Ins},            {"pla_opvouwbare_rolstoel", 0, Ins}, {"pla_electrische_rolstoel", 0, Ins},
+    {"pla_InTouch_status", 0, Ins},
+    {"pla_doof", 0, Ins},
+    {"pla_blind", 0, Ins},
+    {"pla_InUitAssistentie", 0, Ins},
+    {"pla_soho", 0, Ins},
+    {"pla_scootmobiel", 0, Ins},
+    {"pla_rollator", 0, Ins},
+    {"pla_opvouwbare_rolstoel", 0, Ins},
+    {"pla_electrische_rolstoel", 0, Ins},
 };
 
 bool writes(Writer writer, RideQuery query)
@@ -74,8 +81,7 @@ bool writes(Writer writer, RideQuery query)
     return writer == Both || (writer == Ins) == (query == RideQuery::ADOINS);
 }
 
-template <size_t N>
-void putInts(RideRow &row, RideQuery query, const IntDefault (&defaults)[N])
+template <size_t N> void putInts(RideRow &row, RideQuery query, const IntDefault (&defaults)[N])
 {
     for (const IntDefault &d : defaults) {
         if (writes(d.writer, query))
@@ -96,15 +102,9 @@ struct Keyword {
 };
 
 const Keyword kKeywords[] = {
-    {"soho", "pla_soho", 1},
-    {"begeleiding", "pla_begeleiding", 1},
-    {"niet combineren", "pla_combineren", 0},
-    {"slechthorend", "pla_doof", 1},
-    {"voorin", "pla_voorin", 1},
-    {"blind", "pla_blind", 1},
-    {"aankomstgarantie", nullptr, 0},
-    {"rollator", "pla_rollator", 1},
-    {"blindengeleide", "pla_soho", 1},
+    {"soho", "pla_soho", 1},          {"begeleiding", "pla_begeleiding", 1}, {"niet combineren", "pla_combineren", 0},
+    {"slechthorend", "pla_doof", 1},  {"voorin", "pla_voorin", 1},           {"blind", "pla_blind", 1},
+    {"aankomstgarantie", nullptr, 0}, {"rollator", "pla_rollator", 1},       {"blindengeleide", "pla_soho", 1},
 };
 
 } // namespace

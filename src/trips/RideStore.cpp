@@ -7,7 +7,8 @@
 #include <QDateTime>
 #include <QSqlError>
 
-namespace {
+namespace
+{
 
 const QLatin1String kTempColumn("pla_temp");
 

@@ -4,12 +4,14 @@
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 
-namespace {
+namespace
+{
 
 const QLatin1String kLineEnd("\r\n");
 
-class Lines {
-public:
+class Lines
+{
+  public:
     void add(const QString &line)
     {
         m_text += line;
@@ -17,7 +19,7 @@ public:
     }
     QString take() { return std::move(m_text); }
 
-private:
+  private:
     QString m_text;
 };
 
@@ -27,8 +29,7 @@ QString tag(const QString &text, const char *name)
 }
 
 // Walks the items of a list element of `text`, calling `line` with each item's text.
-template <typename F>
-void eachItem(const QString &text, const char *list, const char *item, F &&line)
+template <typename F> void eachItem(const QString &text, const char *list, const char *item, F &&line)
 {
     ItemWalk walk(tag(text, list), QLatin1String(item));
     QString itemText;
@@ -38,8 +39,8 @@ void eachItem(const QString &text, const char *list, const char *item, F &&line)
 
 const char *tripTypeLine(const QString &triptypeid)
 {
-    static const char *const lines[] = {"Type rit: taxi", "Type rit: overstap", "Type rit: trein",
-                                        "Type rit: instap", "Type rit: uitstap"};
+    static const char *const lines[] = {"Type rit: taxi", "Type rit: overstap", "Type rit: trein", "Type rit: instap",
+                                        "Type rit: uitstap"};
     if (triptypeid.size() == 1 && triptypeid.at(0) >= QLatin1Char('1') && triptypeid.at(0) <= QLatin1Char('5'))
         return lines[triptypeid.at(0).unicode() - u'1'];
     return nullptr;

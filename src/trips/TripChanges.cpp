@@ -16,7 +16,8 @@
 
 #include <QSqlQuery>
 
-namespace {
+namespace
+{
 
 constexpr int kChangedRideTransaction = 92;
 
@@ -29,9 +30,9 @@ struct FoundRide {
 // The first ride that carries the trip number.
 FoundRide findRide(DispatchDb &db, qint32 tripNumber)
 {
-    QSqlQuery q = db.exec(
-        QStringLiteral("SELECT pla_id, pla_tekst FROM planning WHERE pla_extern_ritnummer=? ORDER BY pla_id"),
-        {tripNumber});
+    QSqlQuery q =
+        db.exec(QStringLiteral("SELECT pla_id, pla_tekst FROM planning WHERE pla_extern_ritnummer=? ORDER BY pla_id"),
+                {tripNumber});
     FoundRide ride;
     if (q.next()) {
         ride.found = true;
@@ -50,8 +51,8 @@ void ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &tr
     const qint32 tripNumber = TripNumber(idText);
     const FoundRide ride = findRide(ctx.db, tripNumber);
     const QDateTime now = ctx.clock.now();
-    RideRow row = BuildChangedRide(trip, ctx.controls, now, ride.found ? QString() : keys.next(now), ride.found,
-                                   manual);
+    RideRow row =
+        BuildChangedRide(trip, ctx.controls, now, ride.found ? QString() : keys.next(now), ride.found, manual);
     if (ride.found) {
         UpdateRide(ctx.db, ride.id, row);
         LogRideTransaction(ctx, ride.id, kChangedRideTransaction, QString::number(tripNumber));

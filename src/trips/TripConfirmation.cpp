@@ -8,16 +8,15 @@
 
 void ConfirmTrip(OperationContext &ctx, const QString &tripIdText, const QString &externalId)
 {
-    const QString parameters = QLatin1String("<triplist><trip><id>") + tripIdText +
-                               QLatin1String("</id><externalID>") + externalId +
-                               QLatin1String("</externalID></trip></triplist>");
+    const QString parameters = QLatin1String("<triplist><trip><id>") + tripIdText + QLatin1String("</id><externalID>") +
+                               externalId + QLatin1String("</externalID></trip></triplist>");
     const QString action = QLatin1String(KwpAction::ConfirmTrips);
     const QString request = BuildRequest(ctx.controls, KwpVersion(action), action, parameters);
     std::unique_ptr<External_> stub = ctx.service(ctx.controls.text(Control::xSoapServer));
     const TextList reply(stub->xmlRequest(request));
     stub.reset();
     WriteDocumentCopy(ctx.controls, ctx.folders.backupsUitDir,
-                      QLatin1String("OstrelResult") + FormatDateTime(QLatin1String(kReplyFilePattern), ctx.clock.now()) +
-                          QLatin1String(".xml"),
+                      QLatin1String("OstrelResult") +
+                          FormatDateTime(QLatin1String(kReplyFilePattern), ctx.clock.now()) + QLatin1String(".xml"),
                       reply.text());
 }

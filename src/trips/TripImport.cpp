@@ -14,7 +14,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
-namespace {
+namespace
+{
 
 const QLatin1String kInsert("INSERT");
 const QLatin1String kUpdate("UPDATE");
@@ -81,11 +82,12 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
 void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
 {
     try {
-        const QString reply =
-            origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
+        QString reply = origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
         ctx.controls.setText(Control::yStatus, ReadXMLTag(reply, QStringLiteral("status")));
         ctx.controls.setText(Control::ySoort, ReadXMLTag(reply, QStringLiteral("name")));
-        ItemWalk walk(ReadXMLTag(reply, QStringLiteral("triplist")), QStringLiteral("trip"));
+        QString tripList = ReadXMLTag(reply, QStringLiteral("triplist"));
+        reply = QString(); // a large reply is held once, as the trip list, while the trips are handled
+        ItemWalk walk(std::move(tripList), QStringLiteral("trip"));
         QString item;
         for (;;) {
             ctx.pump.processEvents();
@@ -100,11 +102,10 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
     }
 }
 
-QString withoutTabs(const QString &text)
+QString withoutTabs(QString text)
 {
-    QString out = text;
-    out.remove(QLatin1Char('\t'));
-    return out;
+    text.remove(QLatin1Char('\t'));
+    return text;
 }
 
 // The text of a saved reply: UTF-8 when it is valid UTF-8, otherwise the single-byte text the copies are written in.
@@ -120,7 +121,8 @@ QString readReplyFile(const QString &path)
         throw FileError(QStringLiteral("Bestand %1 is leeg.").arg(path));
     if (bytes.contains('\0'))
         throw FileError(QStringLiteral("Bestand %1 is geen tekstbestand.").arg(path));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
         text = QString::fromLatin1(bytes);
@@ -140,7 +142,7 @@ void TripImport::runRetrievalCycle(OperationContext &ctx)
         std::unique_ptr<External_> stub = ctx.service(ctx.controls.text(Control::xSoapServer));
         reply = stub->xmlRequest(request);
     }
-    ctx.resultList.setText(withoutTabs(reply));
+    ctx.resultList.setText(withoutTabs(std::move(reply)));
     if (!ReplyAccepted(ctx.resultList.text(), action, true))
         return;
     if (!ctx.controls.checked(Control::xVerwerken))
@@ -153,8 +155,7 @@ void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFil
     const QString path = chooseFile ? chooseFile() : QString();
     if (path.isEmpty())
         return;
-    const QString text = withoutTabs(readReplyFile(path));
-    ctx.resultList.setText(text);
+    ctx.resultList.setText(withoutTabs(readReplyFile(path)));
     if (!ReplyAccepted(ctx.resultList.text(), QLatin1String(KwpAction::RetrieveTrips), true))
         return;
     WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, kManualReplyCopy, ctx.resultList.text());

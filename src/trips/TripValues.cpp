@@ -7,7 +7,8 @@
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 const QLatin1String kT("T");
 const QLatin1String kF("F");
@@ -43,8 +44,8 @@ bool readNumber(const QString &text, bool whole, qint64 &result)
         ++i;
     }
     int base = 10;
-    if (i < text.size() && (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') ||
-                            text.at(i) == QLatin1Char('X'))) {
+    if (i < text.size() &&
+        (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') || text.at(i) == QLatin1Char('X'))) {
         base = 16;
         ++i;
     } else if (i + 1 < text.size() && text.at(i) == QLatin1Char('0') &&

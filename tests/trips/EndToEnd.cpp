@@ -2,13 +2,14 @@
 
 #include "ImportHarness.h"
 
+#include "OstrelSim.h"
 #include "link/ReadXmlTag.h"
 #include "link/SoapTransport.h"
-#include "OstrelSim.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QString confirmedExternalId(const OstrelSim::Request &r)
 {

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using TripFixtures::kDates;
 using TripFixtures::reply;
@@ -16,7 +17,9 @@ QString dates()
     return QLatin1String(kDates);
 }
 
-class RetrievalCycle : public ::testing::Test, public ImportHarness {};
+class RetrievalCycle : public ::testing::Test, public ImportHarness
+{
+};
 
 TEST_F(RetrievalCycle, StoresAndConfirmsUntilATripFails)
 {
@@ -118,7 +121,8 @@ TEST_F(RetrievalCycle, IndentedReplyAndClientIdBeforeTheTripId)
     EXPECT_EQ(controls.text(Control::yRitID), QStringLiteral("77"));
     EXPECT_EQ(controls.text(Control::yActie), QStringLiteral("insert"));
     EXPECT_EQ(ride(ids[0]).value(QStringLiteral("pla_extern")).toInt(), 500);
-    EXPECT_TRUE(ride(ids[0]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Jansen \r\n")));
+    EXPECT_TRUE(
+        ride(ids[0]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Jansen \r\n")));
     EXPECT_EQ(confirmations().value(0).first, QStringLiteral("500"));
     EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/In")),
               QStringList{QStringLiteral("RetrieveTrips_INS_500_3103070509.xml")});
@@ -177,7 +181,8 @@ TEST_F(RetrievalCycle, BadTripsStoredAsThePartsAllow)
     EXPECT_EQ(confirmations().value(0).first, QString());
     EXPECT_DOUBLE_EQ(ride(ids[1]).value(QStringLiteral("pla_bedrag")).toDouble(), 0.0);
     EXPECT_EQ(ride(ids[3]).value(QStringLiteral("pla_naam_reiziger")).toString(), QStringLiteral("?????? ?ukasz"));
-    EXPECT_TRUE(ride(ids[3]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Иванов Łukasz")));
+    EXPECT_TRUE(
+        ride(ids[3]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Иванов Łukasz")));
 }
 
 TEST_F(RetrievalCycle, InternalActionFromTheCompanyConstantsAndTwoRidesForOneTrip)

@@ -1,10 +1,11 @@
-#include "app/MemoryControls.h"
 #include "trips/RideDefaults.h"
+#include "app/MemoryControls.h"
 #include "trips/RideRow.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 const QDateTime kNow(QDate(2015, 3, 31), QTime(7, 5, 9));
 
@@ -58,8 +59,8 @@ TEST(RideDefaults, TheTwoQueriesFillDifferentDefaults)
     EXPECT_EQ(ins.text(QStringLiteral("pla_temp")), QStringLiteral("P1"));
     EXPECT_EQ(wijz.text(QStringLiteral("pla_temp")), QStringLiteral("P2"));
 
-    const char *insOnly[] = {"pla_cloud", "pla_bloktijd", "pla_minuten_extra", "pla_taal", "pla_ETA", "pla_soho",
-                             "pla_zones_extern", "pla_centralist_trigger"};
+    const char *insOnly[] = {"pla_cloud", "pla_bloktijd", "pla_minuten_extra", "pla_taal",
+                             "pla_ETA",   "pla_soho",     "pla_zones_extern",  "pla_centralist_trigger"};
     for (const char *c : insOnly) {
         EXPECT_TRUE(ins.contains(QLatin1String(c))) << c;
         EXPECT_FALSE(wijz.contains(QLatin1String(c))) << c;
@@ -106,7 +107,8 @@ TEST(RideDefaults, KeywordRulesOnlySet)
         EXPECT_EQ(combineCleared, QString::fromUtf8(c.remark).toLower().contains(QStringLiteral("niet combineren")));
         EXPECT_EQ(row.text(QStringLiteral("pla_filter")), c.arrival ? QStringLiteral("G") : QStringLiteral("P"));
         // Absent keywords leave their columns unwritten.
-        EXPECT_EQ(row.contains(QStringLiteral("pla_voorin")), QString::fromUtf8(c.remark).contains(QStringLiteral("voorin")));
+        EXPECT_EQ(row.contains(QStringLiteral("pla_voorin")),
+                  QString::fromUtf8(c.remark).contains(QStringLiteral("voorin")));
     }
 }
 
@@ -119,7 +121,8 @@ TEST(RideDefaults, ApostrophesLeaveTheCitiesOnlyThroughAdoins)
         row.setText(QStringLiteral("pla_beststad"), QStringLiteral("'t Zand"));
         ApplyBeforeStore(row, query, controls, QString());
         const bool ins = query == RideQuery::ADOINS;
-        EXPECT_EQ(row.text(QStringLiteral("pla_ophstad")), ins ? QStringLiteral("s-Hertogenbosch") : QStringLiteral("'s-Hertogenbosch"));
+        EXPECT_EQ(row.text(QStringLiteral("pla_ophstad")),
+                  ins ? QStringLiteral("s-Hertogenbosch") : QStringLiteral("'s-Hertogenbosch"));
         EXPECT_EQ(row.text(QStringLiteral("pla_beststad")), ins ? QStringLiteral("t Zand") : QStringLiteral("'t Zand"));
     }
 }

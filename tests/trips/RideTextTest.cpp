@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QString lines(std::initializer_list<const char *> l)
 {
@@ -20,7 +21,9 @@ struct TextCase {
     QString expected;
 };
 
-class RideTextKinds : public ::testing::TestWithParam<TextCase> {};
+class RideTextKinds : public ::testing::TestWithParam<TextCase>
+{
+};
 
 TEST_P(RideTextKinds, FullTripGivesTheLinesOfItsKind)
 {
@@ -28,8 +31,8 @@ TEST_P(RideTextKinds, FullTripGivesTheLinesOfItsKind)
     EXPECT_EQ(BuildRideText(t.trip, t.client, GetParam().kind).toStdString(), GetParam().expected.toStdString());
 }
 
-const char *const kHead[] = {"Naam: O'Brien Jan, Piet", "GSM: 0612345678", "Opmerking: Belt aan, wacht",
-                             "Identificatie: C-77", "Wagensoort: Rolstoelbus", "Commentaar: Hond mee   t is blind"};
+const char *const kHead[] = {"Naam: O'Brien Jan, Piet", "GSM: 0612345678",         "Opmerking: Belt aan, wacht",
+                             "Identificatie: C-77",     "Wagensoort: Rolstoelbus", "Commentaar: Hond mee   t is blind"};
 
 QString head()
 {
@@ -41,21 +44,21 @@ QString head()
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, RideTextKinds,
-    ::testing::Values(
-        TextCase{"NewTrip", RideTextKind::NewTrip,
-                 head() + lines({"Type rit: overstap", "Geboekt op: vertrek", "VIA:Station", "Stationsplein 1 a",
-                                 "1234AB Utrecht NL", "volgorde: 1", "VIA:Markt", "Markt 2 ", "2345BC Gouda NL",
-                                 "volgorde: 2", "R=Rollator aantal: 1", "I1=Begeleider", "c1=Pas - ja",
-                                 "t1=Kenmerk - X"})},
-        TextCase{"ChangedTrip", RideTextKind::ChangedTrip,
-                 head() + lines({"Type rit: overstap", "Geboekt op: vertrek", "VIA:Station", "Stationsplein 1 a",
-                                 "1234AB Utrecht NL", "volgorde: 1", "VIA:Markt", "Markt 2 ", "2345BC Gouda NL",
-                                 "volgorde: 2", "R=Rollator", "I1=Begeleider", "c1=Pas - ja", "t1=Kenmerk - X"})},
-        TextCase{"ManualNewTrip", RideTextKind::ManualNewTrip,
-                 head() + lines({"Feedback=bellen", "R=Rollator", "I1=Begeleider", "c1=Pas - ja", "t1=Kenmerk - X",
-                                 "Bellen=Warm terugbellen"})},
-        TextCase{"ManualChangedTrip", RideTextKind::ManualChangedTrip,
-                 head() + lines({"R=Rollator", "I1=Begeleider", "t1=Kenmerk - X"})}),
+    ::testing::Values(TextCase{"NewTrip", RideTextKind::NewTrip,
+                               head() + lines({"Type rit: overstap", "Geboekt op: vertrek", "VIA:Station",
+                                               "Stationsplein 1 a", "1234AB Utrecht NL", "volgorde: 1", "VIA:Markt",
+                                               "Markt 2 ", "2345BC Gouda NL", "volgorde: 2", "R=Rollator aantal: 1",
+                                               "I1=Begeleider", "c1=Pas - ja", "t1=Kenmerk - X"})},
+                      TextCase{"ChangedTrip", RideTextKind::ChangedTrip,
+                               head() + lines({"Type rit: overstap", "Geboekt op: vertrek", "VIA:Station",
+                                               "Stationsplein 1 a", "1234AB Utrecht NL", "volgorde: 1", "VIA:Markt",
+                                               "Markt 2 ", "2345BC Gouda NL", "volgorde: 2", "R=Rollator",
+                                               "I1=Begeleider", "c1=Pas - ja", "t1=Kenmerk - X"})},
+                      TextCase{"ManualNewTrip", RideTextKind::ManualNewTrip,
+                               head() + lines({"Feedback=bellen", "R=Rollator", "I1=Begeleider", "c1=Pas - ja",
+                                               "t1=Kenmerk - X", "Bellen=Warm terugbellen"})},
+                      TextCase{"ManualChangedTrip", RideTextKind::ManualChangedTrip,
+                               head() + lines({"R=Rollator", "I1=Begeleider", "t1=Kenmerk - X"})}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RideText, EmptyTripStillHasTheSixFixedLines)
@@ -73,15 +76,21 @@ struct CodeCase {
 TEST(RideText, TripTypeAndTimeAnchorLinesOnlyForExactCodes)
 {
     const CodeCase cases[] = {
-        {"triptypeid", "1", "Type rit: taxi"},        {"triptypeid", "3", "Type rit: trein"},
-        {"triptypeid", "4", "Type rit: instap"},      {"triptypeid", "5", "Type rit: uitstap"},
-        {"triptypeid", "6", nullptr},                 {"triptypeid", " 1", nullptr},
-        {"triptypeid", "01", nullptr},                {"timeanchor", "0", "Geboekt op: onbekend,"},
-        {"timeanchor", "2", "Geboekt op: bestemming"}, {"timeanchor", "3", nullptr},
+        {"triptypeid", "1", "Type rit: taxi"},
+        {"triptypeid", "3", "Type rit: trein"},
+        {"triptypeid", "4", "Type rit: instap"},
+        {"triptypeid", "5", "Type rit: uitstap"},
+        {"triptypeid", "6", nullptr},
+        {"triptypeid", " 1", nullptr},
+        {"triptypeid", "01", nullptr},
+        {"timeanchor", "0", "Geboekt op: onbekend,"},
+        {"timeanchor", "2", "Geboekt op: bestemming"},
+        {"timeanchor", "3", nullptr},
     };
     const QString fixed = lines({"Naam:  ", "GSM: ", "Opmerking: ", "Identificatie: ", "Wagensoort: ", "Commentaar: "});
     for (const CodeCase &c : cases) {
-        const QString trip = QStringLiteral("<trip><%1>%2</%1></trip>").arg(QLatin1String(c.element), QLatin1String(c.value));
+        const QString trip =
+            QStringLiteral("<trip><%1>%2</%1></trip>").arg(QLatin1String(c.element), QLatin1String(c.value));
         const QString expected = fixed + (c.line ? QLatin1String(c.line) + QLatin1String("\r\n") : QString());
         EXPECT_EQ(BuildRideText(trip, QString(), RideTextKind::NewTrip), expected) << c.element << "=" << c.value;
     }

@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using TripFixtures::reply;
 using TripFixtures::trip;
@@ -14,11 +15,12 @@ const QString kNewTrip = QStringLiteral(
     "<productid>P1</productid><fromcity>Delft</fromcity><fromstreet>Oude Delft</fromstreet><passengers>2</passengers>"
     "<tripexternalcomment>eerst</tripexternalcomment><numberofzones>2</numberofzones>");
 
-class TripChanges : public ::testing::Test, public ImportHarness {
-protected:
+class TripChanges : public ::testing::Test, public ImportHarness
+{
+  protected:
     // Stores a new ride for the trip number through a cycle and returns its pla_id.
     int newRide(const QString &id, const QString &client = QStringLiteral("<lastname>Jansen</lastname>"
-                                                                         "<firstname>Piet</firstname>"))
+                                                                          "<firstname>Piet</firstname>"))
     {
         service.reply(reply(trip(id, QStringLiteral("INSERT"), kNewTrip, client)));
         cycle();
@@ -73,16 +75,17 @@ TEST_F(TripChanges, ChangeOfAnExistingRideWritesOnlyItsColumns)
               QDateTime(QDate(2013, 6, 1), QTime(12, 0)));
     EXPECT_TRUE(after.value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Anders \r\n")));
     // Kept: postcodes, distance, product, client name, zones_extern, the untouched street and the arrival time.
-    for (const char *column : {"pla_ophpostcode", "pla_bestpostcode", "pla_km_sqr", "pla_km_map", "pla_referentie",
-                               "pla_naam_reiziger", "pla_zones_extern", "pla_ophstraat", "pla_tijdstip_locatie",
-                               "pla_status", "pla_temp", "pla_bedrag_5"})
+    for (const char *column :
+         {"pla_ophpostcode", "pla_bestpostcode", "pla_km_sqr", "pla_km_map", "pla_referentie", "pla_naam_reiziger",
+          "pla_zones_extern", "pla_ophstraat", "pla_tijdstip_locatie", "pla_status", "pla_temp", "pla_bedrag_5"})
         EXPECT_EQ(after.value(QLatin1String(column)), before.value(QLatin1String(column))) << column;
     EXPECT_EQ(transactions(92), 1);
     EXPECT_EQ(scalar(QStringLiteral("SELECT tra_opmerking FROM TRANSACTIES WHERE tra_code=92")).toString(),
               QStringLiteral("40"));
     EXPECT_EQ(controls.text(Control::Verwerkt), QStringLiteral("2"));
     EXPECT_EQ(confirmations().last(), qMakePair(QStringLiteral("0040"), QString::number(id)));
-    EXPECT_TRUE(dir.files(QStringLiteral("Ostrel/Backups/In")).contains(QStringLiteral("RetrieveTrips_UPD_0040_3103070509.xml")));
+    EXPECT_TRUE(dir.files(QStringLiteral("Ostrel/Backups/In"))
+                    .contains(QStringLiteral("RetrieveTrips_UPD_0040_3103070509.xml")));
 }
 
 TEST_F(TripChanges, ChangeWithoutARideAddsOneConfirmedWithZero)
@@ -164,14 +167,16 @@ TEST_F(TripChanges, CombinationComesFromTheChangedTripItself)
 {
     const int id = newRide(QStringLiteral("80"), QStringLiteral("<combination>1</combination>"));
     run(trip(QStringLiteral("81"), QStringLiteral("INSERT"), kNewTrip, QStringLiteral("<combination>1</combination>")) +
-        trip(QStringLiteral("80"), QStringLiteral("UPDATE"), QStringLiteral("<vialocations><vialocation><name>x</name>"
-                                                                            "</vialocation></vialocations>"),
+        trip(QStringLiteral("80"), QStringLiteral("UPDATE"),
+             QStringLiteral("<vialocations><vialocation><name>x</name>"
+                            "</vialocation></vialocations>"),
              QStringLiteral("<combination>0</combination>")));
     EXPECT_EQ(ride(id).value(QStringLiteral("pla_combineren")).toInt(), 0);
     run(trip(QStringLiteral("80"), QStringLiteral("UPDATE"), QString(),
              QStringLiteral("<combination>1</combination><comment>niet combineren</comment>")));
     EXPECT_EQ(ride(id).value(QStringLiteral("pla_combineren")).toInt(), 0);
-    run(trip(QStringLiteral("80"), QStringLiteral("UPDATE"), QString(), QStringLiteral("<combination>2</combination>")));
+    run(trip(QStringLiteral("80"), QStringLiteral("UPDATE"), QString(),
+             QStringLiteral("<combination>2</combination>")));
     EXPECT_EQ(ride(id).value(QStringLiteral("pla_combineren")).toInt(), 1);
 }
 

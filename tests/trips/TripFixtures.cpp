@@ -4,7 +4,8 @@
 
 #include <QFile>
 
-namespace TripFixtures {
+namespace TripFixtures
+{
 
 QString read(const QString &name)
 {

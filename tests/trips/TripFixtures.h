@@ -5,7 +5,8 @@
 #include <QString>
 
 // Small trips for the import tests.
-namespace TripFixtures {
+namespace TripFixtures
+{
 
 // tests/data/trips/<name> as text.
 QString read(const QString &name);
@@ -22,6 +23,7 @@ QString reply(const QString &trips, const QString &status = QStringLiteral("200"
               const QString &name = QStringLiteral("RetrieveTrips"));
 
 // The usual valid dates of a trip.
-inline const char *kDates = "<fromdatetime>201305141530</fromdatetime><destinationdatetime>201305141615</destinationdatetime>";
+inline const char *kDates =
+    "<fromdatetime>201305141530</fromdatetime><destinationdatetime>201305141615</destinationdatetime>";
 
 } // namespace TripFixtures

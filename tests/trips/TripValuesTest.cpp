@@ -1,11 +1,12 @@
+#include "trips/TripValues.h"
 #include "app/MemoryControls.h"
 #include "app/VoranoError.h"
 #include "trips/SingleByteText.h"
-#include "trips/TripValues.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(TripValues, StrictIntAcceptsWholeNumbersOnly)
 {
@@ -15,10 +16,11 @@ TEST(TripValues, StrictIntAcceptsWholeNumbersOnly)
         qint32 value;
     };
     const Case cases[] = {
-        {"12", true, 12},   {"  -7", true, -7},       {"+3", true, 3},         {"$1F", true, 31},
-        {"0x10", true, 16}, {"2147483647", true, 2147483647}, {"2147483648", false, 0}, {"12abc", false, 0},
-        {"1.5", false, 0},  {"", false, 0},           {" ", false, 0},         {"12 ", false, 0},
-        {"-", false, 0},    {"abc", false, 0},
+        {"12", true, 12},         {"  -7", true, -7},  {"+3", true, 3},
+        {"$1F", true, 31},        {"0x10", true, 16},  {"2147483647", true, 2147483647},
+        {"2147483648", false, 0}, {"12abc", false, 0}, {"1.5", false, 0},
+        {"", false, 0},           {" ", false, 0},     {"12 ", false, 0},
+        {"-", false, 0},          {"abc", false, 0},
     };
     for (const Case &c : cases) {
         qint32 v = -99;
@@ -61,7 +63,8 @@ TEST(TripValues, MarksAndVehicleLetter)
     EXPECT_EQ(WheelchairMark(QStringLiteral("0")), QStringLiteral("F"));
     EXPECT_EQ(CombineMark(QStringLiteral("abc")), QStringLiteral("F"));
     MemoryControls controls;
-    controls.setLines(Control::BasicVehicleTypes, {QStringLiteral("5=Rolstoelbus"), QStringLiteral("6="), QStringLiteral("ab=Taxi")});
+    controls.setLines(Control::BasicVehicleTypes,
+                      {QStringLiteral("5=Rolstoelbus"), QStringLiteral("6="), QStringLiteral("ab=Taxi")});
     EXPECT_EQ(VehicleLetter(controls, QStringLiteral("<vehicletype><id>5</id><name>x</name></vehicletype>")),
               QStringLiteral("R"));
     EXPECT_EQ(VehicleLetter(controls, QStringLiteral("<vehicletype><id>6</id></vehicletype>")), QString());
@@ -74,7 +77,9 @@ TEST(TripValues, SingleByteTextMarksWhatTheCodePageCannotHold)
     EXPECT_EQ(ToSingleByteText(QStringLiteral("Café €5 – ok")), QStringLiteral("Café €5 – ok"));
     EXPECT_EQ(ToSingleByteText(QStringLiteral("Łódź")), QStringLiteral("?ód?"));
     EXPECT_EQ(ToSingleByteText(QStringLiteral("Иван")), QStringLiteral("????"));
-    EXPECT_EQ(ToSingleByteText(QString::fromUtf8("a\xF0\x9F\x9A\x95" "b")), QStringLiteral("a?b"));
+    EXPECT_EQ(ToSingleByteText(QString::fromUtf8("a\xF0\x9F\x9A\x95"
+                                                 "b")),
+              QStringLiteral("a?b"));
 }
 
 TEST(TripValues, LowerAsciiLettersOnly)
