@@ -2,6 +2,8 @@
 
 #include "link/TextList.h"
 
+#include <QVarLengthArray>
+
 QString ReadXMLTag(const TextList &list, const QString &tag)
 {
     return ReadXMLTag(list.text(), tag);
@@ -9,18 +11,30 @@ QString ReadXMLTag(const TextList &list, const QString &tag)
 
 QString ReadXMLTag(const QString &text, const QString &tag)
 {
-    const QString open = u'<' + tag + u'>';
-    const QString close = QLatin1String("</") + tag + u'>';
-    const qsizetype a = text.indexOf(open);
-    if (a < 0)
-        return {};
-    // Both searches start at the beginning: the first closing tag may stand before the opening tag.
-    const qsizetype b = text.indexOf(close);
-    if (b < 0)
-        return {};
-    const qsizetype start = a + open.size();
-    const qsizetype length = b - start;
-    if (length <= 0)
-        return {};
-    return text.mid(start, length);
+    // The mapping reads dozens of tags per trip, so the text is scanned once, not once per tag form: every
+    // occurrence of "<tag>" and of "</tag>" ends in "tag>", and the one or two characters before that part tell
+    // which of the two it is. The first occurrences of both are then found in one pass up to the first closing
+    // tag. The result is the same as searching for "<tag>" and "</tag>" separately from the start.
+    const qsizetype n = tag.size();
+    QVarLengthArray<char16_t, 64> suffixBuffer(n + 1);
+    std::copy_n(tag.utf16(), n, suffixBuffer.data());
+    suffixBuffer[n] = u'>';
+    const QStringView suffix(suffixBuffer.data(), suffixBuffer.size());
+    const QStringView view(text);
+
+    qsizetype open = -1; // position of "<tag>"
+    for (qsizetype p = view.indexOf(suffix, 1); p > 0; p = view.indexOf(suffix, p + 1)) {
+        const QChar before = view[p - 1];
+        if (before == u'/' && p >= 2 && view[p - 2] == u'<') {
+            // The first closing tag: before any opening tag it leaves nothing to read.
+            if (open < 0)
+                return {};
+            const qsizetype start = open + n + 2;
+            const qsizetype length = (p - 2) - start;
+            return length > 0 ? text.mid(start, length) : QString();
+        }
+        if (before == u'<' && open < 0)
+            open = p - 1;
+    }
+    return {};
 }
