@@ -146,6 +146,37 @@ TEST(NormalizeReply, RefusesEntityExpansionBombs)
     EXPECT_THROW(NormalizeReply(bomb), XmlParseError);
 }
 
+// Bad replies: each fails with the parser's message, none crashes or hangs.
+TEST(NormalizeReply, BadInputFailsWithTheParsersMessage)
+{
+    QString garbage;
+    quint32 state = 7;
+    for (int i = 0; i < 4096; ++i) {
+        state = state * 1103515245u + 12345u;
+        garbage += QChar::fromLatin1(char(state >> 24));
+    }
+    QString hundredMegabytes = QStringLiteral("<kwp><status>200</status><triplist>");
+    const QString trip = QStringLiteral("<trip><id>1</id><fromcity>Utrecht</fromcity></trip>");
+    hundredMegabytes.reserve(100 * 1024 * 1024 / 2 + trip.size());
+    while (hundredMegabytes.size() * 2 < 100 * 1024 * 1024)
+        hundredMegabytes += trip;
+
+    const std::pair<const char *, QString> cases[] = {
+        {"binary garbage", garbage},
+        {"a control character", QString::fromUtf8("<a>\xff\xfe\x01</a>")},
+        {"a non-character", QStringLiteral("<a>") + QChar(0xffff) + QStringLiteral("</a>")},
+        {"100 MB without its end", hundredMegabytes},
+    };
+    for (const auto &[label, text] : cases) {
+        try {
+            NormalizeReply(text);
+            ADD_FAILURE() << label;
+        } catch (const XmlParseError &e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("(regel "))) << label;
+        }
+    }
+}
+
 struct WalkCase {
     const char *content;
     QStringList items;

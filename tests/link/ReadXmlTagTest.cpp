@@ -31,7 +31,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // Nesting is not respected: the first closing tag ends the element.
                       TagCase{"<a><a>1</a>2</a>", "a", "<a>1"},
                       // The closing tag's search starts at the beginning, not after the opening tag.
-                      TagCase{"<a>1</a><b>x</a>2</b>", "b", "x</a>2"}, TagCase{"", "a", ""}));
+                      TagCase{"<a>1</a><b>x</a>2</b>", "b", "x</a>2"}, TagCase{"", "a", ""},
+                      // "b>" also ends "<ab>": only "<b>" and "</b>" count.
+                      TagCase{"<ab>x</ab><b>y</b>", "b", "y"}, TagCase{"<b>y</ab></b>", "b", "y</ab>"},
+                      TagCase{"<>x</>", "", "x"}, TagCase{"</a>", "/a", ""}, TagCase{"<b></b>", "b", ""}));
 
 TEST(ReadXmlTag, ReadsTheJoinedTextOfAList)
 {
@@ -49,6 +52,39 @@ TEST(ReadXmlTag, NameOfTheActionComesFirstInAWholeReply)
     EXPECT_EQ(
         ReadXMLTag(QStringLiteral("<vehicletype><id>1</id><name>Taxi</name></vehicletype>"), QStringLiteral("name")),
         QStringLiteral("Taxi"));
+}
+
+// The text between the first "<tag>" and the first "</tag>", searched separately: the plain reading of the rule.
+QString naiveReadXmlTag(const QString &text, const QString &tag)
+{
+    const QString open = u'<' + tag + u'>';
+    const qsizetype a = text.indexOf(open);
+    const qsizetype b = text.indexOf(QLatin1String("</") + tag + u'>');
+    if (a < 0 || b < 0 || b - a - open.size() <= 0)
+        return {};
+    return text.mid(a + open.size(), b - a - open.size());
+}
+
+TEST(ReadXmlTag, AgreesWithSeparateSearchesOnRandomTexts)
+{
+    // Texts over a tiny alphabet hit every ordering of opening and closing tags, nesting and near misses.
+    const char16_t alphabet[] = u"<>/ab";
+    const QString tags[] = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("ab"), QStringLiteral("/a"),
+                            QString()};
+    quint32 state = 12345;
+    const auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) & 0x7fff;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        QString text;
+        const int length = int(next() % 24);
+        for (int j = 0; j < length; ++j)
+            text += QChar(alphabet[next() % 5]);
+        for (const QString &tag : tags)
+            ASSERT_EQ(ReadXMLTag(text, tag), naiveReadXmlTag(text, tag))
+                << text.toStdString() << " / " << tag.toStdString();
+    }
 }
 
 } // namespace
