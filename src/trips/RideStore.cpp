@@ -73,8 +73,10 @@ int insertByTemporaryKey(DispatchDb &db, RideRow &row, const std::function<QStri
 
 } // namespace
 
-int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey)
+int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey, bool findByKey)
 {
+    if (findByKey)
+        return insertByTemporaryKey(db, row, nextKey);
     switch (db.dialect()) {
     case DbDialect::SqlServer: {
         // OUTPUT ... INTO a table variable also works when Planning has triggers.

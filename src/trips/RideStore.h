@@ -11,7 +11,8 @@ class RideRow;
 // through OUTPUT INSERTED.pla_id, on SQLite and PostgreSQL through RETURNING pla_id; with any other driver the row
 // is found again by its temporary key, which is first made unused (`nextKey` gives another key when the row's
 // pla_temp is already taken). Throws DatabaseError.
-int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey);
+// `findByKey` takes the way of the other drivers whatever the driver is.
+int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey, bool findByKey = false);
 
 // Writes the columns of the row into the ride with this pla_id, in one statement. Throws DatabaseError.
 void UpdateRide(DispatchDb &db, int rideId, const RideRow &row);

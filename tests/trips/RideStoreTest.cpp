@@ -1,0 +1,62 @@
+#include "ImportHarness.h"
+
+#include "trips/RideRow.h"
+#include "trips/RideStore.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+RideRow rowWithKey(const QString &key)
+{
+    RideRow row;
+    row.setText(QStringLiteral("pla_temp"), key);
+    row.setText(QStringLiteral("pla_status"), QStringLiteral("W"));
+    row.setText(QStringLiteral("pla_kleur"), QString());
+    row.setDateTime(QStringLiteral("pla_datum"), QDateTime(QDate(2013, 5, 14), QTime(15, 30)));
+    return row;
+}
+
+TEST(RideStore, TheNumberIsThatOfTheRowJustStoredEitherWay)
+{
+    ImportHarness h;
+    for (bool findByKey : {false, true}) {
+        RideRow taken = rowWithKey(QStringLiteral("PKEY%1").arg(findByKey));
+        const int first = InsertRide(
+            *h.db, taken, [] { return QStringLiteral("unused"); }, findByKey);
+        // A second ride offered the same key: the lookup by key draws another one first.
+        RideRow again = rowWithKey(findByKey ? QStringLiteral("PKEY1") : QStringLiteral("POTHER"));
+        int drawn = 0;
+        const int id = InsertRide(
+            *h.db, again, [&] { return QStringLiteral("PNEW%1").arg(++drawn); }, findByKey);
+        EXPECT_NE(id, first);
+        EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_temp")).toString(),
+                  findByKey ? QStringLiteral("PNEW1") : QStringLiteral("POTHER"));
+        EXPECT_EQ(h.ride(first).value(QStringLiteral("pla_kleur")).toString(), QString());
+        EXPECT_FALSE(h.ride(first).value(QStringLiteral("pla_kleur")).isNull()); // empty text, not NULL
+    }
+}
+
+TEST(RideStore, UpdateWritesOnlyTheRowsColumnsAndATransactionRollsBack)
+{
+    ImportHarness h;
+    RideRow row = rowWithKey(QStringLiteral("P1"));
+    const int id = InsertRide(*h.db, row, {});
+    RideRow change;
+    change.setInt(QStringLiteral("pla_cloud"), 2);
+    UpdateRide(*h.db, id, change);
+    EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_cloud")).toInt(), 2);
+    EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_status")).toString(), QStringLiteral("W"));
+
+    EXPECT_THROW(InTransaction(*h.db,
+                               [&] {
+                                   RideRow r = rowWithKey(QStringLiteral("P2"));
+                                   InsertRide(*h.db, r, {});
+                                   throw std::runtime_error("failed after the insert");
+                               }),
+                 std::runtime_error);
+    EXPECT_EQ(h.rideIds(), QList<int>{id});
+}
+
+} // namespace
