@@ -36,8 +36,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace
-{
+namespace {
 
 long statusKb(const char *key)
 {

@@ -1,7 +1,6 @@
 #include "link/TextList.h"
 
-namespace
-{
+namespace {
 
 // True when every line break is CR LF and the text ends with one (or is empty): then it is its own joined form.
 bool isJoinedForm(const QString &text)

@@ -6,9 +6,8 @@
 // A list of text lines. Setting the text splits it at CR, LF and CR LF; reading the text joins the lines, each
 // followed by CR LF. A list set from a text keeps that joined text and makes the separate lines only when they are
 // asked for, so a reply of many megabytes is held once, not once as text and again as a million small strings.
-class TextList
-{
-  public:
+class TextList {
+public:
     TextList() = default;
     explicit TextList(const QString &text) { setText(text); }
 
@@ -20,7 +19,7 @@ class TextList
     void clear() { setLines({}); }
     bool isEmpty() const { return m_linesValid ? m_lines.isEmpty() : m_joined.isEmpty(); }
 
-  private:
+private:
     mutable QStringList m_lines;
     mutable bool m_linesValid = true;
     mutable QString m_joined;

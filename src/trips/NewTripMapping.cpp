@@ -9,8 +9,7 @@
 #include "trips/RideStore.h"
 #include "trips/TripTransactions.h"
 
-namespace
-{
+namespace {
 
 constexpr int kNewRideTransaction = 91;
 

@@ -4,8 +4,7 @@
 #include "trips/RideRow.h"
 #include "trips/TripValues.h"
 
-namespace
-{
+namespace {
 
 enum Writer { Both, Ins, Wijz };
 

@@ -13,6 +13,15 @@ const PlanningColumn *findRideColumn(const QString &name)
     return planningColumn(name);
 }
 
+RideRow::RideRow()
+{
+    // A new ride has about a hundred columns; growing the index step by step costs more than the rest of the row.
+    constexpr qsizetype kColumns = 128;
+    m_columns.reserve(kColumns);
+    m_values.reserve(kColumns);
+    m_index.reserve(kColumns);
+}
+
 void RideRow::put(const QString &column, ColumnType given, const QVariant &value)
 {
     const PlanningColumn *declared = findRideColumn(column);

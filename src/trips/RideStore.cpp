@@ -7,8 +7,7 @@
 #include <QDateTime>
 #include <QSqlError>
 
-namespace
-{
+namespace {
 
 const QLatin1String kTempColumn("pla_temp");
 

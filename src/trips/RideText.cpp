@@ -4,14 +4,12 @@
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 
-namespace
-{
+namespace {
 
 const QLatin1String kLineEnd("\r\n");
 
-class Lines
-{
-  public:
+class Lines {
+public:
     void add(const QString &line)
     {
         m_text += line;
@@ -19,7 +17,7 @@ class Lines
     }
     QString take() { return std::move(m_text); }
 
-  private:
+private:
     QString m_text;
 };
 

@@ -1,7 +1,6 @@
 #include "trips/SingleByteText.h"
 
-namespace
-{
+namespace {
 
 // The characters Windows-1252 places at 0x80 to 0x9F; the rest of the code page matches Latin-1.
 constexpr char16_t kCp1252High[] = {u'\u20AC', u'\u201A', u'\u0192', u'\u201E', u'\u2026', u'\u2020', u'\u2021',

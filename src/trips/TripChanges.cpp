@@ -16,8 +16,7 @@
 
 #include <QSqlQuery>
 
-namespace
-{
+namespace {
 
 constexpr int kChangedRideTransaction = 92;
 

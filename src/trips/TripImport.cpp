@@ -14,8 +14,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
-namespace
-{
+namespace {
 
 const QLatin1String kInsert("INSERT");
 const QLatin1String kUpdate("UPDATE");

@@ -15,9 +15,8 @@ using ChooseReplyFile = std::function<QString()>;
 // The trip import: the retrieval cycle and manual processing of a saved reply. The main window owns one instance
 // (it keeps the generator of the temporary keys for the whole run) and must not start one operation inside
 // another.
-class TripImport
-{
-  public:
+class TripImport {
+public:
     // One retrieval cycle: RetrieveTrips, then every trip of an accepted reply stored, changed or cancelled and
     // confirmed. Errors of the request and the transport propagate; once the trips are being read, an error ends
     // the cycle with one log line.
@@ -27,6 +26,6 @@ class TripImport
     // FileError; once the trips are being read, an error ends the run with one log line.
     void runManualProcessing(OperationContext &ctx, const ChooseReplyFile &chooseFile);
 
-  private:
+private:
     TemporaryKeys m_keys;
 };

@@ -7,8 +7,7 @@
 
 #include <limits>
 
-namespace
-{
+namespace {
 
 const QLatin1String kT("T");
 const QLatin1String kF("F");

@@ -8,8 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 QString confirmedExternalId(const OstrelSim::Request &r)
 {

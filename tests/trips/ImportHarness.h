@@ -16,9 +16,8 @@
 #include <memory>
 
 // Counts the passes of the message loop.
-class CountingPump : public EventPump
-{
-  public:
+class CountingPump : public EventPump {
+public:
     void processEvents() override { ++passes; }
     int passes = 0;
 };
@@ -26,9 +25,8 @@ class CountingPump : public EventPump
 // Everything one import operation needs: a program folder, controls set for importing with copies and
 // confirmations, the embedded database (or whatever the controls are then pointed at), a scripted service, a
 // fixed clock and a log.
-class ImportHarness
-{
-  public:
+class ImportHarness {
+public:
     ImportHarness();
 
     OperationContext &ctx() { return *m_ctx; }

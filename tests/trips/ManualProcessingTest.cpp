@@ -7,15 +7,13 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 using TripFixtures::reply;
 using TripFixtures::trip;
 
-class ManualProcessing : public ::testing::Test, public ImportHarness
-{
-  protected:
+class ManualProcessing : public ::testing::Test, public ImportHarness {
+protected:
     QString file(const QByteArray &content)
     {
         const QString path =

@@ -7,14 +7,12 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 const QDateTime kNow(QDate(2015, 3, 31), QTime(7, 5, 9));
 
-class NewRide : public ::testing::Test
-{
-  protected:
+class NewRide : public ::testing::Test {
+protected:
     NewRide()
     {
         controls.setText(Control::Eigenaar, QStringLiteral("ABC"));

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 using TripFixtures::kDates;
 using TripFixtures::reply;
@@ -17,9 +16,7 @@ QString dates()
     return QLatin1String(kDates);
 }
 
-class RetrievalCycle : public ::testing::Test, public ImportHarness
-{
-};
+class RetrievalCycle : public ::testing::Test, public ImportHarness {};
 
 TEST_F(RetrievalCycle, StoresAndConfirmsUntilATripFails)
 {

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 const QDateTime kNow(QDate(2015, 3, 31), QTime(7, 5, 9));
 

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 QString lines(std::initializer_list<const char *> l)
 {
@@ -21,9 +20,7 @@ struct TextCase {
     QString expected;
 };
 
-class RideTextKinds : public ::testing::TestWithParam<TextCase>
-{
-};
+class RideTextKinds : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(RideTextKinds, FullTripGivesTheLinesOfItsKind)
 {

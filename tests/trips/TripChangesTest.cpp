@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 using TripFixtures::reply;
 using TripFixtures::trip;
@@ -15,9 +14,8 @@ const QString kNewTrip = QStringLiteral(
     "<productid>P1</productid><fromcity>Delft</fromcity><fromstreet>Oude Delft</fromstreet><passengers>2</passengers>"
     "<tripexternalcomment>eerst</tripexternalcomment><numberofzones>2</numberofzones>");
 
-class TripChanges : public ::testing::Test, public ImportHarness
-{
-  protected:
+class TripChanges : public ::testing::Test, public ImportHarness {
+protected:
     // Stores a new ride for the trip number through a cycle and returns its pla_id.
     int newRide(const QString &id, const QString &client = QStringLiteral("<lastname>Jansen</lastname>"
                                                                           "<firstname>Piet</firstname>"))

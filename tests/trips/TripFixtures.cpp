@@ -4,8 +4,7 @@
 
 #include <QFile>
 
-namespace TripFixtures
-{
+namespace TripFixtures {
 
 QString read(const QString &name)
 {

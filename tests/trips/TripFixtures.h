@@ -5,8 +5,7 @@
 #include <QString>
 
 // Small trips for the import tests.
-namespace TripFixtures
-{
+namespace TripFixtures {
 
 // tests/data/trips/<name> as text.
 QString read(const QString &name);

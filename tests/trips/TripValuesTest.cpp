@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 TEST(TripValues, StrictIntAcceptsWholeNumbersOnly)
 {
