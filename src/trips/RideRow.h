@@ -16,6 +16,8 @@ const PlanningColumn *findRideColumn(const QString &name);
 // Integers are held as int, decimals as double, date-times as QDateTime.
 class RideRow {
 public:
+    RideRow();
+
     void setText(const QString &column, const QString &value);
     void setInt(const QString &column, qint64 value);
     void setDecimal(const QString &column, double value);
