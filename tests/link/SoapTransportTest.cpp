@@ -9,6 +9,7 @@
 #include "QtPrinters.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -218,6 +219,53 @@ TEST_F(SoapTransport, AHundredMegabyteGarbageReplyFailsWithoutACrash)
     sim.queueRaw(QString(), raw(200, "OK", "text/xml", garbage));
     const QString message = failure<XmlParseError>(request);
     EXPECT_FALSE(message.isEmpty());
+}
+
+QByteArray readTestFile(const char *name)
+{
+    QFile file(QStringLiteral(VORANO_TEST_DATA_DIR "/link/") + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly))
+        ADD_FAILURE() << "missing " << name;
+    return file.readAll();
+}
+
+// The simulator over TLS with a self-signed certificate for "localhost", reached as 127.0.0.1: an unknown issuer
+// and another host name, the faults xCertNegeren lets pass.
+class SoapTransportTls : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.startTls(readTestFile("sim-localhost.crt"), readTestFile("sim-localhost.key")))
+            << sim.errorString().toStdString();
+    }
+    OstrelSim sim;
+    MemoryControls controls;
+    const QString request = QStringLiteral("<kwp><name>SendStatus</name><password>geheim</password></kwp>");
+};
+
+TEST_F(SoapTransportTls, ARefusedCertificateFailsTheCallBeforeTheDocumentIsSent)
+{
+    ASSERT_TRUE(sim.url().startsWith(QStringLiteral("https://")));
+    EXPECT_FALSE(controls.checked(Control::xCertNegeren)); // checks apply by default
+    try {
+        MakeServiceFactory(controls)(sim.url())->xmlRequest(request);
+        FAIL();
+    } catch (const TransportError &e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("SSL handshake failed"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().endsWith(QStringLiteral(" - URL:%1 - SOAPAction:\"\"").arg(sim.url())));
+    }
+    EXPECT_EQ(sim.requestCount(), 0);
+}
+
+TEST_F(SoapTransportTls, WithCertNegerenTheRelaxedChecksLetTheCallThrough)
+{
+    controls.setChecked(Control::xCertNegeren, true);
+    const ServiceFactory factory = MakeServiceFactory(controls);
+    EXPECT_EQ(factory(sim.url())->xmlRequest(request), OstrelSim::acceptedReply(QStringLiteral("SendStatus")));
+    EXPECT_EQ(sim.requests().at(0).kwp, request);
+    // Read when the stub is made, not when the factory is.
+    controls.setChecked(Control::xCertNegeren, false);
+    EXPECT_THROW(factory(sim.url())->xmlRequest(request), TransportError);
 }
 
 TEST(SoapTransportEndpoint, AnEmptySettingSelectsTheBuiltInDefault)

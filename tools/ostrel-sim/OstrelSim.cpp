@@ -7,6 +7,10 @@
 #include <QMutex>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -163,6 +167,8 @@ public:
     QString recordFile;
     QString error;
     quint16 port = 0;
+    bool tls = false;
+    QSslConfiguration tlsConfiguration;
     QThread *thread = nullptr;
     SimServer *server = nullptr;
 
@@ -257,10 +263,29 @@ public:
     void closeAll()
     {
         close();
-        const auto sockets = findChildren<QTcpSocket *>();
+        const auto sockets = findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly);
         for (QTcpSocket *socket : sockets)
             socket->abort();
         qDeleteAll(sockets);
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        if (!m_d->tls) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        auto *socket = new QSslSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        socket->setSslConfiguration(m_d->tlsConfiguration);
+        // A client that refuses the certificate just closes; the handshake errors need no answer here.
+        connect(socket, &QSslSocket::sslErrors, socket, [socket] { socket->abort(); });
+        socket->startServerEncryption();
+        addPendingConnection(socket);
     }
 
 private:
@@ -411,9 +436,32 @@ OstrelSim::~OstrelSim()
     stop();
 }
 
+bool OstrelSim::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, quint16 port)
+{
+    const QSslCertificate certificate(certificatePem, QSsl::Pem);
+    const QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
+    if (certificate.isNull() || key.isNull()) {
+        QMutexLocker lock(&d->mutex);
+        d->error = QStringLiteral("invalid certificate or key");
+        return false;
+    }
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(certificate);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return startListening(port, true, configuration);
+}
+
 bool OstrelSim::start(quint16 port)
 {
+    return startListening(port, false, {});
+}
+
+bool OstrelSim::startListening(quint16 port, bool tls, const QSslConfiguration &configuration)
+{
     stop();
+    d->tls = tls;
+    d->tlsConfiguration = configuration;
     d->thread = new QThread;
     d->thread->setObjectName(QStringLiteral("ostrel-sim"));
     d->server = new SimServer(d.get());
@@ -469,7 +517,9 @@ quint16 OstrelSim::port() const
 
 QString OstrelSim::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port());
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(d->tls ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(port());
 }
 
 QString OstrelSim::url() const

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QSslConfiguration;
+
 // A local stand-in for the trip planning service: an HTTP server on 127.0.0.1 that answers xmlRequest the way
 // the real (Axis-style, SOAP 1.1 RPC/encoded) service does, with scripted replies, faults, broken replies,
 // delays and hangs, and a record of every request.
@@ -78,11 +80,13 @@ public:
 
     // Listens on 127.0.0.1 (port 0: a free port). False on failure; errorString() says why.
     bool start(quint16 port = 0);
+    // The same over TLS with this certificate and private key (PEM); url() then starts with "https://".
+    bool startTls(const QByteArray &certificatePem, const QByteArray &keyPem, quint16 port = 0);
     // Closes every connection (also those that hang) and the listening socket. Called by the destructor.
     void stop();
     QString errorString() const;
     quint16 port() const;
-    QString baseUrl() const; // "http://127.0.0.1:PORT"
+    QString baseUrl() const; // "http://127.0.0.1:PORT" ("https://" over TLS)
     QString url() const;     // baseUrl() + "/_external/external.cfc"
 
     // Scripted steps, first in first out per action; action "" matches any action. delayMs holds the answer
@@ -145,5 +149,6 @@ public:
     class Private;
 
 private:
+    bool startListening(quint16 port, bool tls, const QSslConfiguration &configuration);
     std::unique_ptr<Private> d;
 };
