@@ -100,6 +100,9 @@ QString elementText(QXmlStreamReader &reader)
     while (nextChildElement(reader)) {
         if (reader.name() == QLatin1String("faultstring")) {
             faultString = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (reader.name() == QLatin1String("Reason") && faultString.isEmpty()) {
+            // Some servers put a SOAP 1.2 reason into a 1.1 envelope; its text is the message then.
+            faultString = reader.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
         } else if (reader.name() == QLatin1String("detail")) {
             int depth = 1;
             while (depth > 0 && !reader.atEnd()) {

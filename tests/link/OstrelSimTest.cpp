@@ -113,9 +113,8 @@ TEST_F(OstrelSimTest, RefusesCallsTheRealServerRefuses)
     EXPECT_TRUE(reply->readAll().contains("<faultstring>no SOAPAction header!</faultstring>"));
 
     request.setRawHeader("SOAPAction", "\"\"");
-    reply = send(request,
-                 "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body>"
-                 "<n:xmlRequest xmlns:n=\"urn:other\"><xml>x</xml></n:xmlRequest></e:Body></e:Envelope>");
+    reply = send(request, "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body>"
+                          "<n:xmlRequest xmlns:n=\"urn:other\"><xml>x</xml></n:xmlRequest></e:Body></e:Envelope>");
     EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 500);
     EXPECT_TRUE(reply->readAll().contains("No such operation 'xmlRequest'"));
     EXPECT_EQ(sim.requestCount(), 2);

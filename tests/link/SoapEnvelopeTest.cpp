@@ -112,7 +112,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{envelope("<soapenv:Fault><faultcode>soapenv:Server</faultcode><faultstring>kapot</faultstring>"
                            "<detail><x>y</x></detail></soapenv:Fault>"),
                   false, "kapot"},
-        FaultCase{envelope("<soapenv:Fault><faultcode>soapenv:Client</faultcode></soapenv:Fault>"), false, ""}));
+        FaultCase{envelope("<soapenv:Fault><faultcode>soapenv:Client</faultcode></soapenv:Fault>"), false, ""},
+        FaultCase{envelope("<soapenv:Fault><soapenv:Code><soapenv:Value>Server</soapenv:Value></soapenv:Code>"
+                           "<soapenv:Reason><soapenv:Text>TypeError: x</soapenv:Text></soapenv:Reason>"
+                           "</soapenv:Fault>"),
+                  false, "TypeError: x"}));
 
 struct ErrorCase {
     QByteArray body;
