@@ -13,7 +13,10 @@ struct ServiceProxyOptions {
     int noProgressTimeoutMs = 60000;
 };
 
-// A stub of External_ bound to the URL (empty: the built-in default endpoint). Certificate errors are ignored
+// A stub of External_ bound to the URL (empty: the built-in default endpoint). xmlRequest blocks the calling
+// thread without running its event loop (the exchange runs on a worker thread of its own): during a call no timer,
+// click or repaint of the window is handled, so no operation can start inside another. The no-progress limit
+// bounds how long the window can stand still. The network layer never sends a request twice by itself. Certificate errors are ignored
 // only when ignoreCertificateErrors is true. A call that makes no progress for 60 s fails.
 std::unique_ptr<External_> CreateServiceProxy(const QString &url, bool ignoreCertificateErrors = false);
 std::unique_ptr<External_> CreateServiceProxy(const QString &url, const ServiceProxyOptions &options);
