@@ -6,6 +6,7 @@
 #include "link/SoapEnvelope.h"
 
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -38,7 +39,14 @@ struct Exchange {
 // The system's proxy settings, per manager (not application-wide).
 class SystemProxyFactory : public QNetworkProxyFactory {
 public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override { return systemProxyForQuery(query); }
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        // A service on this machine is reached directly, whatever proxy the environment names.
+        const QString host = query.peerHostName();
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
+            return {QNetworkProxy(QNetworkProxy::NoProxy)};
+        return systemProxyForQuery(query);
+    }
 };
 
 // The certificate faults the relaxed mode lets pass. Anything else (a bad signature, a revoked or blacklisted
