@@ -5,6 +5,8 @@
 //
 //     build/bench/trip_import_bench [trips...]        (default: 1000 10000)
 //
+// Each size runs twice (cycle, floor, cycle, floor); the faster cycle and the faster floor are printed.
+//
 // Also prints the reply size and the time of the largest run against the smallest. The peak memory of a cycle of
 // the largest size is measured apart, in a process of its own (this program with --memory N URL) against the
 // simulator program in another, so that neither the simulator's copies of the reply nor the timing runs count.
@@ -33,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -66,6 +69,7 @@ struct Run {
     qsizetype replyBytes = 0;
     double cycleMs = 0;
     double floorMs = 0;
+    double reopenMs = 0; // closing and opening the connection once per trip, as the cycle does after each ride
 };
 
 Run measure(OstrelSim &sim, int trips)
@@ -158,6 +162,12 @@ Run measure(OstrelSim &sim, int trips)
             CreateServiceProxy(sim.url())->xmlRequest(confirm);
         }
         run.floorMs = t.nsecsElapsed() / 1e6;
+        t.restart();
+        for (int i = 0; i < trips; ++i) {
+            db.close();
+            db.open();
+        }
+        run.reopenMs = t.nsecsElapsed() / 1e6;
     }
     return run;
 }
@@ -247,12 +257,19 @@ int main(int argc, char **argv)
     std::vector<Run> runs;
     std::printf("retrieval cycle of new trips, SQLite + simulator on 127.0.0.1, confirmations on, copies off\n");
     for (int n : sizes) {
-        const Run r = measure(sim, n);
+        // The machine is shared: each size is measured twice, cycle and floor in turn, and the faster of each kept.
+        Run r = measure(sim, n);
+        const Run second = measure(sim, n);
+        r.cycleMs = std::min(r.cycleMs, second.cycleMs);
+        r.floorMs = std::min(r.floorMs, second.floorMs);
+        r.reopenMs = std::min(r.reopenMs, second.reopenMs);
         runs.push_back(r);
         std::printf("  %6d trips, reply %7.2f MB: cycle %8.3f ms/trip, floor %8.3f ms/trip, %.2fx floor "
                     "(cycle %.1f s)\n",
                     r.trips, r.replyBytes / 1048576.0, r.cycleMs / r.trips, r.floorMs / r.trips, r.cycleMs / r.floorMs,
                     r.cycleMs / 1000.0);
+        std::printf("         the cycle closes the connection after each ride; close + open alone: %.3f ms/trip\n",
+                    r.reopenMs / r.trips);
     }
     if (runs.size() > 1) {
         const Run &a = runs.front();
