@@ -5,7 +5,8 @@
 
 #include <zlib.h>
 
-namespace {
+namespace
+{
 
 QString digest(const QString &fileName, QCryptographicHash::Algorithm algorithm)
 {

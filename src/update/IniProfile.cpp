@@ -5,7 +5,8 @@
 #include <QStringConverter>
 #include <QStringList>
 
-namespace {
+namespace
+{
 
 // Windows-1252 differs from Latin-1 in 0x80..0x9F.
 const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,

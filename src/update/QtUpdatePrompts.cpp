@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 int ask(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const QString &text, bool yesNo,
         bool onTop = false)
@@ -65,6 +66,8 @@ bool QtUpdatePrompts::startDetached(const QString &program, const QStringList &a
 
 void QtUpdatePrompts::terminateApplication()
 {
-    // Queued, so the handlers on the stack return first and the program then closes its windows normally.
+    // Queued, so the handlers on the stack return first. Closing the windows ends the program as closing the main
+    // window does (settings saved); quit covers a window that is not shown.
+    QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }

@@ -5,8 +5,9 @@
 class QWidget;
 
 // The update's prompts as real message boxes, the desktop's browser and a detached process.
-class QtUpdatePrompts : public UpdatePrompts {
-public:
+class QtUpdatePrompts : public UpdatePrompts
+{
+  public:
     explicit QtUpdatePrompts(QWidget *parent = nullptr)
         : m_parent(parent)
     {
@@ -19,6 +20,6 @@ public:
     bool startDetached(const QString &program, const QStringList &arguments) override;
     void terminateApplication() override;
 
-private:
+  private:
     QWidget *m_parent;
 };

@@ -14,7 +14,8 @@
 
 QString UpdateSectionName;
 
-namespace {
+namespace
+{
 
 const QString kFailedPrefix = QStringLiteral("Mislukt: ");
 const QString kNoNewVersion = QStringLiteral("Er is geen nieuwe versie beschikbaar.");

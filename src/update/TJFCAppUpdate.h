@@ -17,8 +17,9 @@ using NotifyBoxPresenter = std::function<void(TJFCAppUpdateNotifyState &)>;
 
 // Asks the update server whether a newer version of the program exists and, when it does, shows the update dialog
 // with the release notes.
-class TJFCAppUpdate {
-public:
+class TJFCAppUpdate
+{
+  public:
     TJFCAppUpdate(UpdatePrompts &prompts, NotifyBoxPresenter presenter);
 
     TJFCAppUpdateFileSizeUnit FileSizeUnit = TJFCAppUpdateFileSizeUnit::Auto;
@@ -42,7 +43,7 @@ public:
     // messages saying that there is none. A check asked for while one runs returns false at once.
     bool CheckForUpdate(bool Silent);
 
-private:
+  private:
     UpdatePrompts &m_prompts;
     NotifyBoxPresenter m_presenter;
 };

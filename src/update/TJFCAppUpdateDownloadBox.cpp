@@ -14,7 +14,8 @@
 
 TJFCAppUpdateDownloadBox *DownloadBox = nullptr;
 
-namespace {
+namespace
+{
 
 const QString kCancelQuestion = QStringLiteral("Deze software update afbreken?");
 const QString kCancelled = QStringLiteral("De software update werd afgebroken.");

@@ -13,9 +13,10 @@ class UpdatePrompts;
 
 // "Download nieuwe versie": file, speed, status, times, transfer and progress of the download of a new version,
 // with "AFBREKEN". It exists only while the update dialog downloads.
-class TJFCAppUpdateDownloadBox : public QDialog {
+class TJFCAppUpdateDownloadBox : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     explicit TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, QWidget *parent = nullptr);
     ~TJFCAppUpdateDownloadBox() override;
 
@@ -45,11 +46,11 @@ public:
 
     void setProgress(qint64 position);
 
-signals:
+  signals:
     // After each piece of the body has been shown.
     void dataShown(qint64 received);
 
-private:
+  private:
     UpdatePrompts &m_prompts;
 };
 

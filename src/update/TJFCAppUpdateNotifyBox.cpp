@@ -18,14 +18,14 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 
 #include <memory>
 
 TJFCAppUpdateNotifyBox *UpdateNotifyBox = nullptr;
 
-namespace {
+namespace
+{
 
 const QString kFailedPrefix = QStringLiteral("Mislukt: ");
 const QString kCorrupt = QStringLiteral("De download is beschadigd.");
@@ -72,8 +72,8 @@ QString UpdaterFileName()
 #endif
 }
 
-TJFCAppUpdateNotifyBox::TJFCAppUpdateNotifyBox(TJFCAppUpdateNotifyState &s, UpdatePrompts &prompts,
-                                               ErrorHook logError, QWidget *parent)
+TJFCAppUpdateNotifyBox::TJFCAppUpdateNotifyBox(TJFCAppUpdateNotifyState &s, UpdatePrompts &prompts, ErrorHook logError,
+                                               QWidget *parent)
     : QDialog(parent)
     , state(s)
     , m_prompts(prompts)
@@ -115,12 +115,12 @@ TJFCAppUpdateNotifyBox::TJFCAppUpdateNotifyBox(TJFCAppUpdateNotifyState &s, Upda
     bar->setFont(QFont(QStringLiteral("Arial"), 8, QFont::Bold));
     auto *row = new QHBoxLayout(bar);
     row->setContentsMargins(2, 1, 2, 1);
-    DownloadButton = toolButton(bar, QStringLiteral("DownloadButton"), QStringLiteral("Download en installeer de update"),
-                                QStyle::SP_ArrowDown, 219);
-    OpenWebPageButton = toolButton(bar, QStringLiteral("OpenWebPageButton"), QStringLiteral("Extra download informatie"),
-                                   QStyle::SP_FileDialogInfoView, 237);
-    ButtonSluiten = toolButton(bar, QStringLiteral("ButtonSluiten"), QStringLiteral("Sluiten"),
-                               QStyle::SP_DialogCloseButton, 197);
+    DownloadButton = toolButton(bar, QStringLiteral("DownloadButton"),
+                                QStringLiteral("Download en installeer de update"), QStyle::SP_ArrowDown, 219);
+    OpenWebPageButton = toolButton(bar, QStringLiteral("OpenWebPageButton"),
+                                   QStringLiteral("Extra download informatie"), QStyle::SP_FileDialogInfoView, 237);
+    ButtonSluiten =
+        toolButton(bar, QStringLiteral("ButtonSluiten"), QStringLiteral("Sluiten"), QStyle::SP_DialogCloseButton, 197);
     row->addWidget(DownloadButton);
     row->addSpacing(4);
     row->addWidget(OpenWebPageButton);
@@ -129,10 +129,12 @@ TJFCAppUpdateNotifyBox::TJFCAppUpdateNotifyBox(TJFCAppUpdateNotifyState &s, Upda
     row->addStretch();
     DownloadButton->setEnabled(state.downloadEnabled);
 
-    connect(DownloadButton, &QToolButton::clicked, this, [this] { guarded(&TJFCAppUpdateNotifyBox::DownloadButtonClick); });
+    connect(DownloadButton, &QToolButton::clicked, this,
+            [this] { guarded(&TJFCAppUpdateNotifyBox::DownloadButtonClick); });
     connect(OpenWebPageButton, &QToolButton::clicked, this,
             [this] { guarded(&TJFCAppUpdateNotifyBox::RzToolButton1Click); });
-    connect(ButtonSluiten, &QToolButton::clicked, this, [this] { guarded(&TJFCAppUpdateNotifyBox::ButtonSluitenClick); });
+    connect(ButtonSluiten, &QToolButton::clicked, this,
+            [this] { guarded(&TJFCAppUpdateNotifyBox::ButtonSluitenClick); });
 }
 
 TJFCAppUpdateNotifyBox::~TJFCAppUpdateNotifyBox()
@@ -236,10 +238,10 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
         box->TransferLabel->setText(TransferText(fileSize, maximum, state.FileSizeUnit));
         box->setProgress(fileSize);
     } else {
-        box->StatusLabel->setText(kFailedPrefix + (r.outcome == HttpResult::Outcome::HttpFailure
-                                                       ? QString::number(r.statusCode) + QLatin1Char(' ') +
-                                                             r.reasonPhrase
-                                                       : r.errorText));
+        box->StatusLabel->setText(kFailedPrefix +
+                                  (r.outcome == HttpResult::Outcome::HttpFailure
+                                       ? QString::number(r.statusCode) + QLatin1Char(' ') + r.reasonPhrase
+                                       : r.errorText));
         success = false;
     }
     if (!box->CancelButton->isEnabled())
@@ -252,9 +254,8 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
 
     if (success && fileSize < maximum) {
         // A transfer that ended early is never handed to the updater.
-        box->StatusLabel->setText(kFailedPrefix + QStringLiteral("onvolledig ontvangen (%1 van %2 bytes)")
-                                                      .arg(fileSize)
-                                                      .arg(maximum));
+        box->StatusLabel->setText(kFailedPrefix +
+                                  QStringLiteral("onvolledig ontvangen (%1 van %2 bytes)").arg(fileSize).arg(maximum));
         success = false;
     }
 
@@ -286,9 +287,9 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     if (success) {
         m_prompts.information(kStarting);
         m_prompts.terminateApplication();
-        m_prompts.startDetached(state.programFolder + QLatin1Char('/') + UpdaterFileName(),
-                                {QLatin1Char('\'') + QDir::toNativeSeparators(QFileInfo(target).absoluteFilePath()) +
-                                 QLatin1Char('\'')});
+        m_prompts.startDetached(
+            state.programFolder + QLatin1Char('/') + UpdaterFileName(),
+            {QLatin1Char('\'') + QDir::toNativeSeparators(QFileInfo(target).absoluteFilePath()) + QLatin1Char('\'')});
     } else {
         QFile::remove(target);
     }

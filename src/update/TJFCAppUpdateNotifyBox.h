@@ -14,9 +14,10 @@ class UpdatePrompts;
 
 // "Er is een nieuwe versie van de software beschikbaar": the release notes and the buttons to download and install
 // the new version, to open the web page, and to close. It exists for one check.
-class TJFCAppUpdateNotifyBox : public QDialog {
+class TJFCAppUpdateNotifyBox : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     TJFCAppUpdateNotifyBox(TJFCAppUpdateNotifyState &state, UpdatePrompts &prompts, ErrorHook logError,
                            QWidget *parent = nullptr);
     ~TJFCAppUpdateNotifyBox() override;
@@ -39,7 +40,7 @@ public:
     void RzToolButton1Click();
     void ButtonSluitenClick();
 
-private:
+  private:
     void guarded(void (TJFCAppUpdateNotifyBox::*handler)());
 
     UpdatePrompts &m_prompts;

@@ -2,18 +2,54 @@
 
 #include "update/VersionResource.h"
 
-namespace {
+namespace
+{
 
-const char *const kLanguages[] = {
-    "0401=Arabic", "0402=Bulgarian", "0403=Catalan", "0404=Traditional Chinese", "0405=Czech", "0406=Danish",
-    "0407=German", "0408=Greek", "0409=U.S. English", "040A=Castilian Spanish", "040B=Finnish", "040C=French",
-    "040D=Hebrew", "040E=Hungarian", "040F=Icelandic", "0410=Italian", "0411=Japanese", "0412=Korean", "0413=Dutch",
-    "0414=Norwegian - Bokm\u00E5l", "0415=Polish", "0416=Brazilian Portuguese", "0417=Rhaeto-Romanic",
-    "0418=Romanian", "0419=Russian", "041A=Croato-Serbian (Latin)", "041B=Slovak", "041C=Albanian", "041D=Swedish",
-    "041E=Thai", "041F=Turkish", "0420=Urdu", "0421=Bahasa", "0804=Simplified Chinese", "0807=Swiss German",
-    "0809=U.K. English", "080A=Mexican Spanish", "080C=Belgian French", "0810=Swiss Italian", "0813=Belgian Dutch",
-    "0814=Norwegian - Nynorsk", "0816=Portuguese", "081A=Serbo-Croatian (Cyrillic)", "0C0C=Canadian French",
-    "100C=Swiss French"};
+const char *const kLanguages[] = {"0401=Arabic",
+                                  "0402=Bulgarian",
+                                  "0403=Catalan",
+                                  "0404=Traditional Chinese",
+                                  "0405=Czech",
+                                  "0406=Danish",
+                                  "0407=German",
+                                  "0408=Greek",
+                                  "0409=U.S. English",
+                                  "040A=Castilian Spanish",
+                                  "040B=Finnish",
+                                  "040C=French",
+                                  "040D=Hebrew",
+                                  "040E=Hungarian",
+                                  "040F=Icelandic",
+                                  "0410=Italian",
+                                  "0411=Japanese",
+                                  "0412=Korean",
+                                  "0413=Dutch",
+                                  "0414=Norwegian - Bokm\u00E5l",
+                                  "0415=Polish",
+                                  "0416=Brazilian Portuguese",
+                                  "0417=Rhaeto-Romanic",
+                                  "0418=Romanian",
+                                  "0419=Russian",
+                                  "041A=Croato-Serbian (Latin)",
+                                  "041B=Slovak",
+                                  "041C=Albanian",
+                                  "041D=Swedish",
+                                  "041E=Thai",
+                                  "041F=Turkish",
+                                  "0420=Urdu",
+                                  "0421=Bahasa",
+                                  "0804=Simplified Chinese",
+                                  "0807=Swiss German",
+                                  "0809=U.K. English",
+                                  "080A=Mexican Spanish",
+                                  "080C=Belgian French",
+                                  "0810=Swiss Italian",
+                                  "0813=Belgian Dutch",
+                                  "0814=Norwegian - Nynorsk",
+                                  "0816=Portuguese",
+                                  "081A=Serbo-Croatian (Cyrillic)",
+                                  "0C0C=Canadian French",
+                                  "100C=Swiss French"};
 
 const char *const kCharSets[] = {"0000=7-bit ASCII",
                                  "03A4=Windows, Japan (Shift - JIS X-0208)",
@@ -30,19 +66,18 @@ const char *const kCharSets[] = {"0000=7-bit ASCII",
 
 const char *const kOsHigh[] = {"0=Unknown", "1=DOS", "2=OS/2 16 bits", "3=OS/2 32 bits", "4=Windows NT"};
 const char *const kOsLow[] = {"0= ", "1=Windows 16 bits", "2=PM 16 bits", "3=PM 32 bits", "4=Windows 32 bits"};
-const char *const kFileTypes[] = {"0=Unknown", "1=Application",     "2=DLL",           "3=Device Driver",
-                                  "4=Font",    "5=VxD",             "7=Static Library"};
-const char *const kDriverSubtypes[] = {"0=Unknown", "1=Printer", "2=Keyboard",    "3=Language",
-                                       "4=Display", "5=Mouse",   "6=Network",     "7=System",
-                                       "8=Installable", "9=Sound", "10=Communication"};
+const char *const kFileTypes[] = {"0=Unknown", "1=Application", "2=DLL",           "3=Device Driver",
+                                  "4=Font",    "5=VxD",         "7=Static Library"};
+const char *const kDriverSubtypes[] = {"0=Unknown",     "1=Printer", "2=Keyboard",      "3=Language",
+                                       "4=Display",     "5=Mouse",   "6=Network",       "7=System",
+                                       "8=Installable", "9=Sound",   "10=Communication"};
 const char *const kFontSubtypes[] = {"0=Unknown", "1=Raster", "2=Vector", "3=TrueType"};
 
-const char *const kStringNames[] = {"Comments",       "CompanyName",     "FileDescription", "FileVersion",
-                                    "InternalName",   "LegalCopyright",  "LegalTrademarks", "OriginalFileName",
-                                    "ProductName",    "ProductVersion"};
+const char *const kStringNames[] = {"Comments",     "CompanyName",    "FileDescription", "FileVersion",
+                                    "InternalName", "LegalCopyright", "LegalTrademarks", "OriginalFileName",
+                                    "ProductName",  "ProductVersion"};
 
-template <std::size_t N>
-QStringList table(const char *const (&entries)[N])
+template <std::size_t N> QStringList table(const char *const (&entries)[N])
 {
     QStringList list;
     for (const char *e : entries)
@@ -169,9 +204,9 @@ void TemiVerInfo::ReadVersionInfo()
         VersionBlock s;
         if (!VerQueryValue(buffer, QStringLiteral("StringFileInfo\\") + key + QLatin1Char('\\') + name, s))
             return false;
-        text = s.text ? s.string() : QString::fromUtf16(reinterpret_cast<const char16_t *>(s.value.constData()),
-                                                        s.value.size() / 2)
-                                         .section(QChar(0), 0, 0);
+        text = s.text ? s.string()
+                      : QString::fromUtf16(reinterpret_cast<const char16_t *>(s.value.constData()), s.value.size() / 2)
+                            .section(QChar(0), 0, 0);
         return true;
     };
     for (const char *name : kStringNames) {

@@ -5,8 +5,9 @@
 
 // Reads the version resource of one file into a list of name=value lines (Infos). The main window reads its own
 // program file with it and takes "InternalFileVersion" for its caption and for the update check.
-class TemiVerInfo {
-public:
+class TemiVerInfo
+{
+  public:
     TemiVerInfo();
     virtual ~TemiVerInfo() = default;
 
@@ -22,7 +23,7 @@ public:
 
     static constexpr qint64 kMaxResourceSize = 0xFFF6;
 
-private:
+  private:
     QString lookup(const QStringList &table, const QString &code) const;
 
     QStringList m_infos;

@@ -11,7 +11,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 
 constexpr int kMaxRedirects = 5;
 constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; ICS)";
@@ -58,8 +59,7 @@ HttpResult UpdateHttpClient::run(const QByteArray &method, const QString &url, Q
     HttpResult result;
     QObject progressContext; // progress reports are delivered to the caller's thread while it lives
     QObject *context = wait == Wait::ProcessEvents && onData ? &progressContext : nullptr;
-    std::unique_ptr<QThread> worker(
-        QThread::create([&] { result = perform(method, url, sink, context, onData); }));
+    std::unique_ptr<QThread> worker(QThread::create([&] { result = perform(method, url, sink, context, onData); }));
     if (wait == Wait::Blocking) {
         worker->start();
         worker->wait();
@@ -125,8 +125,8 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
             received += data.size();
             m_received = received;
             if (progressContext)
-                QMetaObject::invokeMethod(progressContext, [onData, received] { onData(received); },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    progressContext, [onData, received] { onData(received); }, Qt::QueuedConnection);
         });
         if (!reply->isFinished()) {
             QEventLoop loop;
@@ -174,7 +174,7 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
         }
         result.reasonPhrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         result.outcome = status >= 400 && status != 401 && status != 407 ? HttpResult::Outcome::HttpFailure
-                                                                          : HttpResult::Outcome::Ok;
+                                                                         : HttpResult::Outcome::Ok;
         return result;
     }
 }

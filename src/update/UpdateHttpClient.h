@@ -21,8 +21,8 @@ struct HttpResult {
     };
     Outcome outcome = Outcome::OtherError;
     int statusCode = 0;
-    QString reasonPhrase; // of an HTTP failure: the server's phrase, or the description of a network failure
-    QString errorText;    // of another error
+    QString reasonPhrase;          // of an HTTP failure: the server's phrase, or the description of a network failure
+    QString errorText;             // of another error
     QList<QByteArray> headerLines; // "Name: value", in the order received
     qint64 bodyBytes = 0;
     bool ok() const { return outcome == Outcome::Ok; }
@@ -32,8 +32,9 @@ struct HttpResult {
 // "Pragma: no-cache", at most 5 redirects in a row, the proxy of the component (empty host: direct), no
 // authentication. Each request runs to its end on a worker thread with its own network manager while the caller
 // waits: either blocked (no event of the program runs in between) or in a local event loop (so a dialog stays live).
-class UpdateHttpClient {
-public:
+class UpdateHttpClient
+{
+  public:
     enum class Wait { Blocking, ProcessEvents };
 
     QString ProxyHost;
@@ -51,7 +52,7 @@ public:
     void abort();
     qint64 bytesReceived() const { return m_received; }
 
-private:
+  private:
     HttpResult run(const QByteArray &method, const QString &url, QIODevice *sink, Wait wait,
                    const std::function<void(qint64)> &onData);
     HttpResult perform(const QByteArray &method, const QString &url, QIODevice *sink, QObject *progressContext,

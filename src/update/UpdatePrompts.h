@@ -5,8 +5,9 @@
 
 // What the update talks to the user and the desktop through: message boxes, the web page, the updater and the end
 // of the program. The window implements it with real dialogs (QtUpdatePrompts); tests answer it.
-class UpdatePrompts {
-public:
+class UpdatePrompts
+{
+  public:
     virtual ~UpdatePrompts() = default;
     // Information message with an OK button.
     virtual void information(const QString &text) = 0;

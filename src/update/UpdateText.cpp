@@ -3,7 +3,8 @@
 #include <QTime>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 constexpr qint64 kGB = 1073741824;
 constexpr qint64 kMB = 1048576;

@@ -5,7 +5,8 @@
 
 #include <optional>
 
-namespace {
+namespace
+{
 
 constexpr quint16 kRtVersion = 16;
 constexpr char kRootKey[] = "VS_VERSION_INFO";
@@ -23,8 +24,9 @@ QByteArray readAt(QFile &file, qint64 offset, qint64 size)
 }
 
 // Little- or big-endian unsigned fields of a byte array; out of range reads give 0 and set ok false.
-class Fields {
-public:
+class Fields
+{
+  public:
     Fields(const QByteArray &bytes, bool bigEndian = false)
         : m_bytes(bytes)
         , m_big(bigEndian)
@@ -48,7 +50,7 @@ public:
     quint64 u64(qint64 at) { return get(at, 8); }
     bool ok = true;
 
-private:
+  private:
     const QByteArray &m_bytes;
     bool m_big;
 };

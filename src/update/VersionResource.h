@@ -18,8 +18,8 @@ bool GetFileVersionInfo(const QString &fileName, qint64 size, QByteArray &buffer
 
 // One block of a loaded resource.
 struct VersionBlock {
-    QByteArray value;   // the value bytes (for a text block: UTF-16LE without the terminating zero)
-    bool text = false;  // a zero-terminated string (wType 1)
+    QByteArray value;       // the value bytes (for a text block: UTF-16LE without the terminating zero)
+    bool text = false;      // a zero-terminated string (wType 1)
     QString string() const; // the value of a text block
 };
 

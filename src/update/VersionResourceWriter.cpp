@@ -1,6 +1,7 @@
 #include "update/VersionResourceWriter.h"
 
-namespace {
+namespace
+{
 
 void pad4(QByteArray &b)
 {
@@ -73,8 +74,8 @@ QByteArray WriteVersionResource(const VersionResourceFields &f)
     }
 
     QList<QByteArray> children;
-    const QString key = QStringLiteral("%1%2").arg(f.language, 4, 16, QLatin1Char('0')).arg(f.codePage, 4, 16,
-                                                                                             QLatin1Char('0'));
+    const QString key =
+        QStringLiteral("%1%2").arg(f.language, 4, 16, QLatin1Char('0')).arg(f.codePage, 4, 16, QLatin1Char('0'));
     if (f.withStrings) {
         QList<QByteArray> strings;
         for (const auto &[name, value] : f.strings)

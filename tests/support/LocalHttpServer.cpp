@@ -8,7 +8,8 @@
 
 #include <stdexcept>
 
-namespace {
+namespace
+{
 
 bool sendAll(int fd, const QByteArray &data)
 {

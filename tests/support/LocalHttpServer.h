@@ -15,17 +15,18 @@
 
 // A small HTTP server for tests on 127.0.0.1 (a free port), running on its own threads: it serves scripted
 // responses by path, records every request and closes the connection after each response.
-class LocalHttpServer {
-public:
+class LocalHttpServer
+{
+  public:
     struct Response {
         int status = 200;
         QByteArray reason = "OK";
         QList<QPair<QByteArray, QByteArray>> headers;
         QByteArray body;
         bool sendContentLength = true;
-        qint64 announcedLength = -1; // Content-Length to announce instead of the body size
+        qint64 announcedLength = -1;   // Content-Length to announce instead of the body size
         qint64 headContentLength = -1; // Content-Length a HEAD request is told, when it differs
-        qint64 stallAfter = -1;      // send this many body bytes, call onStalled, wait for release() (or the end)
+        qint64 stallAfter = -1;        // send this many body bytes, call onStalled, wait for release() (or the end)
     };
     struct Request {
         QByteArray method;
@@ -52,7 +53,7 @@ public:
     std::function<void()> onStalled;
     void release();
 
-private:
+  private:
     void acceptLoop();
     void handle(int fd);
 

@@ -8,8 +8,9 @@
 #include <functional>
 
 // Answers the update's prompts from a script and records each one as "kind: text".
-class ScriptedUpdatePrompts : public UpdatePrompts {
-public:
+class ScriptedUpdatePrompts : public UpdatePrompts
+{
+  public:
     std::deque<bool> answers; // next answers to questions; No when none is left
     QStringList seen;
     std::function<void()> onQuestion; // runs before a question is answered

@@ -1,14 +1,15 @@
+#include "update/TJFCAppUpdate.h"
 #include "ScriptedUpdatePrompts.h"
 #include "app/VoranoError.h"
 #include "support/LocalHttpServer.h"
-#include "update/TJFCAppUpdate.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 const QByteArray kManifestPath = "/liveupdate/VoranoOstrel/Updates.txt";
 const QString kCompanyPage = QStringLiteral("http://www.vorano.test/");
@@ -16,8 +17,9 @@ const QString kNoNewVersion = QStringLiteral("information: Er is geen nieuwe ver
 const QString kWebsiteQuestion =
     QStringLiteral("question: Er is geen nieuwe versie beschikbaar.\rWenst u de website te openen?");
 
-class CheckForUpdateTest : public ::testing::Test {
-protected:
+class CheckForUpdateTest : public ::testing::Test
+{
+  protected:
     CheckForUpdateTest()
         : m_update(m_prompts, [this](TJFCAppUpdateNotifyState &s) { m_shown.push_back(s); })
     {
@@ -72,11 +74,10 @@ TEST_F(CheckForUpdateTest, NewerVersionShowsTheDialogWithReleaseNotes)
     m_update.Version = QStringLiteral("9.0.10.1"); // ordinally smaller than 9.0.9.1
     m_update.HashType = THashType::SHA1;
     m_update.FileSizeUnit = TJFCAppUpdateFileSizeUnit::MegaBytes;
-    m_server.serveFile(kManifestPath,
-                       manifest("version=9.0.9.1\r\nDownloadFileURL=http://x/VoranoOstrel.zip\r\n"
-                                "ReadmeFileURL=" +
-                                m_server.url(QStringLiteral("/notes.txt")).toLatin1() +
-                                "\r\nSHA1Hash=ABC\r\nUpdatePageURL=http://eigen.test/\r\n"));
+    m_server.serveFile(kManifestPath, manifest("version=9.0.9.1\r\nDownloadFileURL=http://x/VoranoOstrel.zip\r\n"
+                                               "ReadmeFileURL=" +
+                                               m_server.url(QStringLiteral("/notes.txt")).toLatin1() +
+                                               "\r\nSHA1Hash=ABC\r\nUpdatePageURL=http://eigen.test/\r\n"));
     m_server.serveFile("/notes.txt", "\xEF\xBB\xBFNieuw in deze versie:\r\n- Cli\xC3\xABnt\r\n");
     EXPECT_TRUE(m_update.CheckForUpdate(false));
     EXPECT_EQ(m_prompts.seen, QStringList());
@@ -123,8 +124,8 @@ TEST_F(CheckForUpdateTest, FailedManifestOffersTheWebsite)
     EXPECT_FALSE(m_update.CheckForUpdate(false));
     m_update.UpdateFileURL = QStringLiteral("http://127.0.0.1:1/Updates.txt");
     EXPECT_FALSE(m_update.CheckForUpdate(false));
-    EXPECT_EQ(m_prompts.seen, QStringList({kWebsiteQuestion, QStringLiteral("open: ") + kCompanyPage,
-                                           kWebsiteQuestion}));
+    EXPECT_EQ(m_prompts.seen,
+              QStringList({kWebsiteQuestion, QStringLiteral("open: ") + kCompanyPage, kWebsiteQuestion}));
     EXPECT_TRUE(m_shown.empty());
 
     // Without a web page of the component only the information remains.

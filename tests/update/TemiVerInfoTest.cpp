@@ -1,5 +1,5 @@
-#include "update/ProgramVersion.h"
 #include "update/TemiVerInfo.h"
+#include "update/ProgramVersion.h"
 #include "update/VersionResource.h"
 #include "update/VersionResourceWriter.h"
 
@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QString fixture(const char *name)
 {
@@ -70,8 +71,9 @@ QByteArray elfWithSection(const QByteArray &name, const QByteArray &bytes)
     return elf;
 }
 
-class TemiVerInfoTest : public ::testing::Test {
-protected:
+class TemiVerInfoTest : public ::testing::Test
+{
+  protected:
     QString write(const char *name, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(QLatin1String(name));
@@ -95,15 +97,28 @@ protected:
 TEST_F(TemiVerInfoTest, ApplicationPeFile)
 {
     // The private-build bit is in the flags but not in the mask: no flag, and no line for its string.
-    EXPECT_EQ(read(fixture("app.exe")),
-              QStringList({"InternalFileVersion=9.0.10.1", "InternalProductVersion=9.0.0.0",
-                           "OSVersion=Windows NT - Windows 32 bits", "FileType=Application", "FileSubType=",
-                           "FlagDebug=1", "FlagPatched=0", "FlagPreRelease=1", "FlagPrivateBuild=0",
-                           "FlagSpecialBuild=0", "Language=Dutch", "CharSet=Windows, Multilingual",
-                           "Comments=Proefbestand", "CompanyName=Taxis Vorano", "FileDescription=Koppeling",
-                           "FileVersion=9.0.10.1", "InternalName=VoranoOstrel", "LegalCopyright=Taxis Vorano",
-                           "LegalTrademarks=Vorano", "OriginalFileName=VoranoOstrel.exe",
-                           "ProductName=Taxis Vorano Soap", "ProductVersion=9.0"}));
+    EXPECT_EQ(read(fixture("app.exe")), QStringList({"InternalFileVersion=9.0.10.1",
+                                                     "InternalProductVersion=9.0.0.0",
+                                                     "OSVersion=Windows NT - Windows 32 bits",
+                                                     "FileType=Application",
+                                                     "FileSubType=",
+                                                     "FlagDebug=1",
+                                                     "FlagPatched=0",
+                                                     "FlagPreRelease=1",
+                                                     "FlagPrivateBuild=0",
+                                                     "FlagSpecialBuild=0",
+                                                     "Language=Dutch",
+                                                     "CharSet=Windows, Multilingual",
+                                                     "Comments=Proefbestand",
+                                                     "CompanyName=Taxis Vorano",
+                                                     "FileDescription=Koppeling",
+                                                     "FileVersion=9.0.10.1",
+                                                     "InternalName=VoranoOstrel",
+                                                     "LegalCopyright=Taxis Vorano",
+                                                     "LegalTrademarks=Vorano",
+                                                     "OriginalFileName=VoranoOstrel.exe",
+                                                     "ProductName=Taxis Vorano Soap",
+                                                     "ProductVersion=9.0"}));
     EXPECT_EQ(m_info.value(QStringLiteral("internalfileversion")), QStringLiteral("9.0.10.1"));
 }
 
@@ -122,8 +137,8 @@ TEST_F(TemiVerInfoTest, FontWithoutTranslationStopsAfterTheFlags)
     // The mask is 0, so no flag counts although every bit is set in the flags.
     EXPECT_EQ(read(fixture("font.exe")),
               QStringList({"InternalFileVersion=2.0.0.0", "InternalProductVersion=2.0.0.0", "OSVersion=Unknown -  ",
-                           "FileType=Font", "FileSubType=TrueType", "FlagDebug=0", "FlagPatched=0",
-                           "FlagPreRelease=0", "FlagPrivateBuild=0", "FlagSpecialBuild=0"}));
+                           "FileType=Font", "FileSubType=TrueType", "FlagDebug=0", "FlagPatched=0", "FlagPreRelease=0",
+                           "FlagPrivateBuild=0", "FlagSpecialBuild=0"}));
 }
 
 TEST_F(TemiVerInfoTest, ResourceWithoutFixedInformationStillGivesTheStrings)

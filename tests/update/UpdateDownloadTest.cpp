@@ -18,7 +18,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 // Known check values of this text.
 const QByteArray kBody = "The quick brown fox jumps over the lazy dog";
@@ -28,8 +29,9 @@ const QString kSha1 = QStringLiteral("2FD4E1C67A2D28FCED849EE1BB76E7391B93EB12")
 const QByteArray kFilePath = "/files/VoranoOstrel.zip";
 const QString kStarting = QStringLiteral("information: Taxis Vorano\u00AE LiveUpdate gaat nu starten");
 
-class UpdateDownloadTest : public ::testing::Test {
-protected:
+class UpdateDownloadTest : public ::testing::Test
+{
+  protected:
     UpdateDownloadTest()
     {
         m_server.serveFile(kFilePath, kBody);
@@ -125,9 +127,10 @@ TEST_F(UpdateDownloadTest, DialogShowsTheFinishedTransfer)
     peek.texts = &texts;
     TJFCAppUpdateNotifyBox proxied(m_state, peek, {});
     proxied.DownloadButtonClick();
-    EXPECT_EQ(texts, QStringList({QStringLiteral("VoranoOstrel.zip"),
-                                  QStringLiteral("Download bestand via proxy server (127.0.0.1:%1)").arg(m_server.port()),
-                                  QStringLiteral("43 B of 43 B (100%)"), QStringLiteral("43"), QStringLiteral("0")}));
+    EXPECT_EQ(texts,
+              QStringList({QStringLiteral("VoranoOstrel.zip"),
+                           QStringLiteral("Download bestand via proxy server (127.0.0.1:%1)").arg(m_server.port()),
+                           QStringLiteral("43 B of 43 B (100%)"), QStringLiteral("43"), QStringLiteral("0")}));
     EXPECT_EQ(m_server.requests()[0].target, "http://update.vorano.invalid" + kFilePath);
     EXPECT_EQ(DownloadBox, nullptr);
 }
@@ -196,7 +199,8 @@ TEST_F(UpdateDownloadTest, CancelledDownload)
     m_server.serve(kFilePath, slow);
     m_prompts.answers = {true};
     m_server.onStalled = [] {
-        QMetaObject::invokeMethod(qApp, [] { DownloadBox->CancelButtonClick(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { DownloadBox->CancelButtonClick(); }, Qt::QueuedConnection);
     };
     download();
     EXPECT_EQ(m_prompts.seen, QStringList({QStringLiteral("question: Deze software update afbreken?"),
@@ -248,14 +252,14 @@ TEST_F(UpdateDownloadTest, DialogsAndTheirButtons)
     EXPECT_TRUE(download.CancelButton->isEnabled());
 }
 
-class UpdateControleTest : public UpdateDownloadTest {
-protected:
+class UpdateControleTest : public UpdateDownloadTest
+{
+  protected:
     UpdateControleTest()
-        : m_update(m_prompts,
-                   [this](TJFCAppUpdateNotifyState &s) {
-                       TJFCAppUpdateNotifyBox box(s, m_prompts, [this](const QString &m) { m_log << m; });
-                       box.DownloadButton->click(); // the user downloads at once
-                   })
+        : m_update(m_prompts, [this](TJFCAppUpdateNotifyState &s) {
+            TJFCAppUpdateNotifyBox box(s, m_prompts, [this](const QString &m) { m_log << m; });
+            box.DownloadButton->click(); // the user downloads at once
+        })
     {
         m_update.ProgramFile = m_dir.path() + QStringLiteral("/VoranoOstrel");
         QFile program(m_update.ProgramFile);
@@ -272,8 +276,8 @@ TEST_F(UpdateControleTest, BacksUpThenDownloadsTheNewVersion)
 {
     m_server.serveFile("/liveupdate/VoranoOstrel/Updates.txt",
                        "[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.2\r\nDownloadFileURL=" +
-                           m_server.url(QString::fromLatin1(kFilePath)).toLatin1() + "\r\nMD5Hash=" +
-                           kMd5.toLatin1() + "\r\n");
+                           m_server.url(QString::fromLatin1(kFilePath)).toLatin1() + "\r\nMD5Hash=" + kMd5.toLatin1() +
+                           "\r\n");
     m_update.HashType = THashType::MD5;
     EXPECT_TRUE(SpeedButton4Click(m_update));
     EXPECT_EQ(m_dir.read(QStringLiteral("Backups/VoranoOstrel")), "programma");

@@ -1,10 +1,11 @@
+#include "update/UpdateText.h"
 #include "update/IniProfile.h"
 #include "update/TJFCAppUpdate.h"
-#include "update/UpdateText.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using Unit = TJFCAppUpdateFileSizeUnit;
 
@@ -42,7 +43,8 @@ TEST(FormatFileSize, EveryUnit)
     for (const auto &c : cases)
         EXPECT_EQ(FormatFileSize(c.size, c.unit, comma), QLatin1String(c.text)) << c.size;
     // The thousands separator is the locale's.
-    EXPECT_EQ(FormatFileSize(1024, Unit::Auto, QLocale(QLocale::Dutch, QLocale::Netherlands)), QStringLiteral("1.024 B"));
+    EXPECT_EQ(FormatFileSize(1024, Unit::Auto, QLocale(QLocale::Dutch, QLocale::Netherlands)),
+              QStringLiteral("1.024 B"));
 }
 
 TEST(CompareVersionText, IsOrdinal)
@@ -52,12 +54,10 @@ TEST(CompareVersionText, IsOrdinal)
         const char *b;
         int sign;
     } cases[] = {
-        {"9.0.10.1", "9.0.9.1", -1}, // '1' < '9': the manifest version counts as newer
-        {"9.0.9.1", "9.0.9.1", 0},
-        {"9.0.9", "9.0.9.1", -1},    // a prefix is smaller
-        {"", "1.0.0.0", -1},         // no version resource: everything is newer
-        {"1.0.0.1", "", 1},
-        {"a", "B", 1},               // letter case counts
+        {"9.0.10.1", "9.0.9.1", -1},                           // '1' < '9': the manifest version counts as newer
+        {"9.0.9.1", "9.0.9.1", 0},   {"9.0.9", "9.0.9.1", -1}, // a prefix is smaller
+        {"", "1.0.0.0", -1},                                   // no version resource: everything is newer
+        {"1.0.0.1", "", 1},          {"a", "B", 1},            // letter case counts
     };
     for (const auto &c : cases) {
         const int r = CompareVersionText(QLatin1String(c.a), QLatin1String(c.b));
