@@ -1,0 +1,368 @@
+// What the client does when the service or the database misbehaves: for every fault, nothing is half-stored, no
+// outbox event is marked accepted without a "200", the trips and events that were not handled come again once the
+// fault is gone, each failed run leaves one log line, and the next run works.
+
+#include "app/ActionRunner.h"
+#include "app/DispatchDb.h"
+#include "app/MemoryControls.h"
+#include "app/OperationContext.h"
+#include "feedback/RetourCycle.h"
+#include "link/SoapTransport.h"
+#include "link/TextList.h"
+#include "support/PgServer.h"
+#include "support/TempProgramDir.h"
+#include "trips/TripImport.h"
+
+#include "OstrelSim.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr int kTrips = 3;
+constexpr int kEvents = 3;
+
+// Calls a function at a chosen pass of the message loop (the import makes one before each trip, the return
+// cycle one before each event), so a fault can strike in the middle of a run.
+class TriggerPump : public EventPump {
+public:
+    void processEvents() override
+    {
+        ++m_passes;
+        if (m_passes == m_at && m_action)
+            m_action();
+    }
+    void at(int pass, std::function<void()> action)
+    {
+        m_passes = 0;
+        m_at = pass;
+        m_action = std::move(action);
+    }
+    void clear() { m_action = nullptr; }
+
+private:
+    int m_passes = 0;
+    int m_at = 0;
+    std::function<void()> m_action;
+};
+
+class FaultMatrix : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+        controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+        controls.setText(Control::xSoapServer, sim.url());
+        for (Control c : {Control::xVerwerken, Control::xBevestigen, Control::BackupsMaken, Control::xBezet})
+            controls.setChecked(c, true);
+        sim.setGeneratedTrips({.count = kTrips});
+    }
+
+    void useDatabase(const std::function<void(MemoryControls &)> &configure) { configure(controls); }
+
+    OperationContext context()
+    {
+        return OperationContext{controls,
+                                [](const QString &url) {
+                                    ServiceProxyOptions options;
+                                    options.noProgressTimeoutMs = 2000; // the hang cell waits this long
+                                    return CreateServiceProxy(url, options);
+                                },
+                                db,
+                                pump,
+                                clock,
+                                dir.folders(),
+                                resultList,
+                                [this](const QString &message) { log << message; }};
+    }
+
+    void import()
+    {
+        OperationContext ctx = context();
+        runner.runExclusive([&] { trips.runRetrievalCycle(ctx); });
+    }
+
+    void retour()
+    {
+        OperationContext ctx = context();
+        runner.runExclusive([&] { retourCycle.RetourTimerTimer(ctx); });
+    }
+
+    // One ride of this owner with a vehicle and kEvents pending events on it.
+    void seedEvents()
+    {
+        db.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (7, 'AB-12-CD', 107)"));
+        db.exec(QStringLiteral("insert into Planning (pla_eigenaar, pla_extern, pla_wagen, pla_status, pla_temp) "
+                               "values ('007', 900001, 7, 'V', 'seed')"));
+        QSqlQuery id = db.exec(QStringLiteral("select pla_id from Planning where pla_temp = 'seed'"));
+        ASSERT_TRUE(id.next());
+        const int ride = id.value(0).toInt();
+        id.finish();
+        for (int i = 0; i < kEvents; ++i)
+            db.exec(QStringLiteral("insert into koppelingen (kop_pla_id, kop_type, kop_status, kop_eigenaar, "
+                                   "kop_datumtijd) values (?, ?, 0, '007', ?)"),
+                    {ride, i == kEvents - 1 ? 0 : 2 + i,
+                     QDateTime(QDate(2026, 1, 1), QTime(8, i)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+        db.close();
+    }
+
+    // A plain file where a folder should be: nothing can be created below it, even by root.
+    static void blockFolder(const QString &path)
+    {
+        QFile blocker(path);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+
+    int scalar(const QString &sql)
+    {
+        QSqlQuery q = db.exec(sql);
+        const int value = q.next() ? q.value(0).toInt() : -1;
+        q.finish();
+        return value;
+    }
+
+    int rides() { return scalar(QStringLiteral("select count(*) from Planning where pla_temp <> 'seed'")); }
+    int eventsWithStatus(int status)
+    {
+        return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = %1").arg(status));
+    }
+    int requests(const QString &action)
+    {
+        int n = 0;
+        for (const OstrelSim::Request &r : sim.requests())
+            n += r.action == action;
+        return n;
+    }
+
+    // Every stored ride is whole: the mapping writes its text, date and trip number together or not at all.
+    void expectNoHalfRides()
+    {
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from Planning where pla_temp <> 'seed' and "
+                                        "(pla_tekst is null or pla_tekst = '' or pla_datum is null or "
+                                        "pla_extern is null or pla_status is null)")),
+                  0);
+    }
+
+    // The fault is gone: the trips and events that were not handled come again and are handled once.
+    void expectRecovery(int ridesBefore)
+    {
+        sim.clearScript();
+        log.clear();
+        import();
+        retour();
+        EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(rides(), ridesBefore + kTrips);
+        EXPECT_EQ(eventsWithStatus(0), 0);
+        EXPECT_EQ(eventsWithStatus(1), kEvents);
+        expectNoHalfRides();
+    }
+
+    TempProgramDir dir;
+    MemoryControls controls;
+    OstrelSim sim;
+    DispatchDb db{controls, dir.path()};
+    TriggerPump pump;
+    SystemClock clock;
+    TextList resultList;
+    QStringList log;
+    ActionRunner runner{[this](const QString &message) { log << message; }};
+    TripImport trips;
+    RetourCycle retourCycle;
+};
+
+// A service fault, scripted for every action of one run.
+struct ServiceFault {
+    const char *name;
+    std::function<void(OstrelSim &, const QString &action)> inject;
+};
+
+const ServiceFault kServiceFaults[] = {
+    {"ServiceDown", nullptr}, // the URL points at a port where nothing listens
+    {"NotFound",
+     [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, {.status = 404, .reason = "Not Found", .body = "nee"}); }},
+    {"SoapFault", [](OstrelSim &sim, const QString &a) { sim.queueFault(a, QStringLiteral("Ritplanning niet beschikbaar")); }},
+    {"HtmlError",
+     [](OstrelSim &sim, const QString &a) {
+         sim.queueRaw(a, {.status = 500, .reason = "Internal Server Error", .contentType = "text/html",
+                          .body = "<html><body>Fout</body></html>"});
+     }},
+    {"WrongContentType",
+     [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, {.contentType = "text/plain", .body = "200"}); }},
+    {"MalformedXml",
+     [](OstrelSim &sim, const QString &a) {
+         sim.queueRaw(a, {.body = "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Bo"});
+     }},
+    {"Hang", [](OstrelSim &sim, const QString &a) { sim.queueHang(a); }},
+};
+
+class ServiceFaults : public FaultMatrix, public ::testing::WithParamInterface<ServiceFault> {};
+
+TEST_P(ServiceFaults, NothingIsStoredOrMarkedAndEverythingComesAgain)
+{
+    seedEvents();
+    const ServiceFault &fault = GetParam();
+    const QString url = controls.text(Control::xSoapServer);
+    if (!fault.inject)
+        controls.setText(Control::xSoapServer, QStringLiteral("http://127.0.0.1:1/_external/external.cfc"));
+    else
+        for (const char *action : {"RetrieveTrips", "SendStatus", "processTrips"})
+            fault.inject(sim, QLatin1String(action));
+
+    import();
+    ASSERT_EQ(log.size(), 1) << "the failed import leaves one log line";
+    EXPECT_EQ(rides(), 0);
+    EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 0);
+
+    log.clear();
+    retour();
+    ASSERT_EQ(log.size(), 1) << "the failed return cycle leaves one log line";
+    EXPECT_EQ(eventsWithStatus(1), 0) << "no event is marked accepted without a 200";
+    EXPECT_EQ(eventsWithStatus(3), 0);
+    EXPECT_EQ(eventsWithStatus(0), kEvents);
+
+    controls.setText(Control::xSoapServer, url);
+    expectRecovery(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ServiceFaults, ::testing::ValuesIn(kServiceFaults),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(FaultMatrix, ARefusedStatusMarksTheEventNotAcceptedAndNeverAccepted)
+{
+    seedEvents();
+    sim.queueReply(QStringLiteral("SendStatus"), OstrelSim::statusReply(QStringLiteral("SendStatus"), QStringLiteral("500")));
+    retour();
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(eventsWithStatus(3), 1);
+    EXPECT_EQ(eventsWithStatus(1), kEvents - 1);
+}
+
+TEST_F(FaultMatrix, DatabaseDownAtStart)
+{
+    seedEvents();
+    // A file where the database's folder should be: the database cannot be opened or created.
+    const QString good = controls.text(Control::xLoginDatabase);
+    blockFolder(dir.path() + QStringLiteral("/geblokkeerd"));
+    controls.setText(Control::xLoginDatabase, QStringLiteral("geblokkeerd/dispatch.sqlite"));
+
+    import();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 0) << "a trip that was not stored is not confirmed";
+    log.clear();
+    retour();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_EQ(requests(QStringLiteral("SendStatus")) + requests(QStringLiteral("processTrips")), 0);
+
+    controls.setText(Control::xLoginDatabase, good);
+    EXPECT_EQ(eventsWithStatus(0), kEvents);
+    expectRecovery(0);
+}
+
+// The import closes the connection after every new ride, so a database that becomes unreachable between two
+// trips fails the next trip's store; the first trip stays stored and confirmed.
+TEST_F(FaultMatrix, DatabaseGoesDownInTheMiddleOfAnImport)
+{
+    const QString folder = dir.path() + QStringLiteral("/Vorano");
+    const QString away = dir.path() + QStringLiteral("/Vorano-weg");
+    db.exec(QStringLiteral("select 1")); // creates the database
+    db.close();
+    pump.at(2, [&] {
+        ASSERT_TRUE(QDir().rename(folder, away));
+        blockFolder(folder);
+    });
+
+    import();
+    ASSERT_GE(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 1);
+
+    pump.clear();
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().rename(away, folder));
+    EXPECT_EQ(rides(), 1);
+    expectNoHalfRides();
+}
+
+TEST_F(FaultMatrix, CopyFolderMissing)
+{
+    seedEvents();
+    ASSERT_TRUE(QDir(dir.folders().backupsInDir).removeRecursively());
+    ASSERT_TRUE(QDir(dir.folders().backupsUitDir).removeRecursively());
+
+    import();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_EQ(rides(), 0) << "the trip's copy comes before its ride";
+    EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 0);
+    log.clear();
+    retour();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_EQ(requests(QStringLiteral("SendStatus")) + requests(QStringLiteral("processTrips")), 0)
+        << "the document's copy comes before it is sent";
+    EXPECT_EQ(eventsWithStatus(0), kEvents);
+
+    QDir().mkpath(dir.folders().backupsInDir);
+    QDir().mkpath(dir.folders().backupsUitDir);
+    expectRecovery(0);
+}
+
+// A folder that cannot be written to. Tests may run as root, for whom permission bits do not count, so a plain
+// file takes the folder's place: every write below it fails, whoever runs the program.
+TEST_F(FaultMatrix, CopyFolderNotWritable)
+{
+    seedEvents();
+    const QString uit = dir.folders().backupsUitDir;
+    ASSERT_TRUE(QDir(uit).removeRecursively());
+    {
+        QFile blocker(uit);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+
+    import();
+    ASSERT_EQ(log.size(), 1) << "the first confirmation reply cannot be kept";
+    EXPECT_EQ(rides(), 1) << "the first trip was stored before its confirmation";
+    EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 1);
+    log.clear();
+    retour();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_EQ(eventsWithStatus(1), 0);
+    EXPECT_EQ(eventsWithStatus(0), kEvents);
+    expectNoHalfRides();
+
+    ASSERT_TRUE(QFile::remove(uit));
+    QDir().mkpath(uit);
+    sim.clearScript();
+    log.clear();
+    retour();
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(eventsWithStatus(1), kEvents);
+}
+
+// PostgreSQL stopped in the middle of a return cycle: the event being sent stays pending, nothing is marked
+// without a reply, and after the restart every event goes out.
+TEST_F(FaultMatrix, DatabaseGoesDownInTheMiddleOfAReturnCycle)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.ok()) << pg.error().toStdString();
+    pg.applyTo(controls);
+    seedEvents();
+
+    pump.at(2, [&] { ASSERT_TRUE(pg.stop()); });
+    retour();
+    // The event being sent when the server went away was sent but cannot be recorded; its transaction row fails
+    // (logged, not fatal) and its status update ends the cycle.
+    ASSERT_GE(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    pump.clear();
+    ASSERT_TRUE(pg.start());
+    db.close();
+    EXPECT_LE(eventsWithStatus(1), 1) << "only the event sent before the stop can be marked";
+    EXPECT_EQ(eventsWithStatus(3), 0);
+    EXPECT_GE(eventsWithStatus(0), kEvents - 1);
+    expectRecovery(0);
+}
+
+} // namespace
