@@ -88,7 +88,10 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     for (int cycle = 0; cycle < cycles; ++cycle) {
-        sim.setGeneratedTrips({.count = tripsPerCycle, .firstId = 1000000 + cycle * tripsPerCycle});
+        OstrelSim::TripGeneration generation;
+        generation.count = tripsPerCycle;
+        generation.firstId = 1000000 + cycle * tripsPerCycle;
+        sim.setGeneratedTrips(generation);
         runner.runExclusive([&] { import.runRetrievalCycle(ctx); });
         // The dispatch: every new ride gets a vehicle and a final report in the outbox.
         runner.run([&] {

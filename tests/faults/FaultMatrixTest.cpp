@@ -28,6 +28,24 @@ namespace {
 constexpr int kTrips = 3;
 constexpr int kEvents = 3;
 
+OstrelSim::TripGeneration generatedTrips(int count, int firstId = 100001)
+{
+    OstrelSim::TripGeneration g;
+    g.count = count;
+    g.firstId = firstId;
+    return g;
+}
+
+OstrelSim::RawReply rawReply(int status, const QByteArray &reason, const QByteArray &contentType, const QByteArray &body)
+{
+    OstrelSim::RawReply r;
+    r.status = status;
+    r.reason = reason;
+    r.contentType = contentType;
+    r.body = body;
+    return r;
+}
+
 // Calls a function at a chosen pass of the message loop (the import makes one before each trip, the return
 // cycle one before each event), so a fault can strike in the middle of a run.
 class TriggerPump : public EventPump {
@@ -61,7 +79,7 @@ protected:
         controls.setText(Control::xSoapServer, sim.url());
         for (Control c : {Control::xVerwerken, Control::xBevestigen, Control::BackupsMaken, Control::xBezet})
             controls.setChecked(c, true);
-        sim.setGeneratedTrips({.count = kTrips});
+        sim.setGeneratedTrips(generatedTrips(kTrips));
     }
 
     void useDatabase(const std::function<void(MemoryControls &)> &configure) { configure(controls); }
@@ -185,21 +203,26 @@ struct ServiceFault {
 const ServiceFault kServiceFaults[] = {
     {"ServiceDown", nullptr}, // the URL points at a port where nothing listens
     {"NotFound",
-     [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, {.status = 404, .reason = "Not Found", .body = "nee"}); }},
+     [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, rawReply(404, "Not Found", "text/xml; charset=utf-8", "nee")); }},
     {"SoapFault", [](OstrelSim &sim, const QString &a) { sim.queueFault(a, QStringLiteral("Ritplanning niet beschikbaar")); }},
     {"HtmlError",
      [](OstrelSim &sim, const QString &a) {
-         sim.queueRaw(a, {.status = 500, .reason = "Internal Server Error", .contentType = "text/html",
-                          .body = "<html><body>Fout</body></html>"});
+         sim.queueRaw(a, rawReply(500, "Internal Server Error", "text/html", "<html><body>Fout</body></html>"));
      }},
     {"WrongContentType",
-     [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, {.contentType = "text/plain", .body = "200"}); }},
+     [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, rawReply(200, "OK", "text/plain", "200")); }},
     {"MalformedXml",
      [](OstrelSim &sim, const QString &a) {
-         sim.queueRaw(a, {.body = "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Bo"});
+         sim.queueRaw(a, rawReply(200, "OK", "text/xml; charset=utf-8",
+                                 "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Bo"));
      }},
     {"Hang", [](OstrelSim &sim, const QString &a) { sim.queueHang(a); }},
 };
+
+void PrintTo(const ServiceFault &fault, std::ostream *os)
+{
+    *os << fault.name;
+}
 
 class ServiceFaults : public FaultMatrix, public ::testing::WithParamInterface<ServiceFault> {};
 

@@ -26,6 +26,15 @@
 
 namespace {
 
+
+OstrelSim::TripGeneration generatedTrips(int count, int firstId = 100001)
+{
+    OstrelSim::TripGeneration g;
+    g.count = count;
+    g.firstId = firstId;
+    return g;
+}
+
 constexpr int kWaitMs = 200000; // first cycle after 61 s, on a loaded machine
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
@@ -123,8 +132,9 @@ protected:
             database.setDatabaseName(databasePath());
             database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
         }
-        if (!database.isOpen())
+        if (!database.isOpen()) {
             EXPECT_TRUE(database.open()) << database.lastError().text().toStdString();
+        }
         return database;
     }
 
@@ -158,7 +168,7 @@ TEST_F(KillRestart, KilledInTheMiddleOfAnImport)
 {
     constexpr int kTrips = 40;
     constexpr int kFirstId = 300001;
-    sim.setGeneratedTrips({.count = kTrips, .firstId = kFirstId});
+    sim.setGeneratedTrips(generatedTrips(kTrips, kFirstId));
     sim.setDefaultDelay(250); // a cycle of 40 trips takes about ten seconds
     writeSettings(true, false);
     startProgram();
@@ -178,7 +188,7 @@ TEST_F(KillRestart, KilledInTheMiddleOfAnImport)
 
     // The service offers again what was not confirmed, as it does.
     sim.setDefaultDelay(0);
-    sim.setGeneratedTrips({.count = kTrips - confirmed, .firstId = kFirstId + confirmed});
+    sim.setGeneratedTrips(generatedTrips(kTrips - confirmed, kFirstId + confirmed));
     startProgram();
     ASSERT_TRUE(waitFor([&] { return requests(QStringLiteral("ConfirmTrips")) >= kTrips; }, kWaitMs))
         << "the re-delivered trips were not imported";
