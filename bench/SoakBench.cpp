@@ -101,6 +101,7 @@ int main(int argc, char *argv[])
             db.exec(QStringLiteral("update Planning set pla_wagen = 1 where coalesce(pla_wagen, 0) = 0"));
         });
         runner.runExclusive([&] { retour.RetourTimerTimer(ctx); });
+        sim.clearRequests(); // the simulator lives in this process: its record must not count as our growth
         if (cycle + 1 == warmup) {
             rssWarm = residentKiB();
             fdWarm = openDescriptors();
