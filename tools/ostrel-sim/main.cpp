@@ -61,8 +61,15 @@ int main(int argc, char **argv)
     const QCommandLineOption filesOption(QStringLiteral("files"),
                                          QStringLiteral("Map met statische bestanden, geserveerd onder /."),
                                          QStringLiteral("folder"));
+    const QCommandLineOption actionOption(QStringLiteral("action"),
+                                          QStringLiteral("Actie van elke gegenereerde rit (INSERT, UPDATE, DELETE)."),
+                                          QStringLiteral("action"));
+    const QCommandLineOption writeTripsOption(
+        QStringLiteral("write-trips"),
+        QStringLiteral("Schrijf het RetrieveTrips-antwoord met de gegenereerde ritten naar dit bestand en stop."),
+        QStringLiteral("file"));
     parser.addOptions({portOption, portFileOption, scriptsOption, recordOption, tripsOption, firstIdOption,
-                       updateOption, deleteOption, delayOption, filesOption});
+                       updateOption, deleteOption, delayOption, filesOption, actionOption, writeTripsOption});
     parser.process(app);
 
     OstrelSim sim;
@@ -71,6 +78,16 @@ int main(int argc, char **argv)
     generation.firstId = parser.value(firstIdOption).toInt();
     generation.updateEvery = parser.value(updateOption).toInt();
     generation.deleteEvery = parser.value(deleteOption).toInt();
+    generation.action = parser.value(actionOption);
+    if (parser.isSet(writeTripsOption)) {
+        QFile file(parser.value(writeTripsOption));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(OstrelSim::retrieveTripsReply(generation).toUtf8()) < 0) {
+            std::fprintf(stderr, "ostrel-sim: %s\n", qPrintable(file.errorString()));
+            return 1;
+        }
+        return 0;
+    }
     sim.setGeneratedTrips(generation);
     sim.setDefaultDelay(parser.value(delayOption).toInt());
     if (parser.isSet(recordOption))
