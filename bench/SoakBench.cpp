@@ -69,15 +69,12 @@ int main(int argc, char *argv[])
     SystemClock clock;
     TextList resultList;
     int errors = 0;
-    ActionRunner runner([&](const QString &message) {
+    const ErrorHook logError = [&](const QString &message) {
         ++errors;
         std::fprintf(stderr, "log: %s\n", qPrintable(message));
-    });
-    OperationContext ctx{controls, MakeServiceFactory(controls), db, pump, clock, folders, resultList,
-                         [&](const QString &message) {
-                             ++errors;
-                             std::fprintf(stderr, "log: %s\n", qPrintable(message));
-                         }};
+    };
+    ActionRunner runner(logError);
+    OperationContext ctx{controls, MakeServiceFactory(controls), db, pump, clock, folders, resultList, logError};
     TripImport import;
     RetourCycle retour;
     db.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (1, 'SO-AK-01', 101)"));

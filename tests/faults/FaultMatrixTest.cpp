@@ -82,8 +82,6 @@ protected:
         sim.setGeneratedTrips(generatedTrips(kTrips));
     }
 
-    void useDatabase(const std::function<void(MemoryControls &)> &configure) { configure(controls); }
-
     OperationContext context()
     {
         return OperationContext{controls,
