@@ -4,8 +4,8 @@
 //
 //     build/bench/db_open_close_bench [rounds]
 
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
+#include "db/DispatchDb.h"
+#include "settings/MemoryControls.h"
 #include "support/PgServer.h"
 #include "support/TempProgramDir.h"
 
@@ -16,7 +16,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+namespace
+{
 
 void measure(const char *label, DispatchDb &db, int rounds, bool withStatement)
 {

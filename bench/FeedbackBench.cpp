@@ -7,14 +7,14 @@
 // The events are taken in blocks of 50; for each block the cycle (copies off, copies on), the floor and its two
 // parts run one after another on the block's events, made pending again before each. Printed: the mean per event.
 
-#include "app/DispatchDb.h"
-#include "app/EventPump.h"
-#include "app/MemoryControls.h"
-#include "app/OperationContext.h"
+#include "base/EventPump.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "feedback/RetourCycle.h"
 #include "feedback/StatusDocument.h"
 #include "link/SoapTransport.h"
 #include "link/TextList.h"
+#include "settings/MemoryControls.h"
 #include "support/TempProgramDir.h"
 
 #include "OstrelSim.h"
@@ -119,8 +119,8 @@ int main(int argc, char **argv)
                             CreateServiceProxy(sim.url())->xmlRequest(document);
                         if (way != RoundTrip) {
                             db.exec(insert.arg(i), {QStringLiteral("200")}).finish();
-                            db.exec(QStringLiteral("update koppelingen set kop_status=1 where kop_id=")
-                                    + QString::number(i))
+                            db.exec(QStringLiteral("update koppelingen set kop_status=1 where kop_id=") +
+                                    QString::number(i))
                                 .finish();
                         }
                     }

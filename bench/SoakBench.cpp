@@ -5,12 +5,12 @@
 // soak_bench [cycles] [trips-per-cycle]
 
 #include "app/ActionRunner.h"
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
-#include "app/OperationContext.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "feedback/RetourCycle.h"
 #include "link/SoapTransport.h"
 #include "link/TextList.h"
+#include "settings/MemoryControls.h"
 #include "trips/TripImport.h"
 
 #include "OstrelSim.h"
@@ -25,7 +25,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 long residentKiB()
 {
@@ -107,15 +108,16 @@ int main(int argc, char *argv[])
     const double seconds = timer.elapsed() / 1000.0;
     const long rssEnd = residentKiB();
     const int fdEnd = openDescriptors();
-    QSqlQuery q = db.exec(QStringLiteral("select count(*), sum(case when kop_status = 1 then 1 else 0 end) from koppelingen"));
+    QSqlQuery q =
+        db.exec(QStringLiteral("select count(*), sum(case when kop_status = 1 then 1 else 0 end) from koppelingen"));
     q.next();
     const int events = q.value(0).toInt();
     const int accepted = q.value(1).toInt();
     q.finish();
     db.close();
 
-    std::printf("soak: %d cycles of %d trips in %.1f s, %d events (%d accepted), %d log lines\n", cycles,
-                tripsPerCycle, seconds, events, accepted, errors);
+    std::printf("soak: %d cycles of %d trips in %.1f s, %d events (%d accepted), %d log lines\n", cycles, tripsPerCycle,
+                seconds, events, accepted, errors);
     std::printf("resident memory after warm-up %ld KiB, at the end %ld KiB, growth %ld KiB\n", rssWarm, rssEnd,
                 rssEnd - rssWarm);
     std::printf("open descriptors after warm-up %d, at the end %d\n", fdWarm, fdEnd);

@@ -11,14 +11,14 @@
 // the largest size is measured apart, in a process of its own (this program with --memory N URL) against the
 // simulator program in another, so that neither the simulator's copies of the reply nor the timing runs count.
 
-#include "app/DispatchDb.h"
-#include "app/EventPump.h"
-#include "app/MemoryControls.h"
-#include "app/OperationContext.h"
+#include "base/EventPump.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 #include "link/SoapTransport.h"
 #include "link/TextList.h"
+#include "settings/MemoryControls.h"
 #include "support/TempProgramDir.h"
 #include "trips/NewRide.h"
 #include "trips/RideDefaults.h"
@@ -39,7 +39,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+namespace
+{
 
 long statusKb(const char *key)
 {

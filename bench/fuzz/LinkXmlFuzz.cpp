@@ -5,7 +5,7 @@
 //
 // Build (clang only): scripts/build with -DVORANO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang,
 // then: build/bench/fuzz/link_xml_fuzz -max_total_time=60 -max_len=4096
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 #include "link/SoapEnvelope.h"
@@ -16,7 +16,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
 QString separateSearches(const QString &text, const QString &tag)
 {

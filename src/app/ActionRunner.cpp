@@ -1,7 +1,7 @@
 #include "app/ActionRunner.h"
 
-#include "app/FormatDateTime.h"
-#include "app/VoranoError.h"
+#include "base/FormatDateTime.h"
+#include "base/VoranoError.h"
 
 #include <exception>
 

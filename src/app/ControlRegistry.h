@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Controls.h"
+#include "settings/Controls.h"
 
 #include <QHash>
 
@@ -8,8 +8,9 @@ class QWidget;
 
 // The widgets behind the controls: an edit (QLineEdit), a check box (QCheckBox), a memo (QPlainTextEdit) or a
 // display (QLabel). Pages register their widgets here; the main window reads and writes them through it.
-class ControlRegistry : public Controls {
-public:
+class ControlRegistry : public Controls
+{
+  public:
     void add(Control c, QWidget *widget);
     QWidget *widget(Control c) const { return m_widgets.value(c); }
 
@@ -20,7 +21,7 @@ public:
     QStringList lines(Control c) const override;
     void setLines(Control c, const QStringList &value) override;
 
-private:
+  private:
     QHash<Control, QWidget *> m_widgets;
 };
 

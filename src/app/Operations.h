@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Controls.h"
-#include "app/OperationContext.h"
+#include "base/OperationContext.h"
+#include "settings/Controls.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Controls.h"
+#include "settings/Controls.h"
 
 #include <QObject>
 #include <QTimer>
@@ -10,9 +10,9 @@
 // Intervals of the main window's timers in milliseconds; tests shorten them.
 struct TimerIntervals {
     int mainTimer = 1000;
-    int minute = 60000;              // one minute of xInterval
-    int basisFirst = 10000;          // BasisTabellen until the reference lists were fetched once
-    int basisNext = 900000;          // BasisTabellen after that
+    int minute = 60000;     // one minute of xInterval
+    int basisFirst = 10000; // BasisTabellen until the reference lists were fetched once
+    int basisNext = 900000; // BasisTabellen after that
     int retour = 60000;
     int starter = 30000;
 };
@@ -37,9 +37,10 @@ struct TimerActions {
 //  Controle runs one retrieval cycle and is enabled again after it, also after a failed cycle;
 //  BasisTabellen (10 s, then 15 min once a refresh succeeded) refreshes the reference lists while xAuto is checked;
 //  RetourTimer (60 s) runs the return-message cycle; Starter (30 s, once) makes the program backup.
-class ShellTimers : public QObject {
+class ShellTimers : public QObject
+{
     Q_OBJECT
-public:
+  public:
     ShellTimers(const Controls &controls, TimerActions actions, TimerIntervals intervals = {},
                 QObject *parent = nullptr);
 
@@ -59,7 +60,7 @@ public:
     QTimer &retourTimer() { return m_retour; }
     QTimer &starter() { return m_starter; }
 
-private:
+  private:
     void onTimeout(QTimer &timer, void (ShellTimers::*event)());
     void enable(QTimer &timer);
     void setInterval(QTimer &timer, int ms);

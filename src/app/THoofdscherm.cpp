@@ -1,12 +1,12 @@
 #include "app/THoofdscherm.h"
 
-#include "app/DispatchDb.h"
 #include "app/PackagePage.h"
-#include "app/ProgramBackup.h"
 #include "app/ReferencePage.h"
 #include "app/ReturnPage.h"
 #include "app/SettingsPage.h"
-#include "link/ServiceEndpoints.h"
+#include "base/ProgramBackup.h"
+#include "db/DispatchDb.h"
+#include "settings/ServiceEndpoints.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,7 +26,8 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
-namespace {
+namespace
+{
 
 const QString kInitialCaption = QStringLiteral("Taxis Vorano Soap Cliënt voor OstREL");
 const QString kCaptionPrefix = QStringLiteral("Taxis Vorano Soap Cliënt voor OstREL - v");
@@ -164,7 +165,8 @@ void THoofdscherm::buildWindow()
     auto *buttons = new QHBoxLayout;
     auto addButton = [&](const QString &caption, void (THoofdscherm::*action)()) {
         auto *button = new QPushButton(caption);
-        connect(button, &QPushButton::clicked, this, [this, action] { m_runner.run([this, action] { (this->*action)(); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, action] { m_runner.run([this, action] { (this->*action)(); }); });
         buttons->addWidget(button);
         return button;
     };
@@ -191,7 +193,8 @@ void THoofdscherm::buildTray()
     m_trayMenu = new QMenu(this);
     auto addItem = [this](const QString &caption, void (THoofdscherm::*action)()) {
         QAction *item = m_trayMenu->addAction(caption);
-        connect(item, &QAction::triggered, this, [this, action] { m_runner.run([this, action] { (this->*action)(); }); });
+        connect(item, &QAction::triggered, this,
+                [this, action] { m_runner.run([this, action] { (this->*action)(); }); });
     };
     addItem(QStringLiteral("Update"), &THoofdscherm::updateManueel);
     addItem(QStringLiteral("Details"), &THoofdscherm::showDetails);
@@ -283,8 +286,8 @@ int THoofdscherm::pixelsPerInch() const
 
 OperationContext THoofdscherm::context()
 {
-    return OperationContext{*this, m_service, *m_db, m_pump, *m_clock, m_folders, m_resultList,
-                            [this](const QString &message) { logError(message); }};
+    return OperationContext{*this,    m_service, *m_db,        m_pump,
+                            *m_clock, m_folders, m_resultList, [this](const QString &message) { logError(message); }};
 }
 
 void THoofdscherm::runOperation(const Operation &operation)

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "app/ActionRunner.h"
-#include "app/Clock.h"
 #include "app/ControlRegistry.h"
-#include "app/EventPump.h"
 #include "app/Operations.h"
-#include "app/ProgramFolders.h"
-#include "app/SettingsStore.h"
 #include "app/ShellTimers.h"
+#include "base/Clock.h"
+#include "base/EventPump.h"
+#include "base/ProgramFolders.h"
 #include "link/TextList.h"
+#include "settings/SettingsStore.h"
 
 #include <QMainWindow>
 
@@ -25,9 +25,9 @@ inline constexpr const char *kApplicationTitle = "Taxis Vorano Soap Cliënt voor
 
 // What the main window needs from the program start.
 struct ShellSetup {
-    QString programFile;           // the running program file; its folder is the program folder
-    TimerIntervals intervals;      // the timer intervals (tests shorten them)
-    const Clock *clock = nullptr;  // the clock of the log lines and the operations; null: the system clock
+    QString programFile;          // the running program file; its folder is the program folder
+    TimerIntervals intervals;     // the timer intervals (tests shorten them)
+    const Clock *clock = nullptr; // the clock of the log lines and the operations; null: the system clock
     bool startTimers = true;
     // Whether the desktop has a notification area; empty: ask the platform.
     std::function<bool()> trayAvailable;
@@ -36,9 +36,10 @@ struct ShellSetup {
 // The main window ("Hoofdscherm"). It owns the settings controls, the timers, the tray icon, the two settings
 // stores, the result list and the database, and starts the operations of the other subsystems from its timers,
 // buttons and tray menu. It works through the controls interface: operations read the settings from it.
-class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget {
+class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
+{
     Q_OBJECT
-public:
+  public:
     // Creates the window and runs the start-up steps. Throws XmlParseError when a settings file is not
     // well-formed (nothing is then written) and FileError when one cannot be read.
     THoofdscherm(Operations operations, ShellSetup setup, QWidget *parent = nullptr);
@@ -60,11 +61,11 @@ public:
     int pixelsPerInch() const override;
 
     // The actions of the buttons and the tray menu.
-    void updateManueel();       // "UPDATE MANUEEL", tray "Update"
-    void handmatigVerwerken();  // "Handmatig verwerken"
+    void updateManueel();         // "UPDATE MANUEEL", tray "Update"
+    void handmatigVerwerken();    // "Handmatig verwerken"
     void verbergenNaarTaakbalk(); // "VERBERGEN NAAR TAAKBALK"
-    void sluiten();             // "SLUITEN", tray "Sluiten", SIGTERM and SIGINT
-    void showDetails();         // tray "Details" and a double click on the tray icon
+    void sluiten();               // "SLUITEN", tray "Sluiten", SIGTERM and SIGINT
+    void showDetails();           // tray "Details" and a double click on the tray icon
 
     // The error hook: one line in the log per error.
     void logError(const QString &message);
@@ -83,17 +84,17 @@ public:
     static constexpr const char *kBusyText =
         "Er loopt al een verwerking; de opdracht is niet gestart. Probeer het straks opnieuw.";
 
-signals:
+  signals:
     // The window was closed; the program ends.
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
-private:
+  private:
     void buildWindow();
     void buildTray();
     void startUp();

@@ -1,6 +1,6 @@
 #include "app/Wiring.h"
 
-#include "app/DatabaseTest.h"
+#include "db/DatabaseTest.h"
 #include "feedback/OwnerLookup.h"
 #include "feedback/RetourCycle.h"
 #include "feedback/ZoekExternebron.h"

@@ -1,6 +1,6 @@
 #include "feedback/EventRow.h"
 
-#include "app/DispatchDb.h"
+#include "db/DispatchDb.h"
 
 #include <QLocale>
 #include <QSqlRecord>

@@ -1,14 +1,15 @@
 #include "feedback/LogTransactie.h"
 
-#include "app/DispatchDb.h"
-#include "app/VoranoError.h"
-#include "link/Conversions.h"
+#include "base/Conversions.h"
+#include "base/VoranoError.h"
+#include "db/DispatchDb.h"
 
-namespace {
+namespace
+{
 
-const QString kInsertTransactie = QStringLiteral(
-    "INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, tra_code, "
-    "tra_opmerking) VALUES  (%1,%2,%3,%4,%5,%6,?)");
+const QString kInsertTransactie =
+    QStringLiteral("INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, tra_code, "
+                   "tra_opmerking) VALUES  (%1,%2,%3,%4,%5,%6,?)");
 
 } // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/OperationContext.h"
+#include "base/OperationContext.h"
 
 #include <QString>
 

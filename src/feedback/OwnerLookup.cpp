@@ -1,7 +1,7 @@
 #include "feedback/OwnerLookup.h"
 
-#include "app/Controls.h"
-#include "app/DispatchDb.h"
+#include "db/DispatchDb.h"
+#include "settings/Controls.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

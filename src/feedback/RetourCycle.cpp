@@ -1,7 +1,7 @@
 #include "feedback/RetourCycle.h"
 
-#include "app/DispatchDb.h"
-#include "app/OperationContext.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "feedback/SendStatus.h"
 
 #include <QSqlQuery>

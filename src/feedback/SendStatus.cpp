@@ -1,9 +1,10 @@
 #include "feedback/SendStatus.h"
 
-#include "app/DocumentCopies.h"
-#include "app/OperationContext.h"
+#include "base/OperationContext.h"
 #include "feedback/LogTransactie.h"
 #include "feedback/StatusDocument.h"
+#include "link/DocumentCopies.h"
+#include "link/External_.h"
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"
 

@@ -1,6 +1,6 @@
 #include "feedback/StatusDocument.h"
 
-#include "app/FormatDateTime.h"
+#include "base/FormatDateTime.h"
 #include "link/KwpDocument.h"
 
 namespace

@@ -1,15 +1,16 @@
 #include "link/KwpDocument.h"
 
-#include "app/Controls.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 #include "link/ReadXmlTag.h"
+#include "settings/Controls.h"
 
 #include <QXmlStreamReader>
 
 #include <array>
 #include <utility>
 
-namespace {
+namespace
+{
 
 struct ActionVersion {
     const char *action;
@@ -35,8 +36,9 @@ constexpr const char *kAcceptedStatus = "200";
 // (other than those). An XML declaration is kept as <?xml version="..."?> without its encoding, because the text
 // is no longer in the encoding it names. Comments, processing instructions, CDATA sections and a DOCTYPE are
 // written as they were read.
-class ReplyWriter {
-public:
+class ReplyWriter
+{
+  public:
     explicit ReplyWriter(qsizetype sizeHint) { m_out.reserve(sizeHint); }
 
     QString run(QXmlStreamReader &reader)
@@ -129,7 +131,7 @@ public:
         return std::move(m_out);
     }
 
-private:
+  private:
     void closePendingStart()
     {
         if (m_startPending) {

@@ -1,11 +1,12 @@
 #include "link/SoapEnvelope.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
-namespace {
+namespace
+{
 
 constexpr const char *kInvalidContentType =
     "Received content of invalid Content-Type setting: %1 - SOAP expects \"text/xml\"";

@@ -1,9 +1,9 @@
 #include "link/SoapTransport.h"
 
-#include "app/Controls.h"
-#include "app/VoranoError.h"
-#include "link/ServiceEndpoints.h"
+#include "base/VoranoError.h"
 #include "link/SoapEnvelope.h"
+#include "settings/Controls.h"
+#include "settings/ServiceEndpoints.h"
 
 #include <QEventLoop>
 #include <QHostAddress>
@@ -17,7 +17,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 constexpr const char *kNetworkFailure = "%1 - URL:%2 - SOAPAction:%3";
 constexpr const char *kHttpFailure = "%1 (%2) - '%3'";
@@ -37,8 +38,9 @@ struct Exchange {
 };
 
 // The system's proxy settings, per manager (not application-wide).
-class SystemProxyFactory : public QNetworkProxyFactory {
-public:
+class SystemProxyFactory : public QNetworkProxyFactory
+{
+  public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
     {
         // A service on this machine is reached directly, whatever proxy the environment names.
@@ -81,8 +83,9 @@ QString withoutTrailingLineBreaks(QString text)
 // The request body as a device that can be read once only. With it the network layer cannot send the request a
 // second time by itself (it would resend a POST whose connection closed before the reply, and the service would
 // receive a status event or confirmation twice); such a case fails the call instead.
-class OneShotBody : public QIODevice {
-public:
+class OneShotBody : public QIODevice
+{
+  public:
     explicit OneShotBody(QByteArray data)
         : m_data(std::move(data))
     {
@@ -92,7 +95,7 @@ public:
     qint64 bytesAvailable() const override { return m_data.size() - m_pos + QIODevice::bytesAvailable(); }
     bool reset() override { return false; }
 
-protected:
+  protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
         const qint64 n = std::min<qint64>(maxSize, m_data.size() - m_pos);
@@ -102,7 +105,7 @@ protected:
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
-private:
+  private:
     QByteArray m_data;
     qint64 m_pos = 0;
 };
@@ -176,8 +179,9 @@ Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceP
 // timer, click or repaint of the caller's thread is handled during a call (the window does not repaint while a
 // call is under way; the no-progress limit bounds that), and no operation can start inside another through a
 // call. A nested event loop on the caller's thread would have let all of those in.
-class SoapStub : public External_ {
-public:
+class SoapStub : public External_
+{
+  public:
     SoapStub(QString url, ServiceProxyOptions options)
         : m_url(std::move(url))
         , m_options(options)
@@ -206,7 +210,7 @@ public:
         return ReadSoapReply(exchange.body, exchange.contentType);
     }
 
-private:
+  private:
     QString m_url;
     ServiceProxyOptions m_options;
 };

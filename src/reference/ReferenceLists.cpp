@@ -1,7 +1,8 @@
 #include "reference/ReferenceLists.h"
 
-#include "app/DocumentCopies.h"
-#include "app/OperationContext.h"
+#include "base/OperationContext.h"
+#include "link/DocumentCopies.h"
+#include "link/External_.h"
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"

@@ -1,8 +1,8 @@
 #include "trips/ChangedRide.h"
 
-#include "app/Controls.h"
-#include "link/Conversions.h"
+#include "base/Conversions.h"
 #include "link/ReadXmlTag.h"
+#include "settings/Controls.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideText.h"
 #include "trips/TripValues.h"

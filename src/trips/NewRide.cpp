@@ -1,9 +1,9 @@
 #include "trips/NewRide.h"
 
-#include "app/Controls.h"
-#include "link/Conversions.h"
+#include "base/Conversions.h"
 #include "link/ReadXmlTag.h"
 #include "reference/ReferenceLookup.h"
+#include "settings/Controls.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideText.h"
 #include "trips/TripValues.h"

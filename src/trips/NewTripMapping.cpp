@@ -2,14 +2,15 @@
 
 #include "trips/NewRide.h"
 
-#include "app/DispatchDb.h"
-#include "app/OperationContext.h"
-#include "link/Conversions.h"
+#include "base/Conversions.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideStore.h"
 #include "trips/TripTransactions.h"
 
-namespace {
+namespace
+{
 
 constexpr int kNewRideTransaction = 91;
 

@@ -1,10 +1,11 @@
 #include "trips/RideDefaults.h"
 
-#include "app/FormatDateTime.h"
+#include "base/FormatDateTime.h"
 #include "trips/RideRow.h"
 #include "trips/TripValues.h"
 
-namespace {
+namespace
+{
 
 enum Writer { Both, Ins, Wijz };
 

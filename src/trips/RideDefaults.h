@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Controls.h"
+#include "settings/Controls.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -18,11 +18,12 @@ enum class RideQuery { ADOINS, QWijzigen };
 // numbers come from a generator with a fixed seed, so the sequence is the same after every start. Rides made in
 // the same second would otherwise share a key now and then, so a number already handed out in that second is
 // drawn again; after a thousand keys in one second the numbers go on from 1000.
-class TemporaryKeys {
-public:
+class TemporaryKeys
+{
+  public:
     QString next(const QDateTime &now);
 
-private:
+  private:
     std::mt19937 m_random; // default seed on purpose
     std::uniform_int_distribution<int> m_number{0, 999};
     QString m_stamp;

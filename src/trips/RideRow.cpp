@@ -2,7 +2,7 @@
 
 #include "trips/SingleByteText.h"
 
-#include "app/PlanningColumns.h"
+#include "db/PlanningColumns.h"
 
 #include <QDateTime>
 

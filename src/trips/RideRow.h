@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PlanningColumns.h"
+#include "db/PlanningColumns.h"
 
 #include <QHash>
 #include <QString>
@@ -14,8 +14,9 @@ const PlanningColumn *findRideColumn(const QString &name);
 // written. A text is made to fit its column when it is set: characters the single-byte code page cannot hold
 // become "?", and a text longer than the column is cut to the column width (pla_tekst keeps everything).
 // Integers are held as int, decimals as double, date-times as QDateTime.
-class RideRow {
-public:
+class RideRow
+{
+  public:
     RideRow();
 
     void setText(const QString &column, const QString &value);
@@ -30,7 +31,7 @@ public:
     const QStringList &columns() const { return m_columns; }
     const QVariantList &values() const { return m_values; }
 
-private:
+  private:
     void put(const QString &column, ColumnType given, const QVariant &value);
 
     QStringList m_columns;

@@ -1,13 +1,14 @@
 #include "trips/RideStore.h"
 
-#include "app/DispatchDb.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
+#include "db/DispatchDb.h"
 #include "trips/RideRow.h"
 
 #include <QDateTime>
 #include <QSqlError>
 
-namespace {
+namespace
+{
 
 const QLatin1String kTempColumn("pla_temp");
 

@@ -1,15 +1,17 @@
 #include "trips/RideText.h"
 
-#include "link/Conversions.h"
+#include "base/Conversions.h"
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 
-namespace {
+namespace
+{
 
 const QLatin1String kLineEnd("\r\n");
 
-class Lines {
-public:
+class Lines
+{
+  public:
     void add(const QString &line)
     {
         m_text += line;
@@ -17,7 +19,7 @@ public:
     }
     QString take() { return std::move(m_text); }
 
-private:
+  private:
     QString m_text;
 };
 

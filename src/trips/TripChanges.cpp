@@ -2,10 +2,10 @@
 
 #include "trips/ChangedRide.h"
 
-#include "app/DispatchDb.h"
-#include "app/FormatDateTime.h"
-#include "app/OperationContext.h"
-#include "link/Conversions.h"
+#include "base/Conversions.h"
+#include "base/FormatDateTime.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "link/ReadXmlTag.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideStore.h"
@@ -16,7 +16,8 @@
 
 #include <QSqlQuery>
 
-namespace {
+namespace
+{
 
 constexpr int kChangedRideTransaction = 92;
 

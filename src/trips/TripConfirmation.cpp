@@ -1,8 +1,9 @@
 #include "trips/TripConfirmation.h"
 
-#include "app/DocumentCopies.h"
-#include "app/FormatDateTime.h"
-#include "app/OperationContext.h"
+#include "base/FormatDateTime.h"
+#include "base/OperationContext.h"
+#include "link/DocumentCopies.h"
+#include "link/External_.h"
 #include "link/KwpDocument.h"
 #include "link/TextList.h"
 

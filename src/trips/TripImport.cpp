@@ -1,9 +1,10 @@
 #include "trips/TripImport.h"
 
-#include "app/DocumentCopies.h"
-#include "app/FormatDateTime.h"
-#include "app/OperationContext.h"
-#include "app/VoranoError.h"
+#include "base/FormatDateTime.h"
+#include "base/OperationContext.h"
+#include "base/VoranoError.h"
+#include "link/DocumentCopies.h"
+#include "link/External_.h"
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"
@@ -14,7 +15,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
-namespace {
+namespace
+{
 
 const QLatin1String kInsert("INSERT");
 const QLatin1String kUpdate("UPDATE");

@@ -1,13 +1,14 @@
 #include "trips/TripValues.h"
 
-#include "app/VoranoError.h"
-#include "link/Conversions.h"
+#include "base/Conversions.h"
+#include "base/VoranoError.h"
 #include "link/ReadXmlTag.h"
 #include "reference/ReferenceLookup.h"
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 const QLatin1String kT("T");
 const QLatin1String kF("F");

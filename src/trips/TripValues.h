@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/Controls.h"
+#include "settings/Controls.h"
 
 // Small values a trip yields, shared by new trips, changes and manual processing.
 

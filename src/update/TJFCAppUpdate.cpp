@@ -1,6 +1,6 @@
 #include "update/TJFCAppUpdate.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 #include "update/IniProfile.h"
 #include "update/UpdateHttpClient.h"
 #include "update/UpdateText.h"

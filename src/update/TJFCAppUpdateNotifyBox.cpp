@@ -1,6 +1,6 @@
 #include "update/TJFCAppUpdateNotifyBox.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 #include "update/FileChecksums.h"
 #include "update/TJFCAppUpdateDownloadBox.h"
 #include "update/UpdatePicture.h"

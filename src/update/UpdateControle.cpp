@@ -1,6 +1,6 @@
 #include "update/UpdateControle.h"
 
-#include "app/ProgramBackup.h"
+#include "base/ProgramBackup.h"
 #include "update/TJFCAppUpdate.h"
 
 bool SpeedButton4Click(TJFCAppUpdate &update)

@@ -1,5 +1,5 @@
 #include "app/ActionRunner.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
 #include <gtest/gtest.h>
 

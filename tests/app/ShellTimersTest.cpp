@@ -1,7 +1,7 @@
-#include "app/ActionRunner.h"
-#include "app/MemoryControls.h"
 #include "app/ShellTimers.h"
-#include "app/VoranoError.h"
+#include "app/ActionRunner.h"
+#include "base/VoranoError.h"
+#include "settings/MemoryControls.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,15 +16,24 @@ TEST(ControleInterval, LeadingDigitsInMinutes)
         const char *text;
         int ms;
     } cases[] = {
-        {"5", 300000},  {"5 min", 300000}, {"  12", 720000}, {"", 60000},   {"0", 60000},
-        {"-", 60000},   {"-5", 60000},     {"x", 60000},     {"2a", 120000}, {"007", 420000},
+        {"5", 300000},
+        {"5 min", 300000},
+        {"  12", 720000},
+        {"", 60000},
+        {"0", 60000},
+        {"-", 60000},
+        {"-5", 60000},
+        {"x", 60000},
+        {"2a", 120000},
+        {"007", 420000},
         {"99999999999", 2147483647},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ControleInterval(QString::fromLatin1(c.text)), c.ms) << c.text;
 }
 
-namespace {
+namespace
+{
 
 struct TimerFixture : testing::Test {
     MemoryControls controls;

@@ -1,6 +1,6 @@
-#include "app/SettingsPage.h"
 #include "app/THoofdscherm.h"
-#include "app/VoranoError.h"
+#include "app/SettingsPage.h"
+#include "base/VoranoError.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -20,15 +20,17 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QByteArray crlf(const char *text)
 {
     return QByteArray(text).replace("\n", "\r\n");
 }
 
-class WindowTest : public testing::Test {
-protected:
+class WindowTest : public testing::Test
+{
+  protected:
     QTemporaryDir dir;
     FixedClock clock{QDateTime(QDate(2015, 3, 31), QTime(7, 5, 9))};
     Operations ops;
@@ -200,7 +202,8 @@ TEST_F(WindowTest, StoredSettingsAreAppliedAndWrittenBackAtTheEnd)
     <xSoapServer_Text>http://127.0.0.1:8080/_external/external.cfc</xSoapServer_Text>
     <xAuto_Checked>TRUE</xAuto_Checked>
     <Eigen>blijft</Eigen>
-    <Flags>)"))) << main.constData();
+    <Flags>)")))
+        << main.constData();
     EXPECT_TRUE(main.contains("    <xInlognaam_Text>taxi&amp;co</xInlognaam_Text>\r\n")) << main.constData();
     EXPECT_TRUE(read("VoranotoOstrelBase.xml").contains(crlf(R"(    <BasicProducts_Lines>
       <Item0>P1=Taxi</Item0>

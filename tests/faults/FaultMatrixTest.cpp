@@ -3,12 +3,12 @@
 // fault is gone, each failed run leaves one log line, and the next run works.
 
 #include "app/ActionRunner.h"
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
-#include "app/OperationContext.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "feedback/RetourCycle.h"
 #include "link/SoapTransport.h"
 #include "link/TextList.h"
+#include "settings/MemoryControls.h"
 #include "support/PgServer.h"
 #include "support/TempProgramDir.h"
 #include "trips/TripImport.h"
@@ -23,7 +23,8 @@
 
 #include <functional>
 
-namespace {
+namespace
+{
 
 constexpr int kTrips = 3;
 constexpr int kEvents = 3;
@@ -36,7 +37,8 @@ OstrelSim::TripGeneration generatedTrips(int count, int firstId = 100001)
     return g;
 }
 
-OstrelSim::RawReply rawReply(int status, const QByteArray &reason, const QByteArray &contentType, const QByteArray &body)
+OstrelSim::RawReply rawReply(int status, const QByteArray &reason, const QByteArray &contentType,
+                             const QByteArray &body)
 {
     OstrelSim::RawReply r;
     r.status = status;
@@ -48,8 +50,9 @@ OstrelSim::RawReply rawReply(int status, const QByteArray &reason, const QByteAr
 
 // Calls a function at a chosen pass of the message loop (the import makes one before each trip, the return
 // cycle one before each event), so a fault can strike in the middle of a run.
-class TriggerPump : public EventPump {
-public:
+class TriggerPump : public EventPump
+{
+  public:
     void processEvents() override
     {
         ++m_passes;
@@ -64,14 +67,15 @@ public:
     }
     void clear() { m_action = nullptr; }
 
-private:
+  private:
     int m_passes = 0;
     int m_at = 0;
     std::function<void()> m_action;
 };
 
-class FaultMatrix : public ::testing::Test {
-protected:
+class FaultMatrix : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
@@ -201,8 +205,11 @@ struct ServiceFault {
 const ServiceFault kServiceFaults[] = {
     {"ServiceDown", nullptr}, // the URL points at a port where nothing listens
     {"NotFound",
-     [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, rawReply(404, "Not Found", "text/xml; charset=utf-8", "nee")); }},
-    {"SoapFault", [](OstrelSim &sim, const QString &a) { sim.queueFault(a, QStringLiteral("Ritplanning niet beschikbaar")); }},
+     [](OstrelSim &sim, const QString &a) {
+         sim.queueRaw(a, rawReply(404, "Not Found", "text/xml; charset=utf-8", "nee"));
+     }},
+    {"SoapFault",
+     [](OstrelSim &sim, const QString &a) { sim.queueFault(a, QStringLiteral("Ritplanning niet beschikbaar")); }},
     {"HtmlError",
      [](OstrelSim &sim, const QString &a) {
          sim.queueRaw(a, rawReply(500, "Internal Server Error", "text/html", "<html><body>Fout</body></html>"));
@@ -211,8 +218,9 @@ const ServiceFault kServiceFaults[] = {
      [](OstrelSim &sim, const QString &a) { sim.queueRaw(a, rawReply(200, "OK", "text/plain", "200")); }},
     {"MalformedXml",
      [](OstrelSim &sim, const QString &a) {
-         sim.queueRaw(a, rawReply(200, "OK", "text/xml; charset=utf-8",
-                                 "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Bo"));
+         sim.queueRaw(
+             a, rawReply(200, "OK", "text/xml; charset=utf-8",
+                         "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Bo"));
      }},
     {"Hang", [](OstrelSim &sim, const QString &a) { sim.queueHang(a); }},
 };
@@ -222,7 +230,9 @@ void PrintTo(const ServiceFault &fault, std::ostream *os)
     *os << fault.name;
 }
 
-class ServiceFaults : public FaultMatrix, public ::testing::WithParamInterface<ServiceFault> {};
+class ServiceFaults : public FaultMatrix, public ::testing::WithParamInterface<ServiceFault>
+{
+};
 
 TEST_P(ServiceFaults, NothingIsStoredOrMarkedAndEverythingComesAgain)
 {
@@ -257,7 +267,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, ServiceFaults, ::testing::ValuesIn(kServiceFaul
 TEST_F(FaultMatrix, ARefusedStatusMarksTheEventNotAcceptedAndNeverAccepted)
 {
     seedEvents();
-    sim.queueReply(QStringLiteral("SendStatus"), OstrelSim::statusReply(QStringLiteral("SendStatus"), QStringLiteral("500")));
+    sim.queueReply(QStringLiteral("SendStatus"),
+                   OstrelSim::statusReply(QStringLiteral("SendStatus"), QStringLiteral("500")));
     retour();
     EXPECT_TRUE(log.isEmpty());
     EXPECT_EQ(eventsWithStatus(3), 1);

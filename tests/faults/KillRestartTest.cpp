@@ -4,8 +4,8 @@
 // 127.0.0.1. Its first automatic cycle and its first return tick come a minute after start, so each case takes a
 // few minutes.
 
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
+#include "db/DispatchDb.h"
+#include "settings/MemoryControls.h"
 
 #include "OstrelSim.h"
 
@@ -24,8 +24,8 @@
 #include <csignal>
 #include <functional>
 
-namespace {
-
+namespace
+{
 
 OstrelSim::TripGeneration generatedTrips(int count, int firstId = 100001)
 {
@@ -49,8 +49,9 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
-class KillRestart : public ::testing::Test {
-protected:
+class KillRestart : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -173,8 +174,7 @@ TEST_F(KillRestart, KilledInTheMiddleOfAnImport)
     writeSettings(true, false);
     startProgram();
 
-    ASSERT_TRUE(waitFor([&] { return requests(QStringLiteral("ConfirmTrips")) >= 5; }, kWaitMs))
-        << "no import started";
+    ASSERT_TRUE(waitFor([&] { return requests(QStringLiteral("ConfirmTrips")) >= 5; }, kWaitMs)) << "no import started";
     killProgram();
 
     const int confirmed = requests(QStringLiteral("ConfirmTrips"));
@@ -197,7 +197,8 @@ TEST_F(KillRestart, KilledInTheMiddleOfAnImport)
     int lost = 0;
     int doubled = 0;
     for (int id = kFirstId; id < kFirstId + kTrips; ++id) {
-        const int rides = scalar(QStringLiteral("select count(*) from Planning where pla_extern_ritnummer = %1").arg(id));
+        const int rides =
+            scalar(QStringLiteral("select count(*) from Planning where pla_extern_ritnummer = %1").arg(id));
         lost += rides == 0;
         doubled += rides > 1;
         EXPECT_LE(rides, 2) << "trip " << id;
@@ -224,14 +225,16 @@ TEST_F(KillRestart, KilledInTheMiddleOfAReturnCycle)
         dispatch.close();
     }
     QSqlQuery seed(db());
-    ASSERT_TRUE(seed.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (3, 'XX-99-YY', 103)")));
+    ASSERT_TRUE(
+        seed.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (3, 'XX-99-YY', 103)")));
     ASSERT_TRUE(seed.exec(QStringLiteral("insert into Planning (pla_eigenaar, pla_extern, pla_wagen, pla_status) "
                                          "values ('007', 4711, 3, 'V')")));
     for (int i = 0; i < kEvents; ++i) {
         QSqlQuery ev(db());
         ev.prepare(QStringLiteral("insert into koppelingen (kop_pla_id, kop_type, kop_status, kop_eigenaar, "
                                   "kop_datumtijd) values (1, 1, 0, '007', ?)"));
-        ev.addBindValue(QDateTime(QDate(2026, 1, 1), QTime(8, 0)).addSecs(60 * i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        ev.addBindValue(
+            QDateTime(QDate(2026, 1, 1), QTime(8, 0)).addSecs(60 * i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         ASSERT_TRUE(ev.exec()) << ev.lastError().text().toStdString();
     }
     database.close();
@@ -252,8 +255,8 @@ TEST_F(KillRestart, KilledInTheMiddleOfAReturnCycle)
 
     sim.setDefaultDelay(0);
     startProgram();
-    ASSERT_TRUE(waitFor([&] { return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0; },
-                        kWaitMs))
+    ASSERT_TRUE(waitFor(
+        [&] { return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0; }, kWaitMs))
         << "the pending events were not sent after the restart";
     database.close();
     stopProgram();

@@ -1,6 +1,6 @@
 #include "OutboxRows.h"
 
-#include "app/DispatchDb.h"
+#include "db/DispatchDb.h"
 
 #include <QSqlQuery>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "feedback/OwnerLookup.h"
 
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
+#include "db/DispatchDb.h"
+#include "settings/MemoryControls.h"
 #include "support/TempProgramDir.h"
 
 #include <QDir>

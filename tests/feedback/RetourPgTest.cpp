@@ -1,7 +1,7 @@
 #include "RetourScenario.h"
 
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
+#include "db/DispatchDb.h"
+#include "settings/MemoryControls.h"
 #include "support/PgServer.h"
 #include "support/TempProgramDir.h"
 

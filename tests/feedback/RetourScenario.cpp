@@ -1,9 +1,9 @@
 #include "RetourScenario.h"
 
 #include "OutboxRows.h"
-#include "app/DispatchDb.h"
-#include "app/EventPump.h"
-#include "app/OperationContext.h"
+#include "base/EventPump.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "feedback/RetourCycle.h"
 #include "link/SoapTransport.h"
 #include "link/TextList.h"

@@ -1,14 +1,14 @@
 #include "RetourScenario.h"
 
 #include "OutboxRows.h"
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
-#include "app/OperationContext.h"
-#include "app/VoranoError.h"
+#include "base/OperationContext.h"
+#include "base/VoranoError.h"
+#include "db/DispatchDb.h"
 #include "feedback/RetourCycle.h"
 #include "link/SoapTransport.h"
 #include "link/TextList.h"
 #include "reference/ReferenceLists.h"
+#include "settings/MemoryControls.h"
 #include "support/TempProgramDir.h"
 
 #include "OstrelSim.h"

@@ -1,13 +1,14 @@
 #include "link/KwpDocument.h"
 
-#include "app/MemoryControls.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
+#include "settings/MemoryControls.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(KwpDocument, BuildsTheOneLineFrame)
 {
@@ -55,7 +56,9 @@ struct AcceptCase {
     bool accepted;
 };
 
-class ReplyCheck : public ::testing::TestWithParam<AcceptCase> {};
+class ReplyCheck : public ::testing::TestWithParam<AcceptCase>
+{
+};
 
 TEST_P(ReplyCheck, NeedsStatus200AndWhenAskedTheActionName)
 {
@@ -81,7 +84,9 @@ struct NormalizeCase {
     const char *output;
 };
 
-class Normalize : public ::testing::TestWithParam<NormalizeCase> {};
+class Normalize : public ::testing::TestWithParam<NormalizeCase>
+{
+};
 
 TEST_P(Normalize, WritesTheParsedDocumentBack)
 {
@@ -108,7 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
         NormalizeCase{"<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>", "<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>"},
         NormalizeCase{"<a><!-- c --><![CDATA[<x>]]><?pi data?></a>", "<a><!-- c --><![CDATA[<x>]]><?pi data?></a>"}));
 
-class NormalizeErrors : public ::testing::TestWithParam<const char *> {};
+class NormalizeErrors : public ::testing::TestWithParam<const char *>
+{
+};
 
 TEST_P(NormalizeErrors, RaiseTheParsersMessage)
 {
@@ -182,7 +189,9 @@ struct WalkCase {
     QStringList items;
 };
 
-class Walk : public ::testing::TestWithParam<WalkCase> {};
+class Walk : public ::testing::TestWithParam<WalkCase>
+{
+};
 
 TEST_P(Walk, YieldsTheItemTextsInOrder)
 {

@@ -4,9 +4,9 @@
 #include "link/ReadXmlTag.h"
 #include "link/SoapTransport.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -19,15 +19,17 @@
 
 #include <thread>
 
-namespace {
+namespace
+{
 
 QString kwpFor(const QString &action)
 {
     return BuildRequest(KwpVersion(action), action, QStringLiteral("u"), QStringLiteral("p"));
 }
 
-class OstrelSimTest : public ::testing::Test {
-protected:
+class OstrelSimTest : public ::testing::Test
+{
+  protected:
     void SetUp() override { ASSERT_TRUE(sim.start()) << sim.errorString().toStdString(); }
     QString call(const QString &action) { return CreateServiceProxy(sim.url())->xmlRequest(kwpFor(action)); }
 

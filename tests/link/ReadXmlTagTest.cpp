@@ -1,11 +1,12 @@
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 struct TagCase {
     const char *text;
@@ -13,7 +14,9 @@ struct TagCase {
     const char *expected;
 };
 
-class ReadXmlTagCases : public ::testing::TestWithParam<TagCase> {};
+class ReadXmlTagCases : public ::testing::TestWithParam<TagCase>
+{
+};
 
 TEST_P(ReadXmlTagCases, ReadsBetweenFirstOpeningAndFirstClosingTag)
 {

@@ -1,12 +1,13 @@
 #include "link/SoapEnvelope.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(SoapEnvelope, RequestIsWrittenToTheByte)
 {
@@ -39,7 +40,9 @@ struct ReplyCase {
     QString expected;
 };
 
-class ReadReply : public ::testing::TestWithParam<ReplyCase> {};
+class ReadReply : public ::testing::TestWithParam<ReplyCase>
+{
+};
 
 TEST_P(ReadReply, TakesTheStringOfTheResponseElement)
 {
@@ -84,7 +87,9 @@ struct FaultCase {
     const char *message;
 };
 
-class ReadFault : public ::testing::TestWithParam<FaultCase> {};
+class ReadFault : public ::testing::TestWithParam<FaultCase>
+{
+};
 
 TEST_P(ReadFault, RaisesTheFaultstring)
 {
@@ -124,7 +129,9 @@ struct ErrorCase {
     const char *messageStart;
 };
 
-class ReadErrors : public ::testing::TestWithParam<ErrorCase> {};
+class ReadErrors : public ::testing::TestWithParam<ErrorCase>
+{
+};
 
 TEST_P(ReadErrors, RaiseAParseErrorWithTheParsersMessage)
 {

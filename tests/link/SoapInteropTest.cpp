@@ -3,9 +3,9 @@
 // reply. The package is installed into the build folder by the build (target link_interop_packages).
 #include "link/SoapTransport.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <QFile>
 #include <QProcess>
@@ -14,10 +14,12 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class SoapInterop : public ::testing::Test {
-protected:
+class SoapInterop : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));

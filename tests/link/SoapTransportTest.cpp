@@ -1,12 +1,12 @@
 #include "link/SoapTransport.h"
 
-#include "app/MemoryControls.h"
-#include "app/VoranoError.h"
-#include "link/ServiceEndpoints.h"
+#include "base/VoranoError.h"
 #include "link/SoapEnvelope.h"
+#include "settings/MemoryControls.h"
+#include "settings/ServiceEndpoints.h"
 
 #include "OstrelSim.h"
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,10 +15,12 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class SoapTransport : public ::testing::Test {
-protected:
+class SoapTransport : public ::testing::Test
+{
+  protected:
     void SetUp() override { ASSERT_TRUE(sim.start()) << sim.errorString().toStdString(); }
 
     QString call(const QString &kwp, int timeoutMs = 60000)
@@ -88,7 +90,9 @@ struct FailureCase {
     friend void PrintTo(const FailureCase &c, std::ostream *os) { *os << c.label; }
 };
 
-class SoapTransportFailures : public SoapTransport, public ::testing::WithParamInterface<FailureCase> {};
+class SoapTransportFailures : public SoapTransport, public ::testing::WithParamInterface<FailureCase>
+{
+};
 
 TEST_P(SoapTransportFailures, FailWithTheMessageOfTheirKind)
 {
@@ -231,8 +235,9 @@ QByteArray readTestFile(const char *name)
 
 // The simulator over TLS with a self-signed certificate for "localhost", reached as 127.0.0.1: an unknown issuer
 // and another host name, the faults xCertNegeren lets pass.
-class SoapTransportTls : public ::testing::Test {
-protected:
+class SoapTransportTls : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(sim.startTls(readTestFile("sim-localhost.crt"), readTestFile("sim-localhost.key")))

@@ -1,17 +1,20 @@
 #include "link/TextList.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 struct SplitCase {
     const char *text;
     QStringList lines;
 };
 
-class TextListSplit : public ::testing::TestWithParam<SplitCase> {};
+class TextListSplit : public ::testing::TestWithParam<SplitCase>
+{
+};
 
 TEST_P(TextListSplit, SplitsAtEveryKindOfLineBreak)
 {

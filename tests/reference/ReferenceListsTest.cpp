@@ -1,11 +1,11 @@
 #include "reference/ReferenceLists.h"
 
-#include "app/Clock.h"
-#include "app/DispatchDb.h"
-#include "app/MemoryControls.h"
-#include "app/OperationContext.h"
-#include "app/VoranoError.h"
+#include "base/Clock.h"
+#include "base/OperationContext.h"
+#include "base/VoranoError.h"
+#include "db/DispatchDb.h"
 #include "link/TextList.h"
+#include "settings/MemoryControls.h"
 #include "support/ScriptedService.h"
 #include "support/TempProgramDir.h"
 

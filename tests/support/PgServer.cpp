@@ -1,6 +1,6 @@
 #include "support/PgServer.h"
 
-#include "app/Controls.h"
+#include "settings/Controls.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -17,7 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const QString kSchemaFile = QStringLiteral(VORANO_SOURCE_DIR "/db/postgresql.sql");
 
@@ -28,7 +29,8 @@ QString findBinDir()
     // Prefer 15, the version the client is tested with; otherwise the newest installed.
     if (versions.contains(QStringLiteral("15")))
         return root.filePath(QStringLiteral("15/bin"));
-    std::sort(versions.begin(), versions.end(), [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
+    std::sort(versions.begin(), versions.end(),
+              [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
     return versions.isEmpty() ? QString() : root.filePath(versions.last() + QStringLiteral("/bin"));
 }
 
@@ -123,8 +125,8 @@ PgServer::PgServer()
 PgServer::~PgServer()
 {
     if (m_running)
-        pgCtl(m_dataDir, {QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
-                          QStringLiteral("stop")});
+        pgCtl(m_dataDir,
+              {QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
 }
 
 // initdb and loading the schema take seconds on a busy machine. They run once per machine (per PostgreSQL major
@@ -142,8 +144,9 @@ bool PgServer::copyTemplateCluster()
     hash.addData(QByteArrayView("template-recipe-1"));
     hash.addData(schema.readAll());
     const QString schemaHash = QString::fromLatin1(hash.result().toHex().left(12));
-    const QString prefix = scratchRoot()
-        + QStringLiteral("/vorano-pg-template-%1-%2").arg(QFileInfo(m_binDir).dir().dirName()).arg(::geteuid());
+    const QString prefix =
+        scratchRoot() +
+        QStringLiteral("/vorano-pg-template-%1-%2").arg(QFileInfo(m_binDir).dir().dirName()).arg(::geteuid());
     const QString base = prefix + QLatin1Char('-') + schemaHash;
 
     QLockFile lock(prefix + QStringLiteral(".lock"));
@@ -179,21 +182,21 @@ bool PgServer::makeTemplateCluster(const QString &base)
     const QString pwFile = base + QStringLiteral("/pw");
     m_adminPassword = randomPassword();
     m_password = randomPassword();
-    if (!writeFile(pwFile, m_adminPassword + QLatin1Char('\n'))
-        || !writeFile(base + QStringLiteral("/admin-password"), m_adminPassword)
-        || !writeFile(base + QStringLiteral("/vorano-password"), m_password)) {
+    if (!writeFile(pwFile, m_adminPassword + QLatin1Char('\n')) ||
+        !writeFile(base + QStringLiteral("/admin-password"), m_adminPassword) ||
+        !writeFile(base + QStringLiteral("/vorano-password"), m_password)) {
         m_error = QStringLiteral("cannot write the passwords into ") + base;
         return false;
     }
     if (m_asPostgres)
         chownToPostgres(pwFile);
     QString output;
-    const bool made = run(m_binDir + QStringLiteral("/initdb"),
-                          {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("scram-sha-256"),
-                           QStringLiteral("--pwfile=") + pwFile, QStringLiteral("-U"), QStringLiteral("postgres"),
-                           QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"),
-                           QStringLiteral("-N")},
-                          m_asPostgres, &output);
+    const bool made =
+        run(m_binDir + QStringLiteral("/initdb"),
+            {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("scram-sha-256"),
+             QStringLiteral("--pwfile=") + pwFile, QStringLiteral("-U"), QStringLiteral("postgres"),
+             QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-N")},
+            m_asPostgres, &output);
     QFile::remove(pwFile);
     if (!made) {
         m_error = QStringLiteral("initdb failed: ") + output;
@@ -203,10 +206,12 @@ bool PgServer::makeTemplateCluster(const QString &base)
     // Start the template once to create the role, the database and the tables; a clean stop leaves it ready
     // to be copied.
     m_port = freePort();
-    if (!pgCtl(data, {QStringLiteral("-o"), serverOptions(base), QStringLiteral("-l"), base + QStringLiteral("/log"),
-                      QStringLiteral("-w"), QStringLiteral("start")},
+    if (!pgCtl(data,
+               {QStringLiteral("-o"), serverOptions(base), QStringLiteral("-l"), base + QStringLiteral("/log"),
+                QStringLiteral("-w"), QStringLiteral("start")},
                &output)) {
-        m_error = QStringLiteral("starting the template cluster failed: ") + output + readFile(base + QStringLiteral("/log"));
+        m_error =
+            QStringLiteral("starting the template cluster failed: ") + output + readFile(base + QStringLiteral("/log"));
         return false;
     }
     bool ok = false;
@@ -261,8 +266,9 @@ bool PgServer::start()
     if (m_running)
         return true;
     QString output;
-    m_running = pgCtl(m_dataDir, {QStringLiteral("-o"), serverOptions(m_dir.path()), QStringLiteral("-l"),
-                                  m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("start")},
+    m_running = pgCtl(m_dataDir,
+                      {QStringLiteral("-o"), serverOptions(m_dir.path()), QStringLiteral("-l"),
+                       m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("start")},
                       &output);
     if (!m_running)
         m_error = output;
@@ -311,9 +317,9 @@ QString PgServer::runPsql(const QString &user, const QString &password, const QS
     p.start(m_binDir + QStringLiteral("/psql"),
             QStringList{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
                         QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), host(),
-                        QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-U"), user,
-                        QStringLiteral("-d"), database}
-                + args);
+                        QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-U"), user, QStringLiteral("-d"),
+                        database} +
+                args);
     const bool finished = p.waitForFinished(60000);
     const bool good = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (ok)
@@ -333,16 +339,16 @@ QString PgServer::psql(const QString &sql, bool *ok) const
 
 QString PgServer::psqlAdmin(const QString &sql, bool *ok) const
 {
-    return runPsql(QStringLiteral("postgres"), m_adminPassword, QStringLiteral("postgres"),
-                   {QStringLiteral("-c"), sql}, ok);
+    return runPsql(QStringLiteral("postgres"), m_adminPassword, QStringLiteral("postgres"), {QStringLiteral("-c"), sql},
+                   ok);
 }
 
 // A test process that is killed (a time-out) would leave its server running; this stops it once the process is
 // gone.
 void PgServer::startWatchdog()
 {
-    QString stop = shellQuote(m_binDir + QStringLiteral("/pg_ctl")) + QStringLiteral(" -D ") + shellQuote(m_dataDir)
-        + QStringLiteral(" -m immediate -w stop");
+    QString stop = shellQuote(m_binDir + QStringLiteral("/pg_ctl")) + QStringLiteral(" -D ") + shellQuote(m_dataDir) +
+                   QStringLiteral(" -m immediate -w stop");
     if (m_asPostgres)
         stop = QStringLiteral("runuser -u postgres -- ") + stop;
     const QString script = QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; "

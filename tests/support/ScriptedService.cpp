@@ -1,9 +1,10 @@
 #include "support/ScriptedService.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
-class ScriptedStub : public External_ {
-public:
+class ScriptedStub : public External_
+{
+  public:
     ScriptedStub(ScriptedService &service, QString url)
         : m_service(service)
         , m_url(std::move(url))
@@ -11,7 +12,7 @@ public:
     }
     QString xmlRequest(const QString &xml) override { return m_service.answer(m_url, xml); }
 
-private:
+  private:
     ScriptedService &m_service;
     QString m_url;
 };
@@ -33,7 +34,8 @@ void ScriptedService::setResponder(std::function<QString(const QString &)> respo
 
 ServiceFactory ScriptedService::factory()
 {
-    return [this](const QString &url) -> std::unique_ptr<External_> { return std::make_unique<ScriptedStub>(*this, url); };
+    return
+        [this](const QString &url) -> std::unique_ptr<External_> { return std::make_unique<ScriptedStub>(*this, url); };
 }
 
 QString ScriptedService::answer(const QString &url, const QString &xml)

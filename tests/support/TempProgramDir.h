@@ -1,12 +1,13 @@
 #pragma once
 
-#include "app/ProgramFolders.h"
+#include "base/ProgramFolders.h"
 
 #include <QTemporaryDir>
 
 // A temporary program folder with the folder tree created, removed at the end of the test.
-class TempProgramDir {
-public:
+class TempProgramDir
+{
+  public:
     TempProgramDir();
     QString path() const { return m_dir.path(); }
     const ProgramFolders &folders() const { return m_folders; }
@@ -15,7 +16,7 @@ public:
     // Names of the files in a folder under the program folder, sorted.
     QStringList files(const QString &relativeFolder) const;
 
-private:
+  private:
     QTemporaryDir m_dir;
     ProgramFolders m_folders;
 };

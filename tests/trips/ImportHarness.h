@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/Clock.h"
-#include "app/DispatchDb.h"
-#include "app/EventPump.h"
-#include "app/MemoryControls.h"
-#include "app/OperationContext.h"
+#include "base/Clock.h"
+#include "base/EventPump.h"
+#include "base/OperationContext.h"
+#include "db/DispatchDb.h"
 #include "link/TextList.h"
+#include "settings/MemoryControls.h"
 #include "support/ScriptedService.h"
 #include "support/TempProgramDir.h"
 #include "trips/TripImport.h"
@@ -16,8 +16,9 @@
 #include <memory>
 
 // Counts the passes of the message loop.
-class CountingPump : public EventPump {
-public:
+class CountingPump : public EventPump
+{
+  public:
     void processEvents() override { ++passes; }
     int passes = 0;
 };
@@ -25,8 +26,9 @@ public:
 // Everything one import operation needs: a program folder, controls set for importing with copies and
 // confirmations, the embedded database (or whatever the controls are then pointed at), a scripted service, a
 // fixed clock and a log.
-class ImportHarness {
-public:
+class ImportHarness
+{
+  public:
     ImportHarness();
 
     OperationContext &ctx() { return *m_ctx; }

@@ -1,19 +1,21 @@
 #include "ImportHarness.h"
 #include "TripFixtures.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using TripFixtures::reply;
 using TripFixtures::trip;
 
-class ManualProcessing : public ::testing::Test, public ImportHarness {
-protected:
+class ManualProcessing : public ::testing::Test, public ImportHarness
+{
+  protected:
     QString file(const QByteArray &content)
     {
         const QString path =

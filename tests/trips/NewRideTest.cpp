@@ -1,18 +1,20 @@
 #include "TripFixtures.h"
 
-#include "app/MemoryControls.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
+#include "settings/MemoryControls.h"
 #include "trips/NewRide.h"
 #include "trips/RideText.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 const QDateTime kNow(QDate(2015, 3, 31), QTime(7, 5, 9));
 
-class NewRide : public ::testing::Test {
-protected:
+class NewRide : public ::testing::Test
+{
+  protected:
     NewRide()
     {
         controls.setText(Control::Eigenaar, QStringLiteral("ABC"));

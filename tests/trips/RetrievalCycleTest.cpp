@@ -1,11 +1,12 @@
 #include "ImportHarness.h"
 #include "TripFixtures.h"
 
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using TripFixtures::kDates;
 using TripFixtures::reply;
@@ -16,7 +17,9 @@ QString dates()
     return QLatin1String(kDates);
 }
 
-class RetrievalCycle : public ::testing::Test, public ImportHarness {};
+class RetrievalCycle : public ::testing::Test, public ImportHarness
+{
+};
 
 TEST_F(RetrievalCycle, StoresAndConfirmsUntilATripFails)
 {

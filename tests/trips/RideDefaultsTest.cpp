@@ -1,10 +1,11 @@
 #include "trips/RideDefaults.h"
-#include "app/MemoryControls.h"
+#include "settings/MemoryControls.h"
 #include "trips/RideRow.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 const QDateTime kNow(QDate(2015, 3, 31), QTime(7, 5, 9));
 

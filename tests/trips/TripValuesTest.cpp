@@ -1,11 +1,12 @@
 #include "trips/TripValues.h"
-#include "app/MemoryControls.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
+#include "settings/MemoryControls.h"
 #include "trips/SingleByteText.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(TripValues, StrictIntAcceptsWholeNumbersOnly)
 {

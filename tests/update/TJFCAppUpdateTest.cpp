@@ -1,6 +1,6 @@
 #include "update/TJFCAppUpdate.h"
 #include "ScriptedUpdatePrompts.h"
-#include "app/VoranoError.h"
+#include "base/VoranoError.h"
 #include "support/LocalHttpServer.h"
 
 #include <QDir>

@@ -1,8 +1,0 @@
-#include "app/EventPump.h"
-
-#include <QCoreApplication>
-
-void QtEventPump::processEvents()
-{
-    QCoreApplication::processEvents();
-}

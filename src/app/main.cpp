@@ -1,0 +1,50 @@
+#include "app/THoofdscherm.h"
+#include "app/TerminationSignals.h"
+#include "app/Wiring.h"
+#include "base/VoranoError.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <memory>
+
+namespace
+{
+
+bool hasDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    // The window lives on in the tray when hidden; the program ends only when the window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    std::unique_ptr<THoofdscherm> window;
+    try {
+        ShellSetup setup;
+        setup.programFile = QCoreApplication::applicationFilePath();
+        window = std::make_unique<THoofdscherm>(WireOperations(), setup);
+    } catch (const VoranoError &e) {
+        // Typically a settings file that is not well-formed: the program does not start and writes nothing.
+        std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
+        if (hasDisplay())
+            QMessageBox::critical(nullptr, QString::fromUtf8(kApplicationTitle), e.message());
+        return 1;
+    }
+
+    QObject::connect(window.get(), &THoofdscherm::closed, &app, &QCoreApplication::quit);
+    // The end of a session: close as "SLUITEN" does, so the settings are saved and written.
+    TerminationSignals terminate([&window] { window->runner().run([&window] { window->sluiten(); }); });
+    window->showMaximized();
+    const int exitCode = QApplication::exec();
+    window.reset(); // writes both settings files
+    return exitCode;
+}

@@ -1,0 +1,8 @@
+#include "base/EventPump.h"
+
+#include <QCoreApplication>
+
+void QtEventPump::processEvents()
+{
+    QCoreApplication::processEvents();
+}

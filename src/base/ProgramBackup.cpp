@@ -1,0 +1,26 @@
+#include "base/ProgramBackup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+bool CopyProgramBackup(const QString &programFile, const QString &backupsDir)
+{
+    QDir dir(backupsDir);
+    if (!dir.exists())
+        QDir().mkdir(backupsDir);
+    if (!dir.exists())
+        return false;
+    const QString target = dir.filePath(QFileInfo(programFile).fileName());
+    const QString partial = target + QLatin1String(".kopie");
+    QFile::remove(partial);
+    if (!QFile::copy(programFile, partial))
+        return false;
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(partial);
+        return false;
+    }
+    return true;
+}

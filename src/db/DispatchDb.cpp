@@ -1,0 +1,320 @@
+#include "db/DispatchDb.h"
+
+#include "base/Conversions.h"
+#include "base/VoranoError.h"
+#include "db/DbSchemaSqlite.h"
+#include "db/DbScript.h"
+#include "db/OdbcConnectionString.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace
+{
+
+const QString kSqliteDriverSetting = QStringLiteral("SQLite");
+const QString kDefaultSqliteFile = QStringLiteral("Vorano/dispatch.sqlite");
+const QString kSqliteDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// ADOConst: the constants row of one company.
+const QString kConstantsSql = QStringLiteral("select * from constanten\nwhere con_bdr_id=?");
+const QString kConstantsColumn = QStringLiteral("con_aanvraag_verzenden");
+
+// A cheap statement that every dialect accepts, to tell a rejected statement from a lost connection.
+const QString kProbeSql = QStringLiteral("SELECT 1");
+
+// The driver's own words: ODBC and SQLite put them in databaseText; Qt's summary only when there are none.
+QString messageOf(const QSqlError &error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("Onbekende databasefout");
+    // Some drivers put each diagnostic on a line of its own; the log keeps one line per error.
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+// Two DispatchDb objects (tests, benchmarks, tools) must not share one Qt connection, also when neither has
+// opened yet. Connections are made and used on the user-interface thread only.
+QSet<QString> &reservedConnectionNames()
+{
+    static QSet<QString> names;
+    return names;
+}
+
+QString reserveConnectionName(const QString &wanted)
+{
+    int serial = 0;
+    QString name = wanted;
+    while (reservedConnectionNames().contains(name) || QSqlDatabase::contains(name))
+        name = wanted + QLatin1Char('#') + QString::number(++serial);
+    reservedConnectionNames().insert(name);
+    return name;
+}
+
+// Qt has no setting for it, so the attribute goes on the prepared statement's own ODBC handle.
+void setOdbcQueryTimeout(const QSqlQuery &q, int seconds)
+{
+    const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
+        return;
+    SQLHANDLE statement = *static_cast<const SQLHANDLE *>(handle.constData());
+    if (statement)
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)),
+                       SQL_IS_UINTEGER);
+}
+
+QDateTime wholeSeconds(const QDateTime &value)
+{
+    QDateTime v = value;
+    const QTime t = v.time();
+    v.setTime(QTime(t.hour(), t.minute(), t.second()));
+    return v;
+}
+
+} // namespace
+
+DispatchDb::DispatchDb(const Controls &controls, QString programDir, QString connectionName)
+    : m_controls(controls)
+    , m_programDir(std::move(programDir))
+    , m_connectionName(reserveConnectionName(connectionName))
+{
+}
+
+DispatchDb::~DispatchDb()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase::database(m_connectionName, false).close();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    reservedConnectionNames().remove(m_connectionName);
+}
+
+DbDialect DispatchDb::dialect() const
+{
+    const QString driver = m_controls.text(Control::xLoginDriver).trimmed();
+    if (driver.compare(kSqliteDriverSetting, Qt::CaseInsensitive) == 0)
+        return DbDialect::SQLite;
+    if (driver.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        return DbDialect::PostgreSQL;
+    if (isFreeTdsDriver(driver) || driver.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive))
+        return DbDialect::SqlServer;
+    return DbDialect::OtherOdbc;
+}
+
+bool DispatchDb::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+void DispatchDb::close()
+{
+    if (QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::database(m_connectionName, false).close();
+}
+
+void DispatchDb::open()
+{
+    if (isOpen())
+        return;
+    const DbDialect d = dialect();
+    if (d == DbDialect::SQLite)
+        openSqlite();
+    else
+        openOdbc();
+    m_openDialect = d;
+}
+
+QSqlDatabase DispatchDb::connection()
+{
+    open();
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+QSqlDatabase DispatchDb::handle(const QString &qtDriver)
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.driverName() == qtDriver)
+            return db;
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+    return QSqlDatabase::addDatabase(qtDriver, m_connectionName);
+}
+
+QString DispatchDb::sqlitePath() const
+{
+    QString name = m_controls.text(Control::xLoginDatabase).trimmed();
+    if (name.isEmpty())
+        name = kDefaultSqliteFile;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::cleanPath(QDir(m_programDir).absoluteFilePath(name));
+}
+
+void DispatchDb::openSqlite()
+{
+    const QString path = sqlitePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+
+    QSqlDatabase db = handle(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(path);
+    // The dispatch product's own tools may hold a lock for a moment.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        throw DatabaseError(messageOf(db.lastError()));
+
+    // A new (or empty) file gets the tables. The script runs in one transaction, so an interrupted creation
+    // leaves an empty file that the next opening completes.
+    QSqlQuery count(db);
+    if (!count.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !count.next()) {
+        const QString message = messageOf(count.lastError());
+        db.close();
+        throw DatabaseError(message);
+    }
+    const bool empty = count.value(0).toInt() == 0;
+    count.finish();
+    if (!empty)
+        return;
+
+    db.transaction();
+    for (const QString &statement : splitSqlScript(QString::fromUtf8(kSqliteSchema))) {
+        QSqlQuery q(db);
+        if (!q.exec(statement)) {
+            const QString message = messageOf(q.lastError());
+            q.finish();
+            db.rollback();
+            db.close();
+            throw DatabaseError(message);
+        }
+    }
+    if (!db.commit()) {
+        const QString message = messageOf(db.lastError());
+        db.close();
+        throw DatabaseError(message);
+    }
+}
+
+void DispatchDb::openOdbc()
+{
+    DbLogin login;
+    login.driver = m_controls.text(Control::xLoginDriver);
+    login.server = m_controls.text(Control::xLoginServer);
+    login.database = m_controls.text(Control::xLoginDatabase);
+    login.user = m_controls.text(Control::xLoginSQL);
+    login.password = m_controls.text(Control::xPaswoordSQL);
+    const QString connectionString = OdbcConnectionString(login);
+
+    QSqlDatabase db = handle(QStringLiteral("QODBC"));
+    db.setDatabaseName(connectionString);
+    db.setUserName(QString());
+    db.setPassword(QString());
+    db.setConnectOptions(OdbcConnectOptions());
+    if (!db.open())
+        throw DatabaseError(messageOf(db.lastError()));
+}
+
+QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
+{
+    QSqlDatabase db = connection();
+    QString message;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        bool ok = false;
+        if (params.isEmpty() && m_openDialect == DbDialect::SQLite) {
+            ok = q.exec(sql);
+        } else if (q.prepare(sql)) {
+            if (m_openDialect != DbDialect::SQLite)
+                setOdbcQueryTimeout(q, m_statementTimeout);
+            for (const QVariant &p : params)
+                q.addBindValue(p.metaType().id() == QMetaType::QDateTime ? dateTimeParam(p.toDateTime()) : p);
+            ok = q.exec();
+        }
+        if (ok)
+            return q;
+        message = messageOf(q.lastError());
+    }
+    dropConnectionIfLost();
+    throw DatabaseError(message);
+}
+
+// A server that went away leaves Qt's connection looking open; every later statement would fail the same way.
+// After a failed statement, a probe tells whether the connection still works; if not, it is closed so that the
+// next use opens it afresh.
+void DispatchDb::dropConnectionIfLost()
+{
+    if (m_openDialect == DbDialect::SQLite || !isOpen())
+        return;
+    bool alive = false;
+    {
+        QSqlQuery probe(QSqlDatabase::database(m_connectionName, false));
+        probe.setForwardOnly(true);
+        alive = probe.exec(kProbeSql);
+        probe.finish();
+    }
+    if (!alive)
+        close();
+}
+
+int DispatchDb::readCompanyConstant()
+{
+    const qint32 company = LeadingInt(m_controls.text(Control::xBedrijf));
+    QSqlQuery q = exec(kConstantsSql, {QVariant(company)});
+    int value = 0;
+    if (q.next()) {
+        const int column = q.record().indexOf(kConstantsColumn);
+        if (column < 0)
+            throw DatabaseError(QStringLiteral("Kolom %1 ontbreekt in tabel constanten").arg(kConstantsColumn));
+        const QVariant v = q.value(column);
+        value = v.isNull() ? 0 : v.toInt();
+    }
+    q.finish();
+    return value;
+}
+
+QVariant DispatchDb::dateTimeParam(const QDateTime &value) const
+{
+    const DbDialect d = isOpen() ? m_openDialect : dialect();
+    if (d == DbDialect::SQLite) {
+        if (!value.isValid())
+            return QVariant(QMetaType::fromType<QString>());
+        return value.toString(kSqliteDateTimeFormat);
+    }
+    if (!value.isValid())
+        return QVariant(QMetaType::fromType<QDateTime>());
+    return wholeSeconds(value);
+}
+
+QDateTime DispatchDb::toDateTime(const QVariant &value)
+{
+    if (value.isNull() || !value.isValid())
+        return {};
+    switch (value.metaType().id()) {
+    case QMetaType::QDateTime:
+        return value.toDateTime();
+    case QMetaType::QDate:
+        return value.toDate().startOfDay();
+    default:
+        break;
+    }
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return {};
+    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss",
+                               "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+        const QDateTime dt = QDateTime::fromString(text, QLatin1String(format));
+        if (dt.isValid())
+            return dt;
+    }
+    return {};
+}

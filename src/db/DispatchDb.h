@@ -1,0 +1,71 @@
+#pragma once
+
+#include "settings/Controls.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+// Which SQL dialect the connection speaks, decided by xLoginDriver at the moment of asking.
+enum class DbDialect { SQLite, SqlServer, PostgreSQL, OtherOdbc };
+
+// The one connection to the dispatch database ("ADO"). The connection string is rebuilt from the controls
+// before every opening; statements open the connection on demand. All failures throw DatabaseError with the
+// driver's message.
+class DispatchDb
+{
+  public:
+    DispatchDb(const Controls &controls, QString programDir, QString connectionName = QStringLiteral("ADO"));
+    ~DispatchDb();
+    DispatchDb(const DispatchDb &) = delete;
+    DispatchDb &operator=(const DispatchDb &) = delete;
+
+    DbDialect dialect() const;
+
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // The open connection (opens it when closed).
+    QSqlDatabase connection();
+
+    // Runs one statement with positional ("?") bound parameters, opening the connection on demand.
+    // A SELECT's result is returned forward-only, positioned before the first row. Over ODBC a statement that
+    // gets no answer within the statement time-out fails (a row locked by another program, a server that stopped
+    // answering) instead of blocking the program for good. After a failed statement the connection is closed
+    // when it no longer works, so the next use opens it afresh.
+    QSqlQuery exec(const QString &sql, const QVariantList &params = {});
+
+    // Seconds an ODBC statement may take; the default is that of the dispatch product's own provider.
+    static constexpr int kDefaultStatementTimeoutSeconds = 30;
+    void setStatementTimeout(int seconds) { m_statementTimeout = seconds; }
+
+    // The constants query (ADOConst): con_aanvraag_verzenden of the company whose number is the leading digits of
+    // xBedrijf; 0 when there is no row or the column is empty.
+    int readCompanyConstant();
+
+    // Date-time values: SQLite keeps them as "YYYY-MM-DD HH:MM:SS" text, the ODBC drivers as date-time (whole
+    // seconds). exec() converts QDateTime parameters itself; an invalid QDateTime is bound as NULL.
+    QVariant dateTimeParam(const QDateTime &value) const;
+    // A date-time as read from any of the drivers (QDateTime, QDate or text); an invalid QDateTime for NULL,
+    // empty or unreadable values (callers that need "the zero date-time" for a missing value decide that).
+    static QDateTime toDateTime(const QVariant &value);
+
+    // The file of the embedded database as the settings name it now (SQLite only): xLoginDatabase relative to the
+    // program folder, "Vorano/dispatch.sqlite" when empty.
+    QString sqlitePath() const;
+
+  private:
+    QSqlDatabase handle(const QString &qtDriver);
+    void openSqlite();
+    void openOdbc();
+    void dropConnectionIfLost();
+
+    const Controls &m_controls;
+    QString m_programDir;
+    QString m_connectionName;
+    DbDialect m_openDialect = DbDialect::SQLite; // the dialect of the connection while it is open
+    int m_statementTimeout = kDefaultStatementTimeoutSeconds;
+};

@@ -1,0 +1,168 @@
+#include "base/VoranoError.h"
+#include "db/DatabaseTest.h"
+#include "db/DispatchDb.h"
+#include "db/OdbcConnectionString.h"
+#include "feedback/LogTransactie.h"
+#include "settings/MemoryControls.h"
+#include "support/TempProgramDir.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+struct StringCase {
+    const char *what;
+    DbLogin login;
+    const char *expected;
+};
+
+const QList<StringCase> kStrings = {
+    {"FreeTDS, host",
+     {"FreeTDS", "dispatch01", "Vorano", "sa", "geheim"},
+     "Driver={FreeTDS};Server=dispatch01;Database=Vorano;UID=sa;PWD=geheim;TDS_Version=7.4;ClientCharset=UTF-8;"},
+    {"FreeTDS, named instance",
+     {"FreeTDS", "dispatch01\\SQLEXPRESS", "Vorano", "sa", "geheim"},
+     "Driver={FreeTDS};Server=dispatch01\\SQLEXPRESS;Database=Vorano;UID=sa;PWD=geheim;TDS_Version=7.4;"
+     "ClientCharset=UTF-8;"},
+    {"FreeTDS, host and port",
+     {"FreeTDS", " 10.0.0.5, 1433 ", "Vorano", "sa", "geheim"},
+     "Driver={FreeTDS};Server=10.0.0.5;Port=1433;Database=Vorano;UID=sa;PWD=geheim;TDS_Version=7.4;"
+     "ClientCharset=UTF-8;"},
+    {"FreeTDS, password with ; and =",
+     {"FreeTDS", "h", "d", "u", "a;b=c"},
+     "Driver={FreeTDS};Server=h;Database=d;UID=u;PWD={a;b=c};TDS_Version=7.4;ClientCharset=UTF-8;"},
+    {"FreeTDS, password with } alone",
+     {"FreeTDS", "h", "d", "u", "x}y"},
+     "Driver={FreeTDS};Server=h;Database=d;UID=u;PWD=x}y;TDS_Version=7.4;ClientCharset=UTF-8;"},
+    {"FreeTDS, password starting with {",
+     {"FreeTDS", "h", "d", "u", "{abc"},
+     "Driver={FreeTDS};Server=h;Database=d;UID=u;PWD={{abc};TDS_Version=7.4;ClientCharset=UTF-8;"},
+    {"FreeTDS, empty values",
+     {"FreeTDS", "", "", "", ""},
+     "Driver={FreeTDS};Server=;Database=;UID=;PWD=;TDS_Version=7.4;ClientCharset=UTF-8;"},
+    {"Microsoft driver keeps host,port",
+     {"ODBC Driver 18 for SQL Server", "10.0.0.5,1433", "Vorano", "sa", "a;b}"},
+     "Driver={ODBC Driver 18 for SQL Server};Server=10.0.0.5,1433;Database=Vorano;UID=sa;PWD={a;b}}};"},
+    {"PostgreSQL",
+     {"PostgreSQL Unicode", "127.0.0.1,5432", "dispatch", "vorano", "pw"},
+     "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=dispatch;UID=vorano;PWD=pw;"},
+};
+
+TEST(OdbcConnectionString, IsBuiltFromTheFourSettings)
+{
+    for (const StringCase &c : kStrings)
+        EXPECT_EQ(OdbcConnectionString(c.login), QString::fromUtf8(c.expected)) << c.what;
+    EXPECT_EQ(OdbcConnectOptions(), QLatin1String("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=15"));
+}
+
+// FreeTDS cannot take a braced value holding "}": refuse with the setting's label instead of logging in with a
+// different password (or user, or database).
+TEST(OdbcConnectionString, RefusesWhatFreeTdsCannotTake)
+{
+    struct Case {
+        DbLogin login;
+        const char *label;
+    };
+    for (const Case &c : {Case{{"FreeTDS", "h", "d", "u", "a;b}"}, "\"Paswoord\""},
+                          Case{{"freetds", "h", "d", "u", "{ab}"}, "\"Paswoord\""},
+                          Case{{"FreeTDS", "h", "d", "x;}", "p"}, "\"Inlognaam\""},
+                          Case{{"FreeTDS", "h", "d};", "u", "p"}, "\"Database\""}}) {
+        try {
+            OdbcConnectionString(c.login);
+            ADD_FAILURE() << "accepted " << c.label;
+        } catch (const DatabaseError &e) {
+            EXPECT_TRUE(e.message().contains(QLatin1String(c.label))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QLatin1String("FreeTDS"))) << e.message().toStdString();
+        }
+    }
+}
+
+class FreeTdsDb : public ::testing::Test
+{
+  protected:
+    FreeTdsDb()
+    {
+        controls.setText(Control::xLoginDriver, QStringLiteral("FreeTDS"));
+        controls.setText(Control::xLoginDatabase, QStringLiteral("Vorano"));
+        controls.setText(Control::xLoginSQL, QStringLiteral("sa"));
+        controls.setText(Control::xPaswoordSQL, QStringLiteral("geheim"));
+    }
+
+    TempProgramDir dir;
+    MemoryControls controls;
+    DispatchDb db{controls, dir.path()};
+    QStringList log;
+    ErrorHook logError = [this](const QString &m) { log << m; };
+};
+
+quint16 closedPort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort(); // closed again when s goes
+}
+
+TEST_F(FreeTdsDb, NothingListeningFailsAtOnceWithTheDriversMessage)
+{
+    EXPECT_EQ(db.dialect(), DbDialect::SqlServer);
+    controls.setText(Control::xLoginServer, QStringLiteral("127.0.0.1,%1").arg(closedPort()));
+    QStringList boxes;
+    DatabaseTest test(db, [&](const QString &, const QString &text) { boxes << text; });
+    QElapsedTimer t;
+    t.start();
+    try {
+        test.run();
+        ADD_FAILURE() << "opened";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.message().contains(QLatin1String("Unable to connect"))) << e.message().toStdString();
+        EXPECT_FALSE(e.message().contains(QLatin1Char('\n'))) << e.message().toStdString();
+        std::cout << "refused connection: " << e.message().toStdString() << "\n";
+    }
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_FALSE(db.isOpen());
+    std::cout << "refused connection reported after " << t.elapsed() << " ms\n";
+
+    // LogTransactie on an unreachable server: one log line, no exception.
+    LogTransactie(db, controls, logError, 0, 1, 0, 0, kTransactieNieuweRit, QStringLiteral("1"));
+    EXPECT_EQ(log.size(), 1);
+}
+
+TEST_F(FreeTdsDb, AValueFreeTdsCannotTakeIsNotSentToTheServer)
+{
+    QTcpServer server; // would notice a connection attempt
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    controls.setText(Control::xLoginServer, QStringLiteral("127.0.0.1,%1").arg(server.serverPort()));
+    controls.setText(Control::xPaswoordSQL, QStringLiteral("ge;heim}"));
+    try {
+        db.open();
+        ADD_FAILURE() << "opened";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.message().startsWith(QLatin1String("De waarde van \"Paswoord\""))) << e.message().toStdString();
+    }
+    EXPECT_FALSE(server.waitForNewConnection(200));
+}
+
+// A server that accepts the connection but never answers: the login time-out ends the wait.
+TEST_F(FreeTdsDb, AServerThatNeverAnswersTimesOut)
+{
+    QTcpServer silent; // the kernel completes the handshake; nobody ever reads or writes
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    controls.setText(Control::xLoginServer, QStringLiteral("127.0.0.1,%1").arg(silent.serverPort()));
+    QElapsedTimer t;
+    t.start();
+    try {
+        db.open();
+        ADD_FAILURE() << "opened";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.message().contains(QLatin1String("Timeout expired"))) << e.message().toStdString();
+        std::cout << "silent server reported after " << t.elapsed() << " ms: " << e.message().toStdString() << "\n";
+    }
+    EXPECT_FALSE(db.isOpen());
+}
+
+} // namespace

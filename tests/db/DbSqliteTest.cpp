@@ -1,0 +1,274 @@
+#include "base/VoranoError.h"
+#include "db/DatabaseTest.h"
+#include "db/DbScript.h"
+#include "db/DispatchDb.h"
+#include "db/PlanningColumns.h"
+#include "feedback/LogTransactie.h"
+#include "settings/MemoryControls.h"
+#include "support/TempProgramDir.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlRecord>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class SqliteDb : public ::testing::Test
+{
+  protected:
+    SqliteDb() { controls.setText(Control::xLoginDriver, QStringLiteral("SQLite")); }
+
+    QVariant scalar(const QString &sql, const QVariantList &params = {})
+    {
+        QSqlQuery q = db.exec(sql, params);
+        return q.next() ? q.value(0) : QVariant();
+    }
+
+    TempProgramDir dir;
+    MemoryControls controls;
+    DispatchDb db{controls, dir.path()};
+    QStringList log;
+    ErrorHook logError = [this](const QString &m) { log << m; };
+};
+
+TEST_F(SqliteDb, MissingFileIsCreatedWithTheSchemaUnderTheProgramFolder)
+{
+    EXPECT_EQ(db.dialect(), DbDialect::SQLite);
+    EXPECT_FALSE(db.isOpen());
+    db.open();
+    EXPECT_TRUE(db.isOpen());
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/Vorano/dispatch.sqlite")));
+    for (const char *table :
+         {"Planning", "constanten", "InterneActies", "TRANSACTIES", "koppelingen", "wagens", "ExterneBronnen"})
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from ") + QLatin1String(table)).toInt(), 0) << table;
+    db.close();
+    EXPECT_FALSE(db.isOpen());
+
+    // A relative name, with Windows separators, and a file that exists: opened as it is.
+    controls.setText(Control::xLoginDatabase, QStringLiteral("data\\andere.sqlite"));
+    db.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (7, 'AB-12-CD', 12)"));
+    db.close();
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/data/andere.sqlite")));
+    EXPECT_EQ(scalar(QStringLiteral("select wag_taxis from wagens where wag_id=7")).toInt(), 12);
+}
+
+TEST_F(SqliteDb, TwoConnectionsMadeBeforeEitherOpensStayApart)
+{
+    MemoryControls otherControls;
+    otherControls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+    otherControls.setText(Control::xLoginDatabase, QStringLiteral("ander.sqlite"));
+    DispatchDb other(otherControls, dir.path());
+    db.exec(QStringLiteral("insert into wagens (wag_id) values (1)"));
+    other.exec(QStringLiteral("insert into wagens (wag_id) values (2)"));
+    EXPECT_EQ(scalar(QStringLiteral("select sum(wag_id) from wagens")).toInt(), 1);
+    QSqlQuery q = other.exec(QStringLiteral("select sum(wag_id) from wagens"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+}
+
+TEST_F(SqliteDb, AnEmptyFileGetsTheSchema)
+{
+    QDir().mkpath(dir.path() + QStringLiteral("/Vorano"));
+    QFile f(dir.path() + QStringLiteral("/Vorano/dispatch.sqlite"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from Planning")).toInt(), 0);
+}
+
+TEST_F(SqliteDb, PlanningColumnsMatchTheDeclaredTable)
+{
+    QSqlQuery q = db.exec(QStringLiteral("select name, type from pragma_table_info('Planning') order by cid"));
+    int i = 0;
+    const QList<PlanningColumn> &columns = planningColumns();
+    while (q.next()) {
+        ASSERT_LT(i, columns.size());
+        const PlanningColumn &c = columns.at(i++);
+        EXPECT_EQ(q.value(0).toString(), QLatin1String(c.name));
+        const QString type = q.value(1).toString();
+        switch (c.type) {
+        case ColumnType::Text:
+            EXPECT_EQ(type, QStringLiteral("VARCHAR(%1)").arg(c.width)) << c.name;
+            break;
+        case ColumnType::Decimal:
+        case ColumnType::Coordinate:
+            EXPECT_EQ(type, QLatin1String("REAL")) << c.name;
+            break;
+        case ColumnType::DateTime:
+            EXPECT_EQ(type, QLatin1String("DATETIME")) << c.name;
+            break;
+        default:
+            EXPECT_TRUE(type == QLatin1String("INTEGER") || type == QLatin1String("TEXT")) << c.name;
+        }
+    }
+    EXPECT_EQ(i, columns.size());
+    EXPECT_EQ(planningTextWidth(QStringLiteral("PLA_BESTNUMMERTOE")), 6);
+    EXPECT_EQ(planningTextWidth(QStringLiteral("pla_tekst")), 0);
+    EXPECT_EQ(fitPlanningText(QStringLiteral("pla_eigenaar"), QStringLiteral("00712")), QLatin1String("007"));
+}
+
+// The three scripts declare the same Planning columns with the same widths.
+TEST(SchemaScripts, DeclareEveryPlanningColumnWithItsWidth)
+{
+    for (const char *file : {"sqlite.sql", "postgresql.sql", "mssql.sql"}) {
+        QFile f(QStringLiteral(VORANO_SOURCE_DIR "/db/") + QLatin1String(file));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << file;
+        const QString script = QString::fromUtf8(f.readAll());
+        const QStringList statements = splitSqlScript(script);
+        QString planning;
+        for (const QString &s : statements)
+            if (s.startsWith(QLatin1String("CREATE TABLE Planning")))
+                planning = s;
+        ASSERT_FALSE(planning.isEmpty()) << file;
+        const QStringList lines = planning.split(QLatin1Char('\n')).mid(1);
+        int i = 0;
+        for (const QString &line : lines) {
+            const QString name = line.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+            if (!name.startsWith(QLatin1String("pla_")))
+                continue;
+            ASSERT_LT(i, planningColumns().size()) << file;
+            const PlanningColumn &c = planningColumns().at(i++);
+            EXPECT_EQ(name, QLatin1String(c.name)) << file;
+            if (c.type == ColumnType::Text) {
+                EXPECT_TRUE(line.contains(QStringLiteral("archar(%1)").arg(c.width), Qt::CaseInsensitive))
+                    << file << " " << c.name;
+            }
+        }
+        EXPECT_EQ(i, planningColumns().size()) << file;
+        for (const char *table :
+             {"constanten", "InterneActies", "TRANSACTIES", "koppelingen", "wagens", "ExterneBronnen"})
+            EXPECT_TRUE(script.contains(QLatin1String("CREATE TABLE ") + QLatin1String(table))) << file << table;
+    }
+}
+
+TEST_F(SqliteDb, RowsStoreDateTimesAsSqliteTextAndTheTemporaryKeyIsUnique)
+{
+    const QDateTime at(QDate(2015, 3, 31), QTime(7, 5, 9, 417));
+    db.exec(QStringLiteral("insert into Planning (pla_temp, pla_datum, pla_bedrag, pla_tekst) values (?,?,?,?)"),
+            {QStringLiteral("P2015033107050939417"), at, 12.5, QStringLiteral("Naam: Ærø ✓")});
+    EXPECT_EQ(scalar(QStringLiteral("select pla_datum from Planning")).toString(),
+              QLatin1String("2015-03-31 07:05:09"));
+    EXPECT_EQ(scalar(QStringLiteral("select typeof(pla_datum) from Planning")).toString(), QLatin1String("text"));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from Planning where pla_datum = datetime('2015-03-31 07:05:09')"))
+                  .toInt(),
+              1);
+    EXPECT_EQ(DispatchDb::toDateTime(scalar(QStringLiteral("select pla_datum from Planning"))),
+              QDateTime(QDate(2015, 3, 31), QTime(7, 5, 9)));
+    EXPECT_EQ(scalar(QStringLiteral("select pla_tekst from Planning")).toString(), QStringLiteral("Naam: Ærø ✓"));
+    EXPECT_EQ(
+        scalar(QStringLiteral("select pla_id from Planning where pla_temp=?"), {QStringLiteral("P2015033107050939417")})
+            .toInt(),
+        1);
+
+    // A second ride with the same key is refused instead of making the lookup ambiguous.
+    EXPECT_THROW(
+        db.exec(QStringLiteral("insert into Planning (pla_temp) values (?)"), {QStringLiteral("P2015033107050939417")}),
+        DatabaseError);
+    // Rows without a key (written by other programs) are no conflict.
+    db.exec(QStringLiteral("insert into Planning (pla_status) values ('W')"));
+    db.exec(QStringLiteral("insert into Planning (pla_status) values ('W')"));
+    // A text longer than its column is refused, as on SQL Server.
+    EXPECT_THROW(db.exec(QStringLiteral("insert into Planning (pla_eigenaar) values (?)"), {QStringLiteral("0071")}),
+                 DatabaseError);
+    // A NULL date-time binds as NULL.
+    db.exec(QStringLiteral("update Planning set pla_datum=? where pla_id=1"), {QDateTime()});
+    EXPECT_FALSE(
+        DispatchDb::toDateTime(scalar(QStringLiteral("select pla_datum from Planning where pla_id=1"))).isValid());
+}
+
+TEST(DispatchDbDates, ReadsEveryDriversForm)
+{
+    const QDateTime at(QDate(2015, 3, 31), QTime(7, 5, 9));
+    EXPECT_EQ(DispatchDb::toDateTime(QStringLiteral("2015-03-31 07:05:09")), at);
+    EXPECT_EQ(DispatchDb::toDateTime(QStringLiteral("2015-03-31T07:05:09.000")), at);
+    EXPECT_EQ(DispatchDb::toDateTime(QVariant(at)), at);
+    EXPECT_EQ(DispatchDb::toDateTime(QVariant(QDate(2015, 3, 31))), QDateTime(QDate(2015, 3, 31), QTime(0, 0)));
+    EXPECT_FALSE(DispatchDb::toDateTime(QVariant()).isValid());
+    EXPECT_FALSE(DispatchDb::toDateTime(QStringLiteral("")).isValid());
+    EXPECT_FALSE(DispatchDb::toDateTime(QStringLiteral("gisteren")).isValid());
+}
+
+TEST_F(SqliteDb, CompanyConstantFollowsTheLeadingDigitsOfBedrijf)
+{
+    db.exec(QStringLiteral("insert into constanten (con_bdr_id, con_aanvraag_verzenden) values (12, 5)"));
+    db.exec(QStringLiteral("insert into constanten (con_bdr_id, con_aanvraag_verzenden) values (0, null)"));
+    struct Case {
+        const char *bedrijf;
+        int expected;
+    };
+    for (const Case &c : {Case{"12", 5}, Case{"12abc", 5}, Case{"1", 0}, Case{"abc", 0}, Case{"", 0}}) {
+        controls.setText(Control::xBedrijf, QLatin1String(c.bedrijf));
+        EXPECT_EQ(db.readCompanyConstant(), c.expected) << c.bedrijf;
+    }
+}
+
+TEST_F(SqliteDb, LogTransactieWritesOneRowWithTheRemarkUnchanged)
+{
+    struct Case {
+        const char *gebruiker;
+        int user;
+        const char *remark;
+    };
+    const QList<Case> cases = {{"0", 0, "200"},
+                               {"12abc", 12, "O'Brien; DROP TABLE TRANSACTIES; --"},
+                               {"", 0, ""},
+                               {"7", 7, "\"dubbel\" en 'enkel' \\ %1"}};
+    int ride = 4711;
+    for (const Case &c : cases) {
+        controls.setText(Control::Gebruiker, QLatin1String(c.gebruiker));
+        LogTransactie(db, controls, logError, 0, ride++, 0, 0, kTransactieStatusAntwoord, QString::fromUtf8(c.remark));
+    }
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    QSqlQuery q = db.exec(QStringLiteral("select tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, "
+                                         "tra_code, tra_opmerking from TRANSACTIES order by tra_id"));
+    int i = 0;
+    while (q.next()) {
+        ASSERT_LT(i, cases.size());
+        const Case &c = cases.at(i);
+        EXPECT_EQ(q.value(0).toInt(), c.user);
+        EXPECT_EQ(q.value(1).toInt(), 0);
+        EXPECT_EQ(q.value(2).toInt(), 4711 + i);
+        EXPECT_EQ(q.value(5).toInt(), 94);
+        EXPECT_FALSE(q.value(6).isNull());
+        EXPECT_EQ(q.value(6).toString(), QString::fromUtf8(c.remark));
+        ++i;
+    }
+    EXPECT_EQ(i, cases.size());
+}
+
+TEST_F(SqliteDb, LogTransactieSwallowsADatabaseErrorIntoOneLogLine)
+{
+    db.exec(QStringLiteral("drop table TRANSACTIES"));
+    LogTransactie(db, controls, logError, 0, 1, 0, 0, kTransactieNieuweRit, QStringLiteral("12345"));
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log.first().contains(QLatin1String("TRANSACTIES"), Qt::CaseInsensitive)) << log.first().toStdString();
+}
+
+TEST_F(SqliteDb, DatabaseTestShowsTheBoxAndClosesTheConnection)
+{
+    QStringList boxes;
+    DatabaseTest test(db, [&](const QString &title, const QString &text) {
+        EXPECT_TRUE(db.isOpen());
+        boxes << title + QLatin1Char('|') + text;
+    });
+    test.run();
+    EXPECT_EQ(boxes,
+              QStringList{QStringLiteral("Database koppeling|Taxis Vorano SQL werd database met succes geopend")});
+    EXPECT_FALSE(db.isOpen());
+
+    // A database that cannot be opened: no box, the error goes to the caller. The connection an earlier
+    // operation left open proves nothing about the changed settings, so it is not what gets tested.
+    db.open();
+    QFile blocker(dir.path() + QStringLiteral("/bestand"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    controls.setText(Control::xLoginDatabase, QStringLiteral("bestand/dispatch.sqlite"));
+    EXPECT_THROW(test.run(), DatabaseError);
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_FALSE(db.isOpen());
+}
+
+} // namespace
