@@ -7,17 +7,9 @@
 // The events are taken in blocks of 50; for each block the cycle (copies off, copies on), the floor and its two
 // parts run one after another on the block's events, made pending again before each. Printed: the mean per event.
 
-#include "base/EventPump.h"
-#include "base/OperationContext.h"
-#include "db/DispatchDb.h"
-#include "feedback/RetourCycle.h"
 #include "feedback/StatusDocument.h"
 #include "link/SoapTransport.h"
-#include "link/TextList.h"
-#include "settings/MemoryControls.h"
-#include "support/TempProgramDir.h"
-
-#include "OstrelSim.h"
+#include "support/CycleHarness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -58,29 +50,14 @@ int main(int argc, char **argv)
     const int events = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
 
-    OstrelSim sim;
-    if (!sim.start()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+    CycleHarness h;
+    if (!h.ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(h.error()));
         return 1;
     }
-    TempProgramDir dir;
-    MemoryControls controls;
-    controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
-    controls.setText(Control::xSoapServer, sim.url());
-    controls.setText(Control::Eigenaar, QStringLiteral("007"));
-    controls.setChecked(Control::xBezet, true);
-    DispatchDb db(controls, dir.path());
-    arrange(db, events);
-
-    QtEventPump pump;
-    SystemClock clock;
-    TextList resultList;
-    int logged = 0;
-    OperationContext ctx{controls,   MakeServiceFactory(controls),
-                         db,         pump,
-                         clock,      dir.folders(),
-                         resultList, [&logged](const QString &) { ++logged; }};
-    RetourCycle cycle;
+    h.controls.setText(Control::Eigenaar, QStringLiteral("007"));
+    h.pump.qtEvents = true;
+    arrange(h.db, events);
 
     // The floor's document: a processTrips document of the same size as the cycle's.
     EventRow sample;
@@ -100,27 +77,27 @@ int main(int argc, char **argv)
             const int last = std::min(events, first + block - 1);
             for (int k = 0; k < Ways; ++k) {
                 const Way way = static_cast<Way>((k + first / block) % Ways);
-                db.exec(QStringLiteral("update koppelingen set kop_status=case when kop_id between ? and ? then 0 "
-                                       "else 1 end"),
-                        {first, last})
+                h.db.exec(QStringLiteral("update koppelingen set kop_status=case when kop_id between ? and ? then 0 "
+                                         "else 1 end"),
+                          {first, last})
                     .finish();
-                db.exec(QStringLiteral("delete from TRANSACTIES")).finish();
+                h.db.exec(QStringLiteral("delete from TRANSACTIES")).finish();
                 QElapsedTimer t;
                 t.start();
                 switch (way) {
                 case CycleOff:
                 case CycleOn:
-                    controls.setChecked(Control::BackupsMaken, way == CycleOn);
-                    cycle.RetourTimerTimer(ctx);
+                    h.controls.setChecked(Control::BackupsMaken, way == CycleOn);
+                    h.retourCycle.RetourTimerTimer(h.ctx());
                     break;
                 default:
                     for (int i = first; i <= last; ++i) {
                         if (way != Statements)
-                            CreateServiceProxy(sim.url())->xmlRequest(document);
+                            CreateServiceProxy(h.sim.url())->xmlRequest(document);
                         if (way != RoundTrip) {
-                            db.exec(insert.arg(i), {QStringLiteral("200")}).finish();
-                            db.exec(QStringLiteral("update koppelingen set kop_status=1 where kop_id=") +
-                                    QString::number(i))
+                            h.db.exec(insert.arg(i), {QStringLiteral("200")}).finish();
+                            h.db.exec(QStringLiteral("update koppelingen set kop_status=1 where kop_id=") +
+                                      QString::number(i))
                                 .finish();
                         }
                     }
@@ -128,11 +105,11 @@ int main(int argc, char **argv)
                 }
                 total[way] += t.nsecsElapsed() / 1e6;
                 if (way == CycleOff || way == CycleOn) {
-                    QSqlQuery sent = db.exec(QStringLiteral("select count(*) from koppelingen where kop_status=1"));
+                    QSqlQuery sent = h.db.exec(QStringLiteral("select count(*) from koppelingen where kop_status=1"));
                     const int count = sent.next() ? sent.value(0).toInt() : -1;
                     sent.finish();
-                    if (count != events || logged) {
-                        std::fprintf(stderr, "the cycle did not send every event (%d errors)\n", logged);
+                    if (count != events || !h.log.isEmpty()) {
+                        std::fprintf(stderr, "the cycle did not send every event (%d errors)\n", int(h.log.size()));
                         return 1;
                     }
                 }

@@ -11,20 +11,13 @@
 // the largest size is measured apart, in a process of its own (this program with --memory N URL) against the
 // simulator program in another, so that neither the simulator's copies of the reply nor the timing runs count.
 
-#include "base/EventPump.h"
-#include "base/OperationContext.h"
-#include "db/DispatchDb.h"
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 #include "link/SoapTransport.h"
-#include "link/TextList.h"
-#include "settings/MemoryControls.h"
-#include "support/TempProgramDir.h"
+#include "support/CycleHarness.h"
+#include "support/ProcessMemory.h"
 #include "trips/NewRide.h"
 #include "trips/RideDefaults.h"
-#include "trips/TripImport.h"
-
-#include "OstrelSim.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,27 +35,13 @@
 namespace
 {
 
-long statusKb(const char *key)
+// Confirmations on, copies off, vehicle types on; the service at the URL.
+void prepare(CycleHarness &h)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-void prepare(MemoryControls &controls, const QString &url)
-{
-    controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
-    controls.setText(Control::xSoapServer, url);
-    controls.setChecked(Control::xVerwerken, true);
-    controls.setChecked(Control::xBevestigen, true);
-    controls.setChecked(Control::BackupsMaken, false);
-    controls.setChecked(Control::SoortWagen, true);
-    controls.setLines(Control::BasicVehicleTypes, {QStringLiteral("1=Taxi"), QStringLiteral("2=Rolstoelbus")});
+    h.controls.setChecked(Control::BackupsMaken, false);
+    h.controls.setChecked(Control::SoortWagen, true);
+    h.controls.setLines(Control::BasicVehicleTypes, {QStringLiteral("1=Taxi"), QStringLiteral("2=Rolstoelbus")});
+    h.pump.qtEvents = true;
 }
 
 struct Run {
@@ -84,36 +63,18 @@ Run measure(OstrelSim &sim, int trips)
 
     // The cycle.
     {
-        TempProgramDir dir;
-        MemoryControls controls;
-        prepare(controls, sim.url());
-        DispatchDb db(controls, dir.path());
-        QtEventPump pump;
-        SystemClock clock;
-        TextList resultList;
-        int logged = 0;
-        OperationContext ctx{controls,
-                             MakeServiceFactory(controls),
-                             db,
-                             pump,
-                             clock,
-                             dir.folders(),
-                             resultList,
-                             [&logged](const QString &m) {
-                                 if (++logged == 1)
-                                     std::fprintf(stderr, "log: %s\n", qPrintable(m));
-                             }};
-        TripImport import;
+        CycleHarness h(CycleHarness::AtUrl, sim.url());
+        prepare(h);
         sim.clearRequests();
         sim.queueReply(QStringLiteral("RetrieveTrips"), reply);
         QElapsedTimer t;
         t.start();
-        import.runRetrievalCycle(ctx);
+        h.tripImport.runRetrievalCycle(h.ctx());
         run.cycleMs = t.nsecsElapsed() / 1e6;
-        QSqlQuery q = db.exec(QStringLiteral("select count(*) from Planning"));
-        const int stored = q.next() ? q.value(0).toInt() : 0;
-        q.finish();
-        if (stored != trips || sim.requestCount() != trips + 1 || logged) {
+        if (!h.log.isEmpty())
+            std::fprintf(stderr, "log: %s\n", qPrintable(h.log.first()));
+        const int stored = h.scalar(QStringLiteral("select count(*) from Planning")).toInt();
+        if (stored != trips || sim.requestCount() != trips + 1 || !h.log.isEmpty()) {
             std::fprintf(stderr, "the cycle did not store and confirm every trip (%d stored, %d requests)\n", stored,
                          sim.requestCount());
             std::exit(1);
@@ -122,10 +83,9 @@ Run measure(OstrelSim &sim, int trips)
 
     // The floor: rows built beforehand, then per trip the statements and one round trip.
     {
-        TempProgramDir dir;
-        MemoryControls controls;
-        prepare(controls, sim.url());
-        DispatchDb db(controls, dir.path());
+        CycleHarness h(CycleHarness::AtUrl, sim.url());
+        prepare(h);
+        DispatchDb &db = h.db;
         std::vector<RideRow> rows;
         rows.reserve(size_t(trips));
         TemporaryKeys keys;
@@ -136,9 +96,9 @@ Run measure(OstrelSim &sim, int trips)
         for (int i = 0; walk.next(item); ++i) {
             TripTexts t{item, ReadXMLTag(item, QStringLiteral("client"))};
             t.trip.remove(t.client);
-            rows.push_back(BuildNewRide(t, controls, now, QStringLiteral("F%1").arg(i), false));
+            rows.push_back(BuildNewRide(t, h.controls, now, QStringLiteral("F%1").arg(i), false));
         }
-        const QString confirm = BuildRequest(controls, QStringLiteral("1.0"), QStringLiteral("ConfirmTrips"),
+        const QString confirm = BuildRequest(h.controls, QStringLiteral("1.0"), QStringLiteral("ConfirmTrips"),
                                              QStringLiteral("<triplist><trip><id>100001</id><externalID>1</externalID>"
                                                             "</trip></triplist>"));
         QElapsedTimer t;
@@ -176,27 +136,15 @@ Run measure(OstrelSim &sim, int trips)
 // One cycle against the simulator at the URL; prints the resident memory before it and the peak.
 int memoryRun(int trips, const QString &url)
 {
-    TempProgramDir dir;
-    MemoryControls controls;
-    prepare(controls, url);
-    DispatchDb db(controls, dir.path());
-    db.open();
-    QtEventPump pump;
-    SystemClock clock;
-    TextList resultList;
-    int logged = 0;
-    OperationContext ctx{controls,   MakeServiceFactory(controls),
-                         db,         pump,
-                         clock,      dir.folders(),
-                         resultList, [&logged](const QString &) { ++logged; }};
-    TripImport import;
-    const long before = statusKb("VmRSS:");
-    import.runRetrievalCycle(ctx);
-    const long peak = statusKb("VmHWM:");
-    QSqlQuery q = db.exec(QStringLiteral("select count(*) from Planning"));
-    const int stored = q.next() ? q.value(0).toInt() : 0;
-    std::printf("%ld %ld %d %d\n", before, peak, stored, logged);
-    return stored == trips && !logged ? 0 : 1;
+    CycleHarness h(CycleHarness::AtUrl, url);
+    prepare(h);
+    h.db.open();
+    const long before = ReadProcessMemory().residentKiB;
+    h.tripImport.runRetrievalCycle(h.ctx());
+    const long peak = ReadProcessMemory().peakResidentKiB;
+    const int stored = h.scalar(QStringLiteral("select count(*) from Planning")).toInt();
+    std::printf("%ld %ld %d %d\n", before, peak, stored, int(h.log.size()));
+    return stored == trips && h.log.isEmpty() ? 0 : 1;
 }
 
 // Starts the simulator program with N generated trips and runs memoryRun in a child process.

@@ -2,18 +2,9 @@
 // outbox event is marked accepted without a "200", the trips and events that were not handled come again once the
 // fault is gone, each failed run leaves one log line, and the next run works.
 
-#include "app/ActionRunner.h"
-#include "base/OperationContext.h"
-#include "db/DispatchDb.h"
-#include "feedback/RetourCycle.h"
 #include "link/SoapTransport.h"
-#include "link/TextList.h"
-#include "settings/MemoryControls.h"
+#include "support/CycleHarness.h"
 #include "support/PgServer.h"
-#include "support/TempProgramDir.h"
-#include "trips/TripImport.h"
-
-#include "OstrelSim.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,70 +39,18 @@ OstrelSim::RawReply rawReply(int status, const QByteArray &reason, const QByteAr
     return r;
 }
 
-// Calls a function at a chosen pass of the message loop (the import makes one before each trip, the return
-// cycle one before each event), so a fault can strike in the middle of a run.
-class TriggerPump : public EventPump
-{
-  public:
-    void processEvents() override
-    {
-        ++m_passes;
-        if (m_passes == m_at && m_action)
-            m_action();
-    }
-    void at(int pass, std::function<void()> action)
-    {
-        m_passes = 0;
-        m_at = pass;
-        m_action = std::move(action);
-    }
-    void clear() { m_action = nullptr; }
-
-  private:
-    int m_passes = 0;
-    int m_at = 0;
-    std::function<void()> m_action;
-};
-
-class FaultMatrix : public ::testing::Test
+class FaultMatrix : public ::testing::Test, public CycleHarness
 {
   protected:
     void SetUp() override
     {
-        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-        controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
-        controls.setText(Control::xSoapServer, sim.url());
-        for (Control c : {Control::xVerwerken, Control::xBevestigen, Control::BackupsMaken, Control::xBezet})
-            controls.setChecked(c, true);
+        ASSERT_TRUE(ok()) << error().toStdString();
+        ctx().service = [](const QString &url) {
+            ServiceProxyOptions options;
+            options.noProgressTimeoutMs = 2000; // the hang cell waits this long
+            return CreateServiceProxy(url, options);
+        };
         sim.setGeneratedTrips(generatedTrips(kTrips));
-    }
-
-    OperationContext context()
-    {
-        return OperationContext{controls,
-                                [](const QString &url) {
-                                    ServiceProxyOptions options;
-                                    options.noProgressTimeoutMs = 2000; // the hang cell waits this long
-                                    return CreateServiceProxy(url, options);
-                                },
-                                db,
-                                pump,
-                                clock,
-                                dir.folders(),
-                                resultList,
-                                [this](const QString &message) { log << message; }};
-    }
-
-    void import()
-    {
-        OperationContext ctx = context();
-        runner.runExclusive([&] { trips.runRetrievalCycle(ctx); });
-    }
-
-    void retour()
-    {
-        OperationContext ctx = context();
-        runner.runExclusive([&] { retourCycle.RetourTimerTimer(ctx); });
     }
 
     // One ride of this owner with a vehicle and kEvents pending events on it.
@@ -139,18 +78,10 @@ class FaultMatrix : public ::testing::Test
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     }
 
-    int scalar(const QString &sql)
-    {
-        QSqlQuery q = db.exec(sql);
-        const int value = q.next() ? q.value(0).toInt() : -1;
-        q.finish();
-        return value;
-    }
-
-    int rides() { return scalar(QStringLiteral("select count(*) from Planning where pla_temp <> 'seed'")); }
+    int rides() { return scalar(QStringLiteral("select count(*) from Planning where pla_temp <> 'seed'")).toInt(); }
     int eventsWithStatus(int status)
     {
-        return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = %1").arg(status));
+        return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = %1").arg(status)).toInt();
     }
     int requests(const QString &action)
     {
@@ -165,7 +96,8 @@ class FaultMatrix : public ::testing::Test
     {
         EXPECT_EQ(scalar(QStringLiteral("select count(*) from Planning where pla_temp <> 'seed' and "
                                         "(pla_tekst is null or pla_tekst = '' or pla_datum is null or "
-                                        "pla_extern is null or pla_status is null)")),
+                                        "pla_extern is null or pla_status is null)"))
+                      .toInt(),
                   0);
     }
 
@@ -182,18 +114,6 @@ class FaultMatrix : public ::testing::Test
         EXPECT_EQ(eventsWithStatus(1), kEvents);
         expectNoHalfRides();
     }
-
-    TempProgramDir dir;
-    MemoryControls controls;
-    OstrelSim sim;
-    DispatchDb db{controls, dir.path()};
-    TriggerPump pump;
-    SystemClock clock;
-    TextList resultList;
-    QStringList log;
-    ActionRunner runner{[this](const QString &message) { log << message; }};
-    TripImport trips;
-    RetourCycle retourCycle;
 };
 
 // A service fault, scripted for every action of one run.

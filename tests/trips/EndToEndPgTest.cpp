@@ -12,5 +12,5 @@ TEST(EndToEnd, SimulatorAndPostgreSqlOverOdbc)
     ImportHarness h;
     pg.applyTo(h.controls);
     RunEndToEndCycles(h);
-    EXPECT_EQ(h.db->dialect(), DbDialect::PostgreSQL);
+    EXPECT_EQ(h.db.dialect(), DbDialect::PostgreSQL);
 }

@@ -2,32 +2,20 @@
 
 #include "link/ReadXmlTag.h"
 
+#include <QSqlQuery>
+#include <QSqlRecord>
+
 ImportHarness::ImportHarness()
+    : CycleHarness(Scripted)
 {
-    controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
     controls.setText(Control::xInlognaam, QStringLiteral("taxi"));
     controls.setText(Control::xPaswoord, QStringLiteral("geheim"));
-    controls.setText(Control::xSoapServer, QStringLiteral("http://127.0.0.1:1/_external"));
-    controls.setChecked(Control::xVerwerken, true);
-    controls.setChecked(Control::xBevestigen, true);
-    controls.setChecked(Control::BackupsMaken, true);
-    db = std::make_unique<DispatchDb>(controls, dir.path());
-    service.setResponder([](const QString &) { return QStringLiteral("<kwp><status>200</status></kwp>"); });
-    m_ctx.reset(new OperationContext{controls, service.factory(), *db, pump, clock, dir.folders(), resultList,
-                                     [this](const QString &m) { log << m; }});
-}
-
-QVariant ImportHarness::scalar(const QString &sql, const QVariantList &params)
-{
-    QSqlQuery q = db->exec(sql, params);
-    const QVariant v = q.next() ? q.value(0) : QVariant();
-    q.finish();
-    return v;
+    clock.set(QDateTime(QDate(2015, 3, 31), QTime(7, 5, 9)));
 }
 
 QVariantMap ImportHarness::ride(int id)
 {
-    QSqlQuery q = db->exec(QStringLiteral("SELECT * FROM Planning WHERE pla_id=?"), {id});
+    QSqlQuery q = db.exec(QStringLiteral("SELECT * FROM Planning WHERE pla_id=?"), {id});
     QVariantMap out;
     if (q.next()) {
         const QSqlRecord r = q.record();
@@ -40,7 +28,7 @@ QVariantMap ImportHarness::ride(int id)
 
 QList<int> ImportHarness::rideIds()
 {
-    QSqlQuery q = db->exec(QStringLiteral("SELECT pla_id FROM Planning ORDER BY pla_id"));
+    QSqlQuery q = db.exec(QStringLiteral("SELECT pla_id FROM Planning ORDER BY pla_id"));
     QList<int> ids;
     while (q.next())
         ids << q.value(0).toInt();

@@ -92,7 +92,7 @@ TEST_F(ManualProcessing, NewChangedAndCancelledTripsFromAFile)
 
 TEST_F(ManualProcessing, CancelledDialogAndUnusableFiles)
 {
-    import.runManualProcessing(ctx(), [] { return QString();
+    tripImport.runManualProcessing(ctx(), [] { return QString();
 });
 EXPECT_TRUE(service.calls().empty());
 EXPECT_TRUE(resultList.isEmpty());

@@ -33,7 +33,7 @@ TEST_F(RetrievalCycle, StoresAndConfirmsUntilATripFails)
     service.reply(reply(trips));
 
     cycle();
-    EXPECT_FALSE(db->isOpen()); // closed after every new ride
+    EXPECT_FALSE(db.isOpen()); // closed after every new ride
 
     const QList<int> ids = rideIds();
     ASSERT_EQ(ids.size(), 2);
@@ -188,7 +188,7 @@ TEST_F(RetrievalCycle, BadTripsStoredAsThePartsAllow)
 TEST_F(RetrievalCycle, InternalActionFromTheCompanyConstantsAndTwoRidesForOneTrip)
 {
     controls.setText(Control::xBedrijf, QStringLiteral("4"));
-    db->exec(QStringLiteral("INSERT INTO constanten (con_bdr_id, con_aanvraag_verzenden) VALUES (4, 6)"));
+    db.exec(QStringLiteral("INSERT INTO constanten (con_bdr_id, con_aanvraag_verzenden) VALUES (4, 6)"));
     const QString oneTrip = reply(trip(QStringLiteral("9"), QStringLiteral("INSERT"), dates()));
     service.reply(oneTrip);
     cycle();

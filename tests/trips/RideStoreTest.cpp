@@ -23,12 +23,12 @@ TEST(RideStore, TheNumberIsThatOfTheRowJustStoredEitherWay)
     for (bool findByKey : {false, true}) {
         RideRow taken = rowWithKey(QStringLiteral("PKEY%1").arg(findByKey));
         const int first = InsertRide(
-            *h.db, taken, [] { return QStringLiteral("unused"); }, findByKey);
+            h.db, taken, [] { return QStringLiteral("unused"); }, findByKey);
         // A second ride offered the same key: the lookup by key draws another one first.
         RideRow again = rowWithKey(findByKey ? QStringLiteral("PKEY1") : QStringLiteral("POTHER"));
         int drawn = 0;
         const int id = InsertRide(
-            *h.db, again, [&] { return QStringLiteral("PNEW%1").arg(++drawn); }, findByKey);
+            h.db, again, [&] { return QStringLiteral("PNEW%1").arg(++drawn); }, findByKey);
         EXPECT_NE(id, first);
         EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_temp")).toString(),
                   findByKey ? QStringLiteral("PNEW1") : QStringLiteral("POTHER"));
@@ -41,17 +41,17 @@ TEST(RideStore, UpdateWritesOnlyTheRowsColumnsAndATransactionRollsBack)
 {
     ImportHarness h;
     RideRow row = rowWithKey(QStringLiteral("P1"));
-    const int id = InsertRide(*h.db, row, {});
+    const int id = InsertRide(h.db, row, {});
     RideRow change;
     change.setInt(QStringLiteral("pla_cloud"), 2);
-    UpdateRide(*h.db, id, change);
+    UpdateRide(h.db, id, change);
     EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_cloud")).toInt(), 2);
     EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_status")).toString(), QStringLiteral("W"));
 
-    EXPECT_THROW(InTransaction(*h.db,
+    EXPECT_THROW(InTransaction(h.db,
                                [&] {
                                    RideRow r = rowWithKey(QStringLiteral("P2"));
-                                   InsertRide(*h.db, r, {});
+                                   InsertRide(h.db, r, {});
                                    throw std::runtime_error("failed after the insert");
                                }),
                  std::runtime_error);

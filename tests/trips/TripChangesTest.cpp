@@ -111,7 +111,7 @@ TEST_F(TripChanges, ChangeWithoutARideAddsOneConfirmedWithZero)
 TEST_F(TripChanges, CancellationMarksTheRideOrConfirmsZero)
 {
     const int id = newRide(QStringLiteral("50"));
-    db->exec(QStringLiteral("UPDATE Planning SET pla_tekst=? WHERE pla_id=?"),
+    db.exec(QStringLiteral("UPDATE Planning SET pla_tekst=? WHERE pla_id=?"),
              {QStringLiteral("Klant wil aankomstgarantie"), id});
     controls.setText(Control::StandaardFilter, QStringLiteral("Q"));
     controls.setText(Control::Aankomst, QStringLiteral("A"));
