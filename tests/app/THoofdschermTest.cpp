@@ -116,7 +116,7 @@ TEST_F(WindowTest, PagesCaptionsButtonsAndTrayMenu)
     EXPECT_EQ(window->findChild<QLineEdit *>(QStringLiteral("xPaswoordSQL"))->echoMode(), QLineEdit::Password);
 
     for (const char *rel : {"Ostrel/In", "Ostrel/Uit", "Ostrel/Backups/In", "Ostrel/Backups/Uit",
-                            "Ostrel/Backups/Error", "TempDownloads", "Vorano"})
+                            "Ostrel/Backups/Error", "TempDownloads", "Vorano", "Logboek"})
         EXPECT_TRUE(QDir(file(rel)).exists()) << rel;
     EXPECT_EQ(window->folders().inDir, file("Ostrel/In"));
 }
