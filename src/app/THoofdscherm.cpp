@@ -69,6 +69,7 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
     , m_setup(std::move(setup))
     , m_clock(m_setup.clock ? m_setup.clock : &m_systemClock)
     , m_folders(ProgramFolders::under(QFileInfo(m_setup.programFile).absolutePath()))
+    , m_dayLog(m_folders.logboek)
     , m_runner([this](const QString &message) { logError(message); })
     , m_mainStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kMainFileName),
                   SettingsFile::Main)
@@ -218,6 +219,7 @@ void THoofdscherm::startUp()
     m_resultList.clear();
     m_controls.setText(Control::xSoapServer, QString::fromUtf8(kStartupServiceEndpoint));
     m_folders.create();
+    m_dayLog.removeExpired(m_clock->now().date());
     const QString version = m_ops.programVersion ? m_ops.programVersion() : QString();
     setWindowTitle(kCaptionPrefix + version);
     if (m_ops.setUpdateVersion)
@@ -378,9 +380,11 @@ bool THoofdscherm::trayAvailable() const
 
 void THoofdscherm::logError(const QString &message)
 {
-    QString line = LogLine(m_clock->now(), message);
+    const QDateTime now = m_clock->now();
+    QString line = LogLine(now, message);
     line.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     m_logboek->appendPlainText(line);
+    m_dayLog.append(now, line);
 }
 
 void THoofdscherm::closeEvent(QCloseEvent *event)

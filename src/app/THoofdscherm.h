@@ -6,6 +6,7 @@
 #include "app/ShellTimers.h"
 #include "base/Clock.h"
 #include "base/EventPump.h"
+#include "base/LogDayFiles.h"
 #include "base/ProgramFolders.h"
 #include "link/TextList.h"
 #include "settings/SettingsStore.h"
@@ -67,7 +68,7 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     void sluiten();               // "SLUITEN", tray "Sluiten", SIGTERM and SIGINT
     void showDetails();           // tray "Details" and a double click on the tray icon
 
-    // The error hook: one line in the log per error.
+    // The error hook: one line in the log per error, on the page, in the day file and on standard error.
     void logError(const QString &message);
 
     ShellTimers &timers() { return *m_timers; }
@@ -113,6 +114,7 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     const Clock *m_clock;
     QtEventPump m_pump;
     ProgramFolders m_folders;
+    LogDayFiles m_dayLog;
     TextList m_resultList;
     ControlRegistry m_controls;
     ActionRunner m_runner;

@@ -18,10 +18,27 @@ bool hasDisplay()
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
+// Started by a service manager there is no display, and the windowing system would end the program before it
+// began. Without any display and without a chosen platform the program runs offscreen: the window exists
+// unseen, and all timers and cycles run as usual.
+void chooseOffscreenWithoutDisplay()
+{
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::fputs("Geen beeldscherm gevonden (DISPLAY, WAYLAND_DISPLAY en QT_QPA_PLATFORM zijn niet gezet): het "
+               "programma draait zonder venster (offscreen); het logboek staat in de map Logboek naast het "
+               "programma.\n",
+               stderr);
+    std::fflush(stderr);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    chooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     // The window lives on in the tray when hidden; the program ends only when the window closes.

@@ -17,14 +17,15 @@ ProgramFolders ProgramFolders::under(const QString &programDir)
     f.backupsErrorDir = sub("Ostrel/Backups/Error");
     f.tempDownloads = sub("TempDownloads");
     f.vorano = sub("Vorano");
+    f.logboek = sub("Logboek");
     f.programBackups = sub("Backups");
     return f;
 }
 
 void ProgramFolders::create() const
 {
-    for (const QString &dir :
-         {ostrel, inDir, uitDir, backups, backupsInDir, backupsUitDir, backupsErrorDir, tempDownloads, vorano}) {
+    for (const QString &dir : {ostrel, inDir, uitDir, backups, backupsInDir, backupsUitDir, backupsErrorDir,
+                               tempDownloads, vorano, logboek}) {
         QDir d(dir);
         if (!d.exists())
             QDir().mkdir(dir); // a failure is skipped without a message

@@ -14,6 +14,7 @@ struct ProgramFolders {
     QString backupsErrorDir; // Ostrel/Backups/Error (BackupsErrorDir)
     QString tempDownloads;   // TempDownloads
     QString vorano;          // Vorano
+    QString logboek;         // Logboek: the log's day files
     QString programBackups;  // Backups: the copy of the program file
 
     static ProgramFolders under(const QString &programDir);

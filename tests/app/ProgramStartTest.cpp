@@ -1,9 +1,13 @@
 // The program file itself: started from a scratch program folder, ended by a signal or refused at start.
+#include "OstrelSim.h"
+
+#include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -143,4 +147,80 @@ TEST_F(ProgramTest, ReferenceListsArriveFromTheServiceAndAreStored)
         ASSERT_GE(at, 0) << memo;
         EXPECT_EQ(base.mid(at).indexOf("<Item0>"), base.mid(at).indexOf("\r\n") + 8) << memo << base.constData();
     }
+}
+
+// Started the way a service manager starts it: no display, no platform chosen. The program picks the offscreen
+// platform itself, runs its timed cycle, and every log line reaches the day file and standard error.
+TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
+{
+    OstrelSim sim;
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    OstrelSim::TripGeneration trips;
+    trips.count = 3;
+    trips.firstId = 700001;
+    sim.setGeneratedTrips(trips);
+    const QString fault = QStringLiteral("Wagensoorten tijdelijk niet leverbaar: Łódź – € 🚕");
+    sim.queueFault(QStringLiteral("RetrieveVehicleTypes"), fault);
+
+    write("VoranotoOstrel.xml",
+          "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
+          "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xInterval_Text>1</xInterval_Text>\r\n"
+          "    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n    <xBevestigen_Checked>TRUE</xBevestigen_Checked>\r\n"
+          "    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n"
+          "    <xSoapServer_Text>" +
+              sim.url().toLatin1() +
+              "</xSoapServer_Text>\r\n"
+              "  </Hoofdscherm>\r\n</Configuration>\r\n");
+    // A day file from long ago goes at start; one from last month stays.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Logboek")));
+    const QDate today = QDate::currentDate();
+    const QString old = QStringLiteral("Logboek/") + today.addDays(-120).toString(QStringLiteral("yyyy-MM-dd.log"));
+    const QString recent = QStringLiteral("Logboek/") + today.addDays(-30).toString(QStringLiteral("yyyy-MM-dd.log"));
+    write(old.toUtf8().constData(), "oud\n");
+    write(recent.toUtf8().constData(), "recent\n");
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    const QString runtime = dir.filePath(QStringLiteral("runtime"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    program.setProcessEnvironment(env);
+    program.start();
+    ASSERT_TRUE(program.waitForStarted());
+
+    // The first timed cycle comes one minute after start; its confirmations show that it ran to the end.
+    auto confirmations = [&] {
+        int n = 0;
+        for (const OstrelSim::Request &r : sim.requests())
+            n += r.action == QLatin1String("ConfirmTrips");
+        return n;
+    };
+    const QDeadlineTimer cycle(200000);
+    while (confirmations() < trips.count && !cycle.hasExpired() && program.state() == QProcess::Running)
+        QThread::msleep(200);
+    EXPECT_EQ(confirmations(), trips.count) << program.readAllStandardError().constData();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_EQ(err.count(QStringLiteral("Geen beeldscherm gevonden")), 1) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("could not connect to display"))) << err.toStdString();
+    const QString dayFile = QStringLiteral("Logboek/") + today.toString(QStringLiteral("yyyy-MM-dd.log"));
+    const QString logged = QString::fromUtf8(read(dayFile.toUtf8().constData()));
+    const QStringList lines = logged.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty()) << err.toStdString();
+    const QStringList withFault = lines.filter(fault);
+    ASSERT_EQ(withFault.size(), 1) << logged.toStdString();
+    // "dd-mm-yyyy hh:nn", two blanks, the message: the page's line, here and on standard error.
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d  ")).match(withFault.first()).hasMatch())
+        << withFault.first().toStdString();
+    for (const QString &line : lines)
+        EXPECT_TRUE(err.contains(line)) << line.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(old)));
+    EXPECT_EQ(read(recent.toUtf8().constData()), QByteArray("recent\n"));
 }

@@ -116,7 +116,7 @@ TEST_F(WindowTest, PagesCaptionsButtonsAndTrayMenu)
     EXPECT_EQ(window->findChild<QLineEdit *>(QStringLiteral("xPaswoordSQL"))->echoMode(), QLineEdit::Password);
 
     for (const char *rel : {"Ostrel/In", "Ostrel/Uit", "Ostrel/Backups/In", "Ostrel/Backups/Uit",
-                            "Ostrel/Backups/Error", "TempDownloads", "Vorano"})
+                            "Ostrel/Backups/Error", "TempDownloads", "Vorano", "Logboek"})
         EXPECT_TRUE(QDir(file(rel)).exists()) << rel;
     EXPECT_EQ(window->folders().inDir, file("Ostrel/In"));
 }
@@ -146,14 +146,21 @@ TEST_F(WindowTest, StatusBarShowsTheHintOfTheControlUnderTheMouse)
     EXPECT_EQ(window->statusBar()->currentMessage(), QStringLiteral("Test database verbinding"));
 }
 
-TEST_F(WindowTest, ErrorsBecomeLogLines)
+TEST_F(WindowTest, ErrorsBecomeLogLinesOnThePageAndInTheDayFile)
 {
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Logboek")));
+    write("Logboek/2014-12-30.log", "te oud\n");
+    write("Logboek/2014-12-31.log", "blijft\n");
     auto window = makeWindow();
+    EXPECT_FALSE(QFile::exists(file("Logboek/2014-12-30.log")));
+    EXPECT_EQ(read("Logboek/2014-12-31.log"), QByteArray("blijft\n"));
+
     window->runner().run([] { throw VoranoError(QStringLiteral("eerste")); });
     clock.advanceSecs(30);
     window->runner().run([] { throw VoranoError(QStringLiteral("tweede\r\nmet een tweede regel")); });
-    EXPECT_EQ(window->logboek()->toPlainText(),
-              QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\nmet een tweede regel"));
+    const QString page = QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\nmet een tweede regel");
+    EXPECT_EQ(window->logboek()->toPlainText(), page);
+    EXPECT_EQ(QString::fromUtf8(read("Logboek/2015-03-31.log")), page + QLatin1Char('\n'));
 }
 
 TEST_F(WindowTest, StoredSettingsAreAppliedAndWrittenBackAtTheEnd)

@@ -42,14 +42,15 @@ TEST(ProgramFolders, TreeIsCreatedOnceAndKeepsItsFiles)
     const ProgramFolders folders = ProgramFolders::under(dir.path());
     folders.create();
     for (const char *rel : {"Ostrel", "Ostrel/In", "Ostrel/Uit", "Ostrel/Backups", "Ostrel/Backups/In",
-                            "Ostrel/Backups/Uit", "Ostrel/Backups/Error", "TempDownloads", "Vorano"})
+                            "Ostrel/Backups/Uit", "Ostrel/Backups/Error", "TempDownloads", "Vorano", "Logboek"})
         EXPECT_TRUE(QDir(dir.filePath(QLatin1String(rel))).exists()) << rel;
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("Backups"))).exists());
     writeFile(folders.backupsInDir + QLatin1String("/kopie.xml"), "x");
     folders.create();
     EXPECT_EQ(readFile(folders.backupsInDir + QLatin1String("/kopie.xml")), QByteArray("x"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-              (QStringList{QStringLiteral("Ostrel"), QStringLiteral("TempDownloads"), QStringLiteral("Vorano")}));
+              (QStringList{QStringLiteral("Logboek"), QStringLiteral("Ostrel"), QStringLiteral("TempDownloads"),
+                           QStringLiteral("Vorano")}));
 }
 
 TEST(ProgramFolders, ReadOnlyProgramFolderIsSkippedSilently)

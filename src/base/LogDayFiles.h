@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// The log's day files. Every log line also goes to a file per day in the folder Logboek ("2026-12-10.log",
+// UTF-8, one line after the other as on the page) and to standard error, so what the page loses at every end
+// of the program survives, and a service manager's journal holds it too. Writing the log never stops an
+// operation: a day file that cannot be written is reported once on standard error, and reported again only
+// after a write succeeded in between.
+class LogDayFiles
+{
+  public:
+    // Receives the bytes for standard error; empty: the process's standard error.
+    using ErrorStream = std::function<void(const QByteArray &bytes)>;
+
+    static constexpr int kKeepDays = 90;
+
+    explicit LogDayFiles(QString folder, ErrorStream standardError = {});
+
+    // The file name of a day: "yyyy-MM-dd.log".
+    static QString fileName(const QDate &day);
+
+    // Removes the day files dated more than kKeepDays days before today. Files whose name is not a day file's
+    // stay. Returns how many were removed.
+    int removeExpired(const QDate &today) const;
+
+    // Writes the line to standard error and appends it to the file of the day of at. Never throws.
+    void append(const QDateTime &at, const QString &line) noexcept;
+
+  private:
+    void writeError(const QByteArray &bytes) const;
+
+    QString m_folder;
+    ErrorStream m_standardError;
+    bool m_failing = false;
+};
