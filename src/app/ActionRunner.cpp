@@ -43,8 +43,40 @@ ActionRunner::Outcome ActionRunner::runExclusive(const std::function<void()> &ac
 {
     if (m_exclusiveRunning)
         return Outcome::Dropped;
+    return runExclusiveNow(action);
+}
+
+ActionRunner::Outcome ActionRunner::runExclusiveOrDefer(const QString &name, std::function<void()> action) noexcept
+{
+    if (!m_exclusiveRunning)
+        return runExclusiveNow(action);
+    try {
+        if (!deferredNames().contains(name))
+            m_deferred.append(Deferred{name, std::move(action)});
+    } catch (...) {
+        return Outcome::Dropped; // out of memory: as before, the request is lost
+    }
+    return Outcome::Deferred;
+}
+
+// Runs the action, then whatever was deferred while it ran, one after another; requests deferred during those
+// runs join the queue.
+ActionRunner::Outcome ActionRunner::runExclusiveNow(const std::function<void()> &action) noexcept
+{
     m_exclusiveRunning = true;
     const bool ok = run(action);
+    while (!m_deferred.isEmpty()) {
+        Deferred next = m_deferred.takeFirst();
+        run(next.action);
+    }
     m_exclusiveRunning = false;
     return ok ? Outcome::Done : Outcome::Failed;
+}
+
+QStringList ActionRunner::deferredNames() const
+{
+    QStringList names;
+    for (const Deferred &d : m_deferred)
+        names << d.name;
+    return names;
 }

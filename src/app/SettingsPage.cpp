@@ -89,6 +89,8 @@ SettingsPage::SettingsPage(ControlRegistry &controls, QWidget *parent)
         ->setEchoMode(QLineEdit::Password);
     addEdit(controls, databaseForm, Control::xLoginDriver, QStringLiteral("Stuurprogramma"),
             QStringLiteral("ODBC-stuurprogramma van de database (bijvoorbeeld FreeTDS) of SQLite"));
+    addCheckBox(controls, databaseForm, Control::xSqlCertNegeren,
+                QStringLiteral("Certificaat van de databaseserver niet controleren"));
     connect(test, &QPushButton::clicked, this, &SettingsPage::testClicked);
 
     auto *processing = new QGroupBox(QStringLiteral("Verwerking"));

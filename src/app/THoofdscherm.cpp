@@ -88,7 +88,16 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
 
     TimerActions actions;
     actions.wrap = [this](const std::function<void()> &tick) { m_runner.run(tick); };
-    actions.retrievalCycle = [this] { runExclusive(m_ops.retrievalCycle, false); };
+    // A retrieval that falls due while another operation runs comes as soon as that one has ended, not a whole
+    // interval later.
+    actions.retrievalCycle = [this] {
+        const Operation *cycle = &m_ops.retrievalCycle;
+        if (*cycle)
+            m_runner.runExclusiveOrDefer(QStringLiteral("Controle"), [this, cycle] {
+                OperationContext ctx = context();
+                (*cycle)(ctx, this);
+            });
+    };
     actions.referenceRefresh = [this] { return refreshReferenceLists(); };
     actions.returnCycle = [this] { runExclusive(m_ops.returnCycle, false); };
     actions.programBackup = [this] { CopyProgramBackup(m_setup.programFile, m_folders.programBackups); };
@@ -389,6 +398,7 @@ void THoofdscherm::logError(const QString &message)
 
 void THoofdscherm::closeEvent(QCloseEvent *event)
 {
+    m_runner.dropDeferred(); // no retrieval starts after the window has gone
     saveSettings();
     event->accept();
     if (!m_closed) {

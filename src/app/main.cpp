@@ -1,3 +1,4 @@
+#include "app/QtDutchTranslations.h"
 #include "app/THoofdscherm.h"
 #include "app/TerminationSignals.h"
 #include "app/Wiring.h"
@@ -41,6 +42,8 @@ int main(int argc, char *argv[])
     chooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    if (!InstallQtDutchTranslations(app))
+        std::fprintf(stderr, "De Nederlandse vertaling van Qt is niet gevonden; standaardvensters blijven Engels.\n");
     // The window lives on in the tray when hidden; the program ends only when the window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 

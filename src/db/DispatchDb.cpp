@@ -212,6 +212,7 @@ void DispatchDb::openOdbc()
     login.database = m_controls.text(Control::xLoginDatabase);
     login.user = m_controls.text(Control::xLoginSQL);
     login.password = m_controls.text(Control::xPaswoordSQL);
+    login.trustServerCertificate = m_controls.checked(Control::xSqlCertNegeren);
     const QString connectionString = OdbcConnectionString(login);
 
     QSqlDatabase db = handle(QStringLiteral("QODBC"));

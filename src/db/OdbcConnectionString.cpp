@@ -36,6 +36,12 @@ QString pair(const QString &key, const QString &value, const QString &label, boo
 
 } // namespace
 
+// "ODBC Driver 17 for SQL Server", "ODBC Driver 18 for SQL Server", "SQL Server Native Client 11.0".
+bool isMicrosoftSqlServerDriver(const QString &driver)
+{
+    return !isFreeTdsDriver(driver) && driver.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive);
+}
+
 bool isFreeTdsDriver(const QString &driver)
 {
     return driver.trimmed().compare(QLatin1String("FreeTDS"), Qt::CaseInsensitive) == 0;
@@ -65,6 +71,8 @@ QString OdbcConnectionString(const DbLogin &login)
     s += pair(QStringLiteral("PWD"), login.password, QStringLiteral("Paswoord"), freeTds);
     if (freeTds)
         s += QLatin1String("TDS_Version=7.4;ClientCharset=UTF-8;");
+    if (login.trustServerCertificate && isMicrosoftSqlServerDriver(login.driver))
+        s += QLatin1String("TrustServerCertificate=yes;");
     return s;
 }
 

@@ -4,14 +4,18 @@
 
 // The four database settings as the user typed them.
 struct DbLogin {
-    QString driver;   // xLoginDriver: an ODBC driver name
-    QString server;   // xLoginServer: "host", "host\instance" or "host,port"
-    QString database; // xLoginDatabase
-    QString user;     // xLoginSQL
-    QString password; // xPaswoordSQL
+    QString driver;                      // xLoginDriver: an ODBC driver name
+    QString server;                      // xLoginServer: "host", "host\instance" or "host,port"
+    QString database;                    // xLoginDatabase
+    QString user;                        // xLoginSQL
+    QString password;                    // xPaswoordSQL
+    bool trustServerCertificate = false; // xSqlCertNegeren: accept a certificate the driver cannot verify
 };
 
 // Builds the DSN-less ODBC connection string for SQL Server authentication, rebuilt before every opening.
+// Microsoft's drivers check the server's certificate (version 18 by default); trustServerCertificate turns that
+// check off with TrustServerCertificate=yes, for the self-signed certificates company servers often have. The
+// other drivers check no certificate unless told to, so nothing is added for them.
 // User name and password go into the string itself: Qt's own UID/PWD handling passes a terminating NUL to
 // FreeTDS. Values are brace-quoted only where the ODBC rule needs it. Throws DatabaseError (a Dutch message
 // naming the setting) for a value that the driver cannot be given unchanged.
@@ -24,3 +28,6 @@ QString OdbcConnectOptions();
 
 // True for the FreeTDS driver name (letter case ignored).
 bool isFreeTdsDriver(const QString &driver);
+
+// True for the names of Microsoft's ODBC drivers for SQL Server (letter case ignored).
+bool isMicrosoftSqlServerDriver(const QString &driver);

@@ -1,8 +1,85 @@
 #include "link/DocumentCopies.h"
 
 #include "base/VoranoError.h"
+#include "base/Windows1252.h"
 
 #include <QFile>
+#include <QStringDecoder>
+
+namespace
+{
+
+constexpr QLatin1String kCopyEncoding("windows-1252");
+
+// The position and length of the encoding name in an XML declaration at the start of the text, or {-1, 0}.
+// The declaration is ASCII in every encoding read here.
+std::pair<qsizetype, qsizetype> declaredEncodingIn(QByteArrayView text)
+{
+    const auto blank = [&text](qsizetype i) {
+        const char c = text.at(i);
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
+    if (!text.startsWith("<?xml"))
+        return {-1, 0};
+    const qsizetype end = text.indexOf("?>");
+    qsizetype at = text.indexOf("encoding");
+    if (end < 0 || at < 0 || at > end)
+        return {-1, 0};
+    at += 8;
+    while (at < end && blank(at))
+        ++at;
+    if (at >= end || text.at(at) != '=')
+        return {-1, 0};
+    ++at;
+    while (at < end && blank(at))
+        ++at;
+    if (at >= end || (text.at(at) != '"' && text.at(at) != '\''))
+        return {-1, 0};
+    const qsizetype close = text.indexOf(text.at(at), at + 1);
+    if (close < 0 || close > end)
+        return {-1, 0};
+    return {at + 1, close - at - 1};
+}
+
+// The same for a text: its first characters stand for themselves in Latin-1, one byte per character.
+std::pair<qsizetype, qsizetype> declaredEncoding(const QString &text)
+{
+    constexpr qsizetype kLongestDeclaration = 512;
+    return declaredEncodingIn(QStringView(text).left(kLongestDeclaration).toLatin1());
+}
+
+// The names under which Windows-1252 is read. Latin-1 is read as Windows-1252 too: the two differ only at
+// 0x80 to 0x9F, where Latin-1 has control characters that no document means.
+bool isWindows1252Name(const QByteArray &name)
+{
+    const QByteArray n = name.trimmed().toLower();
+    return n == "windows-1252" || n == "cp1252" || n == "x-cp1252" || n == "iso-8859-1" || n == "iso8859-1" ||
+           n == "latin1" || n == "latin-1" || n == "l1" || n == "us-ascii" || n == "ascii";
+}
+
+bool isUtfName(const QByteArray &name)
+{
+    return name.trimmed().toLower().startsWith("utf");
+}
+
+QString withoutBom(QString text)
+{
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text;
+}
+
+} // namespace
+
+QByteArray DocumentCopyBytes(const QString &text)
+{
+    const auto [at, length] = declaredEncoding(text);
+    if (at < 0 || QStringView(text).mid(at, length).compare(kCopyEncoding, Qt::CaseInsensitive) == 0)
+        return EncodeWindows1252Xml(text);
+    QString declared = text;
+    declared.replace(at, length, kCopyEncoding);
+    return EncodeWindows1252Xml(declared);
+}
 
 bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QString &fileName, const QString &text)
 {
@@ -12,10 +89,38 @@ bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QS
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw FileError(QStringLiteral("Kan bestand %1 niet aanmaken. %2").arg(path, file.errorString()));
-    const QByteArray bytes = text.toLatin1();
+    const QByteArray bytes = DocumentCopyBytes(text);
     if (file.write(bytes) != bytes.size())
         throw FileError(QStringLiteral("Fout bij het schrijven van %1. %2").arg(path, file.errorString()));
     if (!file.flush())
         throw FileError(QStringLiteral("Fout bij het schrijven van %1. %2").arg(path, file.errorString()));
     return true;
+}
+
+QString DecodeDocumentText(const QByteArray &bytes)
+{
+    // UTF-16: by its byte order mark, or by a first "<" with a zero byte beside it.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith(QByteArrayView("<\0", 2)))
+        return withoutBom(QStringDecoder(QStringConverter::Utf16LE).decode(bytes));
+    if (bytes.startsWith("\xFE\xFF") || bytes.startsWith(QByteArrayView("\0<", 2)))
+        return withoutBom(QStringDecoder(QStringConverter::Utf16BE).decode(bytes));
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return withoutBom(QString::fromUtf8(bytes));
+
+    const auto [at, length] = declaredEncodingIn(bytes);
+    const QByteArray name = at < 0 ? QByteArray() : bytes.mid(at, length);
+    if (isWindows1252Name(name))
+        return DecodeWindows1252(bytes);
+    if (!name.isEmpty() && !isUtfName(name)) {
+        QStringDecoder named(name.constData(), QStringDecoder::Flag::Stateless);
+        if (named.isValid())
+            return named.decode(bytes);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    // Not UTF-8 whatever it says: copies written before they named their encoding, and editors that keep a
+    // declaration they no longer honour.
+    return DecodeWindows1252(bytes);
 }

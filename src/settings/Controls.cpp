@@ -40,6 +40,7 @@ const QList<ControlInfo> kControls = {
     {Control::Aankomst, "Aankomst", E, Main, "G", false},
     {Control::xLoginDriver, "xLoginDriver", E, Main, "FreeTDS", false},
     {Control::xCertNegeren, "xCertNegeren", C, Main, "", false},
+    {Control::xSqlCertNegeren, "xSqlCertNegeren", C, Main, "", false},
     {Control::BasicAccessibilityEquipments, "BasicAccessibilityEquipments", M, Base, "", false},
     {Control::BasicIndications, "BasicIndications", M, Base, "", false},
     {Control::BasicProducts, "BasicProducts", M, Base, "", false},

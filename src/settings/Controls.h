@@ -34,6 +34,7 @@ enum class Control {
     Aankomst,
     xLoginDriver,
     xCertNegeren,
+    xSqlCertNegeren,
     // Stored in the base settings file.
     BasicAccessibilityEquipments,
     BasicIndications,

@@ -13,7 +13,6 @@
 #include "trips/TripConfirmation.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
 namespace
 {
@@ -109,7 +108,7 @@ QString withoutTabs(QString text)
     return text;
 }
 
-// The text of a saved reply: UTF-8 when it is valid UTF-8, otherwise the single-byte text the copies are written in.
+// The text of a saved reply in whichever of the usual encodings it was saved (UTF-8, UTF-16, single-byte).
 QString readReplyFile(const QString &path)
 {
     QFile file(path);
@@ -118,17 +117,11 @@ QString readReplyFile(const QString &path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw FileError(QStringLiteral("Fout bij het lezen van %1. %2").arg(path, file.errorString()));
-    if (bytes.trimmed().isEmpty())
+    const QString text = DecodeDocumentText(bytes);
+    if (text.trimmed().isEmpty())
         throw FileError(QStringLiteral("Bestand %1 is leeg.").arg(path));
-    if (bytes.contains('\0'))
+    if (text.contains(QChar(0)))
         throw FileError(QStringLiteral("Bestand %1 is geen tekstbestand.").arg(path));
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    else if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
     return text;
 }
 

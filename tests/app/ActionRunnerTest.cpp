@@ -47,6 +47,46 @@ TEST(ActionRunner, ExclusiveActionsNeverRunInsideOneAnother)
     EXPECT_EQ(log, QStringList{QStringLiteral("fout")});
 }
 
+TEST(ActionRunner, DeferredRequestsRunWhenTheRunningActionHasEnded)
+{
+    QStringList log;
+    ActionRunner runner([&](const QString &m) { log << m; });
+    QStringList order;
+    QList<ActionRunner::Outcome> inner;
+    const auto outer = runner.runExclusive([&] {
+        order << QStringLiteral("retour begint");
+        inner << runner.runExclusiveOrDefer(QStringLiteral("Controle"), [&] {
+            order << QStringLiteral("cyclus");
+            // A request made by a deferred run waits for that run in turn.
+            inner << runner.runExclusiveOrDefer(QStringLiteral("Nog een"), [&] { order << QStringLiteral("nog een"); });
+            throw VoranoError(QStringLiteral("cyclus mislukt"));
+        });
+        // The same request again while the first one waits: one run serves both.
+        inner << runner.runExclusiveOrDefer(QStringLiteral("Controle"), [&] { order << QStringLiteral("tweede"); });
+        inner << runner.runExclusive([&] { order << QStringLiteral("handmatig"); });
+        EXPECT_EQ(runner.deferredNames(), QStringList{QStringLiteral("Controle")});
+        order << QStringLiteral("retour eindigt");
+    });
+    EXPECT_EQ(outer, ActionRunner::Outcome::Done); // the outcome of the action itself
+    EXPECT_EQ(inner, (QList<ActionRunner::Outcome>{ActionRunner::Outcome::Deferred, ActionRunner::Outcome::Deferred,
+                                                   ActionRunner::Outcome::Dropped, ActionRunner::Outcome::Deferred}));
+    EXPECT_EQ(order, (QStringList{QStringLiteral("retour begint"), QStringLiteral("retour eindigt"),
+                                  QStringLiteral("cyclus"), QStringLiteral("nog een")}));
+    EXPECT_EQ(log, QStringList{QStringLiteral("cyclus mislukt")});
+    EXPECT_FALSE(runner.exclusiveRunning());
+    EXPECT_TRUE(runner.deferredNames().isEmpty());
+
+    // When nothing runs, the request runs at once; requests forgotten while one runs never come.
+    EXPECT_EQ(runner.runExclusiveOrDefer(QStringLiteral("Controle"), [&] { order << QStringLiteral("direct"); }),
+              ActionRunner::Outcome::Done);
+    EXPECT_EQ(order.last(), QStringLiteral("direct"));
+    runner.runExclusive([&] {
+        runner.runExclusiveOrDefer(QStringLiteral("Controle"), [&] { order << QStringLiteral("vergeten"); });
+        runner.dropDeferred();
+    });
+    EXPECT_EQ(order.last(), QStringLiteral("direct"));
+}
+
 TEST(LogLine, TimeThenTwoBlanksThenTheMessage)
 {
     const QDateTime at(QDate(2015, 3, 31), QTime(7, 5, 9));

@@ -205,3 +205,56 @@ TEST_F(TimerFixture, ShortIntervalsRunWithoutNesting)
     EXPECT_EQ(refreshes, 1); // then 1000000 ms
     EXPECT_EQ(errors, QStringList{QStringLiteral("tweede cyclus mislukt")});
 }
+
+// On a real event loop: the retrieval that Controle asks for during a long return-message cycle (which lets the
+// loop run) is the first thing that runs after that cycle, and nothing runs inside anything else.
+TEST_F(TimerFixture, RetrievalDueDuringAReturnCycleFollowsItDirectly)
+{
+    TimerIntervals fast;
+    fast.mainTimer = 2;
+    fast.minute = 20;
+    fast.basisFirst = 1000000;
+    fast.retour = 5;
+    fast.starter = 1000000;
+    ActionRunner runner([](const QString &) {});
+    QStringList order;
+    int depth = 0;
+    int deepest = 0;
+    bool askedDuringReturn = false;
+    int returnsFollowedByRetrieval = 0;
+    TimerActions a = actions();
+    a.wrap = [&](const std::function<void()> &tick) { runner.run(tick); };
+    a.retrievalCycle = [&] {
+        askedDuringReturn = askedDuringReturn || runner.exclusiveRunning();
+        runner.runExclusiveOrDefer(QStringLiteral("Controle"), [&] {
+            deepest = std::max(deepest, ++depth);
+            if (order.endsWith(QStringLiteral("einde retour")))
+                ++returnsFollowedByRetrieval;
+            order << QStringLiteral("cyclus");
+            --depth;
+        });
+    };
+    a.returnCycle = [&] {
+        runner.runExclusive([&] {
+            deepest = std::max(deepest, ++depth);
+            askedDuringReturn = false;
+            order << QStringLiteral("retour");
+            const QDeadlineTimer busy(100); // several Controle intervals, letting the loop run
+            while (!busy.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            order << QStringLiteral("einde retour");
+            EXPECT_TRUE(askedDuringReturn);
+            --depth;
+        });
+    };
+    controls.setChecked(Control::xAuto, true);
+    ShellTimers timers(controls, a, fast);
+    timers.start();
+    const QDeadlineTimer deadline(20000);
+    while (order.count(QStringLiteral("einde retour")) < 3 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_GE(order.count(QStringLiteral("einde retour")), 3) << order.join(QLatin1Char(' ')).toStdString();
+    // Every return cycle but the last (whose follower may not have run yet) is followed by the retrieval.
+    EXPECT_GE(returnsFollowedByRetrieval, 2) << order.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(deepest, 1);
+}

@@ -264,37 +264,66 @@ TEST_F(WindowTest, RideColourAsSixUpperCaseHexDigits)
     EXPECT_EQ(offered, (QList<QColor>{QColor(Qt::black), QColor(192, 192, 192), QColor(Qt::red)}));
 }
 
-TEST_F(WindowTest, StartRequestsDuringARunningCycleAreDropped)
+// Clicks and return-message ticks during a running cycle are dropped (a click says so); the retrieval that
+// Controle asks for meanwhile runs as soon as the running operation has ended, never inside it.
+TEST_F(WindowTest, StartRequestsDuringARunningCycleAreDroppedOrDeferred)
 {
     THoofdscherm *w = nullptr;
-    int cycles = 0;
-    int manual = 0;
-    int returns = 0;
+    QStringList order;
     QString messageAfterTimer;
-    ops.returnCycle = [&](OperationContext &, QWidget *) { ++returns; };
-    ops.manualProcessing = [&](OperationContext &, QWidget *) { ++manual; };
+    ops.returnCycle = [&](OperationContext &, QWidget *) { order << QStringLiteral("retour"); };
+    ops.manualProcessing = [&](OperationContext &, QWidget *) { order << QStringLiteral("handmatig"); };
     ops.retrievalCycle = [&](OperationContext &ctx, QWidget *) {
-        ++cycles;
+        order << QStringLiteral("cyclus");
         EXPECT_EQ(&ctx.resultList, &w->resultList());
-        // Events handled between the trips of the running cycle.
+        if (order.size() > 1)
+            return;
+        // Events handled between the trips of the first cycle.
         w->timers().retourTimerTick();
         w->timers().controleTick();
         messageAfterTimer = w->statusBar()->currentMessage();
         w->updateManueel();
         w->handmatigVerwerken();
+        order << QStringLiteral("einde cyclus");
     };
     auto window = makeWindow();
     w = window.get();
     window->updateManueel();
-    EXPECT_EQ(cycles, 1);
-    EXPECT_EQ(manual, 0);
-    EXPECT_EQ(returns, 0);
-    EXPECT_EQ(messageAfterTimer, QString()); // a dropped timer event says nothing
+    EXPECT_EQ(order, (QStringList{QStringLiteral("cyclus"), QStringLiteral("einde cyclus"), QStringLiteral("cyclus")}));
+    EXPECT_EQ(messageAfterTimer, QString()); // a timer event that waits says nothing
     EXPECT_EQ(window->statusBar()->currentMessage(), QString::fromUtf8(THoofdscherm::kBusyText));
+    EXPECT_TRUE(window->timers().controle().isActive());
     window->handmatigVerwerken();
     window->timers().retourTimerTick();
-    EXPECT_EQ(manual, 1);
-    EXPECT_EQ(returns, 1);
+    EXPECT_EQ(order.mid(3), (QStringList{QStringLiteral("handmatig"), QStringLiteral("retour")}));
+}
+
+// A retrieval that falls due during a long return-message cycle (a slow service, many events) starts when that
+// cycle ends; a second Controle event meanwhile adds no second retrieval. Closing the window forgets a waiting one.
+TEST_F(WindowTest, RetrievalDueDuringAReturnCycleRunsWhenItEnds)
+{
+    THoofdscherm *w = nullptr;
+    QStringList order;
+    bool closeDuringReturn = false;
+    ops.retrievalCycle = [&](OperationContext &, QWidget *) { order << QStringLiteral("cyclus"); };
+    ops.returnCycle = [&](OperationContext &, QWidget *) {
+        order << QStringLiteral("retour");
+        w->timers().controleTick();
+        w->timers().controleTick();
+        if (closeDuringReturn)
+            w->sluiten();
+        order << QStringLiteral("einde retour");
+    };
+    auto window = makeWindow();
+    w = window.get();
+    window->timers().retourTimerTick();
+    EXPECT_EQ(order, (QStringList{QStringLiteral("retour"), QStringLiteral("einde retour"), QStringLiteral("cyclus")}));
+    EXPECT_TRUE(window->timers().controle().isActive());
+
+    order.clear();
+    closeDuringReturn = true;
+    window->timers().retourTimerTick();
+    EXPECT_EQ(order, (QStringList{QStringLiteral("retour"), QStringLiteral("einde retour")}));
 }
 
 TEST_F(WindowTest, ButtonErrorsAreLoggedAndTheProgramGoesOn)

@@ -51,6 +51,24 @@ const QList<StringCase> kStrings = {
     {"PostgreSQL",
      {"PostgreSQL Unicode", "127.0.0.1,5432", "dispatch", "vorano", "pw"},
      "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=dispatch;UID=vorano;PWD=pw;"},
+    // "Certificaat van de databaseserver niet controleren": only Microsoft's drivers check the certificate.
+    {"Microsoft driver 18, certificate not checked",
+     {"ODBC Driver 18 for SQL Server", "db01,1433", "Vorano", "sa", "geheim", true},
+     "Driver={ODBC Driver 18 for SQL Server};Server=db01,1433;Database=Vorano;UID=sa;PWD=geheim;"
+     "TrustServerCertificate=yes;"},
+    {"Microsoft driver 17, certificate not checked",
+     {"odbc driver 17 for sql server", "db01", "Vorano", "sa", "geheim", true},
+     "Driver={odbc driver 17 for sql server};Server=db01;Database=Vorano;UID=sa;PWD=geheim;"
+     "TrustServerCertificate=yes;"},
+    {"Microsoft driver 18, certificate checked",
+     {"ODBC Driver 18 for SQL Server", "db01", "Vorano", "sa", "geheim", false},
+     "Driver={ODBC Driver 18 for SQL Server};Server=db01;Database=Vorano;UID=sa;PWD=geheim;"},
+    {"FreeTDS checks no certificate",
+     {"FreeTDS", "db01", "Vorano", "sa", "geheim", true},
+     "Driver={FreeTDS};Server=db01;Database=Vorano;UID=sa;PWD=geheim;TDS_Version=7.4;ClientCharset=UTF-8;"},
+    {"PostgreSQL checks no certificate",
+     {"PostgreSQL Unicode", "127.0.0.1,5432", "dispatch", "vorano", "pw", true},
+     "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=dispatch;UID=vorano;PWD=pw;"},
 };
 
 TEST(OdbcConnectionString, IsBuiltFromTheFourSettings)
@@ -80,6 +98,25 @@ TEST(OdbcConnectionString, RefusesWhatFreeTdsCannotTake)
             EXPECT_TRUE(e.message().contains(QLatin1String("FreeTDS"))) << e.message().toStdString();
         }
     }
+}
+
+// The stored setting reaches the string the connection is opened with (the driver itself is not installed here,
+// so the opening fails after the string was handed over).
+TEST(OdbcConnectionString, CarriesTheCertificateSettingOfTheControls)
+{
+    TempProgramDir dir;
+    MemoryControls controls;
+    controls.setText(Control::xLoginDriver, QStringLiteral("ODBC Driver 18 for SQL Server"));
+    controls.setText(Control::xLoginServer, QStringLiteral("127.0.0.1,1"));
+    const QString name = QStringLiteral("CertificaatTest");
+    DispatchDb db(controls, dir.path(), name);
+    for (const bool negeren : {false, true}) {
+        controls.setChecked(Control::xSqlCertNegeren, negeren);
+        EXPECT_THROW(db.open(), DatabaseError);
+        const QString opened = QSqlDatabase::database(name, false).databaseName();
+        EXPECT_EQ(opened.endsWith(QLatin1String(";TrustServerCertificate=yes;")), negeren) << opened.toStdString();
+    }
+    EXPECT_FALSE(MemoryControls().checked(Control::xSqlCertNegeren)); // off by default
 }
 
 class FreeTdsDb : public ::testing::Test

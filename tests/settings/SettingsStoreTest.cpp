@@ -67,6 +67,7 @@ const char *const kDefaultMain = R"(<?xml version="1.0" encoding="iso-8859-1"?>
     <Aankomst_Text>G</Aankomst_Text>
     <xLoginDriver_Text>FreeTDS</xLoginDriver_Text>
     <xCertNegeren_Checked>FALSE</xCertNegeren_Checked>
+    <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
   </Hoofdscherm>
 </Configuration>
 )";
@@ -256,6 +257,7 @@ TEST(SettingsStore, UnknownElementsAndCommentsStayWhereTheyAre)
     <xLoginDatabase_Text/>
 )"))) << out.constData();
     EXPECT_TRUE(out.endsWith(crlf(R"(    <xCertNegeren_Checked>FALSE</xCertNegeren_Checked>
+    <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
   </Hoofdscherm>
   <AnderScherm>
     <Waarde>x</Waarde>

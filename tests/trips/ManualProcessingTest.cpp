@@ -2,6 +2,7 @@
 #include "TripFixtures.h"
 
 #include "base/VoranoError.h"
+#include "base/Windows1252.h"
 
 #include <QFile>
 
@@ -104,6 +105,87 @@ EXPECT_TRUE(resultList.isEmpty());
 EXPECT_TRUE(dir.files(QStringLiteral("Ostrel/Backups/In")).isEmpty());
 EXPECT_TRUE(rideIds().isEmpty());
 } // namespace
+
+namespace
+{
+
+QByteArray utf16(const QString &text, bool littleEndian)
+{
+    QByteArray out = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    for (const QChar c : text) {
+        const char low = char(c.unicode() & 0xFF);
+        const char high = char(c.unicode() >> 8);
+        out += littleEndian ? QByteArray{&low, 1} + QByteArray{&high, 1} : QByteArray{&high, 1} + QByteArray{&low, 1};
+    }
+    return out;
+}
+
+// A ride without what differs per stored row.
+QVariantMap comparable(QVariantMap ride)
+{
+    ride.remove(QStringLiteral("pla_id"));
+    ride.remove(QStringLiteral("pla_temp"));
+    return ride;
+}
+
+} // namespace
+
+// The same reply saved in each of the usual encodings gives the same rides, and so does the copy that manual
+// processing keeps of it: characters of the code page (euro sign, dashes, curly quotes) come back as they were,
+// one outside it ("Ł") as a character reference.
+TEST_F(ManualProcessing, EveryEncodingAndTheCopyGiveTheSameRides)
+{
+    controls.setChecked(Control::xBevestigen, false);
+    const QString inCodePage = QStringLiteral("<lastname>“Van Dijk” – ‘é’</lastname><firstname>€ 5—Š</firstname>");
+    const QString outside = QStringLiteral("<lastname>Łukasiewicz</lastname><firstname>Ωmega</firstname>");
+    const QString text =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n") +
+        reply(trip(QStringLiteral("1"), QStringLiteral("INSERT"), QLatin1String(TripFixtures::kDates), inCodePage) +
+              trip(QStringLiteral("2"), QStringLiteral("INSERT"), QLatin1String(TripFixtures::kDates), outside)) +
+        QStringLiteral("\r\n");
+
+    manual(file(text.toUtf8()));
+    ASSERT_TRUE(log.isEmpty()) << log.join(QLatin1Char('|')).toStdString();
+    QList<int> ids = rideIds();
+    ASSERT_EQ(ids.size(), 2);
+    const QVariantMap first = comparable(ride(ids[0]));
+    const QVariantMap second = comparable(ride(ids[1]));
+    EXPECT_TRUE(
+        first.value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: “Van Dijk” – ‘é’")));
+    EXPECT_TRUE(second.value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Łukasiewicz")));
+    const QByteArray copy = dir.read(QStringLiteral("Ostrel/Backups/In/RetrieveTrips.xml"));
+
+    QString windows1252 = text;
+    windows1252.replace(QLatin1String("UTF-8"), QLatin1String("windows-1252"));
+    const struct {
+        const char *what;
+        QByteArray bytes;
+        bool holdsEveryCharacter; // false: "Ł" and "Ω" are character references
+    } sources[] = {
+        {"UTF-8 with byte order mark", "\xEF\xBB\xBF" + text.toUtf8(), true},
+        {"UTF-16 little endian", utf16(text, true), true},
+        {"UTF-16 big endian", utf16(text, false), true},
+        {"Windows-1252", EncodeWindows1252Xml(windows1252), false},
+        {"the copy", copy, false},
+    };
+    for (const auto &source : sources) {
+        manual(file(source.bytes));
+        ASSERT_TRUE(log.isEmpty()) << source.what << log.join(QLatin1Char('|')).toStdString();
+        ids = rideIds();
+        ASSERT_GE(ids.size(), 2) << source.what;
+        EXPECT_EQ(comparable(ride(ids[ids.size() - 2])), first) << source.what;
+        if (source.holdsEveryCharacter)
+            EXPECT_EQ(comparable(ride(ids.last())), second) << source.what;
+        else
+            EXPECT_TRUE(resultList.text().contains(QStringLiteral("<lastname>&#321;ukasiewicz</lastname>"
+                                                                  "<firstname>&#937;mega</firstname>")))
+                << source.what;
+    }
+    EXPECT_EQ(rideIds().size(), 12);
+    // The copy of the copy is the copy: nothing is lost or changed by going round again.
+    EXPECT_EQ(dir.read(QStringLiteral("Ostrel/Backups/In/RetrieveTrips.xml")), copy);
+    EXPECT_TRUE(copy.startsWith("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n")) << copy.constData();
+}
 
 TEST_F(ManualProcessing, CopyIsKeptEvenWhenTripsAreNotProcessed)
 {

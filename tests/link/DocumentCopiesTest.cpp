@@ -1,0 +1,102 @@
+#include "link/DocumentCopies.h"
+
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+// The text content of a document as an XML reader sees it (references resolved, CDATA unwrapped).
+QString xmlText(const QString &document)
+{
+    QXmlStreamReader reader(document);
+    QString text;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isCharacters())
+            text += reader.text();
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    return text;
+}
+
+QByteArray utf16(const QString &text, bool littleEndian, bool bom)
+{
+    QByteArray out;
+    if (bom)
+        out += littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const QChar c : text) {
+        const char low = char(c.unicode() & 0xFF);
+        const char high = char(c.unicode() >> 8);
+        out += littleEndian ? QByteArray{&low, 1} + QByteArray{&high, 1} : QByteArray{&high, 1} + QByteArray{&low, 1};
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(DocumentCopies, ADeclarationNamesTheEncodingOfTheCopy)
+{
+    const struct {
+        const char *what;
+        QString text;
+        QByteArray bytes;
+    } cases[] = {
+        {"declared UTF-8", QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><kwp>€</kwp>\r\n"),
+         "<?xml version=\"1.0\" encoding=\"windows-1252\"?><kwp>\x80</kwp>\r\n"},
+        {"single quotes and blanks", QStringLiteral("<?xml version='1.0' encoding = 'utf-8' ?><a/>"),
+         "<?xml version='1.0' encoding = 'windows-1252' ?><a/>"},
+        {"already right", QStringLiteral("<?xml version=\"1.0\" encoding=\"Windows-1252\"?><a/>"),
+         "<?xml version=\"1.0\" encoding=\"Windows-1252\"?><a/>"},
+        {"no encoding named", QStringLiteral("<?xml version=\"1.0\"?><a>Ł</a>"),
+         "<?xml version=\"1.0\"?><a>&#321;</a>"},
+        {"no declaration", QStringLiteral("<trip><id>1</id></trip>\r\n"), "<trip><id>1</id></trip>\r\n"},
+        {"encoding only in the content", QStringLiteral("<a>encoding=\"x\"?></a>"), "<a>encoding=\"x\"?></a>"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DocumentCopyBytes(c.text), c.bytes) << c.what;
+}
+
+TEST(DocumentCopies, SavedDocumentsAreReadInTheirEncoding)
+{
+    const QString text = QStringLiteral("<kwp><naam>€ – “Łukasz” ‘é’</naam></kwp>");
+    const struct {
+        const char *what;
+        QByteArray bytes;
+        QString expected;
+    } cases[] = {
+        {"UTF-8", text.toUtf8(), text},
+        {"UTF-8 with byte order mark", "\xEF\xBB\xBF" + text.toUtf8(), text},
+        {"UTF-16 little endian with byte order mark", utf16(text, true, true), text},
+        {"UTF-16 big endian with byte order mark", utf16(text, false, true), text},
+        {"UTF-16 little endian without byte order mark", utf16(text, true, false), text},
+        {"Windows-1252 without declaration", "<a>\x80 \x96 \x93x\x94 \xE9</a>", QStringLiteral("<a>€ – “x” é</a>")},
+        {"declared iso-8859-1, read as Windows-1252", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\x80\xE9</a>",
+         QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>€é</a>")},
+        {"declared windows-1252 although valid UTF-8",
+         "<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\xC3\xA9</a>",
+         QStringLiteral("<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>Ã©</a>")},
+        {"declared iso-8859-15", "<?xml version=\"1.0\" encoding=\"iso-8859-15\"?><a>\xA4</a>",
+         QStringLiteral("<?xml version=\"1.0\" encoding=\"iso-8859-15\"?><a>€</a>")},
+        {"declared UTF-8 but single-byte", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>M\xFCller</a>",
+         QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>Müller</a>")},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DecodeDocumentText(c.bytes), c.expected) << c.what;
+}
+
+// A copy read back is the same document: every character comes back, the ones outside the code page as
+// references, also inside CDATA.
+TEST(DocumentCopies, ACopyReadBackIsTheSameDocument)
+{
+    const QString reply = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<kwp><naam>€ – “Łukasz” ‘é’ \U0001F695 &amp; Ω</naam>"
+        "<opmerking><![CDATA[Łódź <b>]]></opmerking></kwp>\r\n");
+    const QString back = DecodeDocumentText(DocumentCopyBytes(reply));
+    EXPECT_TRUE(back.startsWith(QLatin1String("<?xml version=\"1.0\" encoding=\"windows-1252\"?>")))
+        << back.toStdString();
+    EXPECT_TRUE(back.contains(QStringLiteral("€ – “&#321;ukasz” ‘é’ &#128661; &amp; &#937;"))) << back.toStdString();
+    EXPECT_EQ(xmlText(back), xmlText(reply));
+    EXPECT_TRUE(xmlText(back).contains(QStringLiteral("€ – “Łukasz” ‘é’ \U0001F695 & ΩŁódź <b>")));
+}
