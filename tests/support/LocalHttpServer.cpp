@@ -10,6 +10,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 
@@ -242,6 +243,16 @@ void LocalHttpServer::handle(Connection &c)
     out += "Connection: close\r\n\r\n";
     if (request.method == "HEAD") {
         sendAll(c, out);
+        return;
+    }
+    if (response.trickleMs > 0) {
+        if (!sendAll(c, out))
+            return;
+        for (qsizetype i = 0; i < response.body.size() && !m_stop; ++i) {
+            if (!sendAll(c, response.body.mid(i, 1)))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
+        }
         return;
     }
     if (response.stallAfter < 0) {

@@ -30,6 +30,7 @@ class LocalHttpServer
         qint64 announcedLength = -1;   // Content-Length to announce instead of the body size
         qint64 headContentLength = -1; // Content-Length a HEAD request is told, when it differs
         qint64 stallAfter = -1;        // send this many body bytes, call onStalled, wait for release() (or the end)
+        int trickleMs = 0;             // send the body one byte at a time, this long apart
     };
     struct Request {
         QByteArray method;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -416,6 +417,36 @@ TEST_F(CheckForUpdateTest, SeveralKeysAreTrustedForARollover)
         EXPECT_TRUE(update.CheckForUpdate(true));
         EXPECT_EQ(m_shown.size(), 1u);
     }
+}
+
+// A server that trickles one byte at a time never trips the no-progress limit: the overall limit ends the request,
+// and meanwhile the program's timers run and a second check does not start inside the first.
+TEST_F(CheckForUpdateTest, SlowServerNeitherFreezesNorHoldsTheCheckForEver)
+{
+    LocalHttpServer::Response trickle;
+    trickle.body = manifest("Version=9.2.0.0\r\n") + QByteArray(200, ';');
+    trickle.trickleMs = 100;
+    m_server.serve(kManifestPath, trickle);
+    m_update.transferTimeoutMs = 5000;
+    m_update.overallTimeoutMs = 1500;
+
+    int ticks = 0;
+    bool nested = true;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (++ticks == 3)
+            nested = m_update.CheckForUpdate(false);
+    });
+    timer.start(50);
+    EXPECT_FALSE(m_update.CheckForUpdate(false));
+    timer.stop();
+
+    EXPECT_GE(ticks, 3);
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(m_server.requestsFor(kManifestPath).size(), 1u);
+    EXPECT_TRUE(m_server.requestsFor(kManifestPath + ".sig").empty());
+    EXPECT_EQ(m_log, QStringList{QStringLiteral("Updatecontrole: Mislukt: 404 Geen antwoord binnen 1 seconden")});
+    EXPECT_EQ(m_prompts.seen, QStringList{kWebsiteQuestion});
 }
 
 TEST_F(CheckForUpdateTest, HttpsWithCertificateChecksAndNoWayBackToHttp)
