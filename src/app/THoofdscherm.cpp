@@ -7,6 +7,7 @@
 #include "base/ProgramBackup.h"
 #include "db/DispatchDb.h"
 #include "settings/ServiceEndpoints.h"
+#include "update/UpdateHttpClient.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -399,6 +400,8 @@ void THoofdscherm::logError(const QString &message)
 void THoofdscherm::closeEvent(QCloseEvent *event)
 {
     m_runner.dropDeferred(); // no retrieval starts after the window has gone
+    // A waiting update request ends now, and no updater starts after the window has closed.
+    UpdateHttpClient::abortAllForClose();
     saveSettings();
     event->accept();
     if (!m_closed) {

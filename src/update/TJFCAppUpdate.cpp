@@ -2,9 +2,11 @@
 
 #include "base/VoranoError.h"
 #include "update/IniProfile.h"
+#include "update/ReleaseSignature.h"
 #include "update/UpdateHttpClient.h"
 #include "update/UpdateText.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -26,9 +28,23 @@ const QString kSqlText2 = QStringLiteral(
     "Taxis Vorano  beschikt niet over de juiste database versie en u moet vooraf de SQL scripts uitvoeren.");
 const QString kSqlText3 = QStringLiteral("Noodzakelijke versie SQL scripts: ");
 const QString kCrLf = QStringLiteral("\r\n");
+const QString kSignatureSuffix = QStringLiteral(".sig");
+const QString kCheckFailed = QStringLiteral("Updatecontrole: ");
+const QString kUntrusted = QStringLiteral(
+    "Updatecontrole: het updatebestand is niet ondertekend met een vertrouwde sleutel; er wordt niets gedownload.");
+const QString kManifestTooLarge =
+    QStringLiteral("Updatecontrole: het updatebestand is groter dan 64 KB en wordt niet gelezen.");
+const QString kNotesTooLarge =
+    QStringLiteral("Updatecontrole: de release notes zijn groter dan 1 MB en worden niet getoond.");
+const QString kBadVersion = QStringLiteral(
+    "Updatecontrole: het versienummer \"%1\" in het updatebestand is ongeldig; er wordt niets aangeboden.");
+const QString kOwnVersionUnknown =
+    QStringLiteral("Updatecontrole: de eigen versie \"%1\" van het programma is onbekend; er wordt niets aangeboden.");
+const QString kDowngrade = QStringLiteral(
+    "Updatecontrole: versie %1 op de updateserver is ouder dan de geïnstalleerde versie %2 en wordt niet aangeboden.");
 
-const QString kMainWindowUpdateFileURL = QStringLiteral("http://update.vorano.nl/liveupdate/VoranoOstrel/Updates.txt");
-const QString kMainWindowUpdatePageURL = QStringLiteral("http://www.vorano.nl");
+const QString kMainWindowUpdateFileURL = QStringLiteral("https://update.vorano.nl/liveupdate/VoranoOstrel/Updates.txt");
+const QString kMainWindowUpdatePageURL = QStringLiteral("https://www.vorano.nl");
 
 bool g_checkRunning = false;
 
@@ -54,10 +70,13 @@ QString UpdateSectionNameFor(const QString &programFile)
     return name.left(name.indexOf(QLatin1Char('.')));
 }
 
-TJFCAppUpdate::TJFCAppUpdate(UpdatePrompts &prompts, NotifyBoxPresenter presenter)
+TJFCAppUpdate::TJFCAppUpdate(UpdatePrompts &prompts, NotifyBoxPresenter presenter, ErrorHook logError,
+                             UpdateTrust trust)
     : ProgramFile(QCoreApplication::applicationFilePath())
     , m_prompts(prompts)
     , m_presenter(std::move(presenter))
+    , m_logError(std::move(logError))
+    , m_trust(std::move(trust))
 {
     UpdateSectionName = UpdateSectionNameFor(ProgramFile);
 }
@@ -67,9 +86,18 @@ QString TJFCAppUpdate::programFolder() const
     return QFileInfo(ProgramFile).absolutePath();
 }
 
+bool TJFCAppUpdate::refuse(const QString &text, bool silent)
+{
+    if (m_logError)
+        m_logError(text);
+    if (!silent)
+        m_prompts.error(text);
+    return false;
+}
+
 bool TJFCAppUpdate::CheckForUpdate(bool Silent)
 {
-    if (g_checkRunning)
+    if (g_checkRunning || UpdateHttpClient::closing())
         return false;
     g_checkRunning = true;
     struct Reset {
@@ -85,65 +113,119 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
     box.FileSizeUnit = FileSizeUnit;
     box.HashType = HashType;
     box.programFolder = programFolder();
+    box.extraCaCertificates = m_trust.extraCaCertificates;
 
     UpdateHttpClient client;
     client.ProxyHost = ProxyAddress;
     client.ProxyPort = ProxyPort;
     client.transferTimeoutMs = transferTimeoutMs;
+    client.overallTimeoutMs = overallTimeoutMs;
+    client.extraCaCertificates = m_trust.extraCaCertificates;
 
-    // Fetches url into a temporary file; an HTTP failure puts its line in the memo, other errors go on up after the
-    // file is gone.
-    auto fetch = [&](const QString &url, const std::function<void(const QString &path)> &use) {
+    // Fetches url into a temporary file and hands its bytes to use. An HTTP failure puts its line in the memo, a
+    // body over the limit leaves the result to the caller (tooLarge), other errors go on up after the file is gone.
+    bool tooLarge = false;
+    auto fetch = [&](const QString &url, qint64 limit, const std::function<void(const QByteArray &)> &use) {
         auto file = newTemporaryFile();
+        client.maxBodyBytes = limit;
         const HttpResult r = client.get(url, file.get());
         file->close();
+        if (r.closing)
+            return;
+        tooLarge = r.tooLarge;
         if (r.outcome == HttpResult::Outcome::HttpFailure) {
             box.readme = failedLine(r);
             result = false;
-        } else if (r.outcome == HttpResult::Outcome::OtherError) {
+            if (m_logError)
+                m_logError(kCheckFailed + failedLine(r));
+        } else if (r.outcome == HttpResult::Outcome::OtherError && !r.tooLarge) {
             throw TransportError(r.errorText);
         }
-        if (result && QFileInfo::exists(file->fileName()))
-            use(file->fileName());
+        if (result && !tooLarge && file->open()) {
+            const QByteArray bytes = file->readAll();
+            file->close();
+            use(bytes);
+        }
     };
 
     if (!UpdateFileURL.isEmpty()) {
+        QByteArray manifestBytes;
+        bool fetched = false;
         std::exception_ptr escaped;
         try {
-            fetch(UpdateFileURL, [&](const QString &path) {
-                auto key = [&](const char *name) {
-                    return GetPrivateProfileString(UpdateSectionName, QLatin1String(name), path);
-                };
-                TJFCAppUpdateManifest &m = box.manifest;
-                m.DownloadFileURL = key("DownloadFileURL");
-                m.ReadmeFileURL = key("ReadmeFileURL");
-                m.UpdatePageURL = key("UpdatePageURL");
-                m.Version = key("Version");
-                m.SQLVersion = key("SQLVersion");
-                m.CRC32Hash = key("CRC32Hash");
-                m.MD5Hash = key("MD5Hash");
-                m.SHA1Hash = key("SHA1Hash");
+            fetch(UpdateFileURL, kMaxManifestBytes, [&](const QByteArray &bytes) {
+                manifestBytes = bytes;
+                fetched = true;
             });
         } catch (...) {
             escaped = std::current_exception();
         }
-        if (box.manifest.UpdatePageURL.isEmpty())
-            box.manifest.UpdatePageURL = UpdatePageURL;
+        if (UpdateHttpClient::closing())
+            return false;
         if (escaped)
             std::rethrow_exception(escaped);
+        if (tooLarge)
+            return refuse(kManifestTooLarge, Silent);
+
+        if (fetched) {
+            // The signature decides whether the manifest is read at all.
+            QBuffer signatureFile;
+            signatureFile.open(QIODevice::WriteOnly);
+            client.maxBodyBytes = kMaxSignatureBytes;
+            const HttpResult r = client.get(UpdateFileURL + kSignatureSuffix, &signatureFile);
+            if (r.closing || UpdateHttpClient::closing())
+                return false;
+            const QByteArray signature = r.ok() ? ParseSignatureFile(signatureFile.data()) : QByteArray();
+            if (!VerifyEd25519Any(manifestBytes, signature, m_trust.releaseKeys))
+                return refuse(kUntrusted, Silent);
+
+            const QString text = DecodeText(manifestBytes);
+            auto key = [&](const char *name) {
+                return ReadProfileString(text, UpdateSectionName, QLatin1String(name));
+            };
+            TJFCAppUpdateManifest &m = box.manifest;
+            m.DownloadFileURL = key("DownloadFileURL");
+            m.ReadmeFileURL = key("ReadmeFileURL");
+            m.UpdatePageURL = key("UpdatePageURL");
+            m.Version = key("Version");
+            m.SQLVersion = key("SQLVersion");
+            m.CRC32Hash = key("CRC32Hash");
+            m.MD5Hash = key("MD5Hash");
+            m.SHA1Hash = key("SHA1Hash");
+            m.SHA256Hash = key("SHA256Hash");
+            // The manifest's web page is opened only when it is on the update server itself.
+            if (!m.UpdatePageURL.isEmpty() && !SameWebHost(m.UpdatePageURL, UpdateFileURL))
+                m.UpdatePageURL.clear();
+        }
+        if (box.manifest.UpdatePageURL.isEmpty())
+            box.manifest.UpdatePageURL = UpdatePageURL;
     }
 
     if (!box.manifest.ReadmeFileURL.isEmpty()) {
-        fetch(box.manifest.ReadmeFileURL, [&](const QString &path) {
-            QFile notes(path);
-            if (notes.open(QIODevice::ReadOnly))
-                box.readme = DecodeText(notes.readAll());
-        });
+        fetch(box.manifest.ReadmeFileURL, kMaxReleaseNotesBytes,
+              [&](const QByteArray &bytes) { box.readme = DecodeText(bytes); });
+        if (UpdateHttpClient::closing())
+            return false;
+        if (tooLarge && m_logError)
+            m_logError(kNotesTooLarge);
     }
 
     box.downloadEnabled = !box.manifest.DownloadFileURL.isEmpty();
 
-    if (CompareVersionText(Version, box.manifest.Version) < 0) {
+    bool newer = false;
+    if (!box.manifest.Version.isEmpty()) {
+        const auto offered = ParseVersionNumbers(box.manifest.Version);
+        const auto own = ParseVersionNumbers(Version);
+        if (!offered)
+            return refuse(kBadVersion.arg(box.manifest.Version), Silent);
+        if (!own)
+            return refuse(kOwnVersionUnknown.arg(Version), Silent);
+        newer = *own < *offered;
+        if (*offered < *own && m_logError)
+            m_logError(kDowngrade.arg(box.manifest.Version, Version));
+    }
+
+    if (newer) {
         result = true;
         if (CompareVersionText(SQLVersion, box.manifest.SQLVersion) < 0) {
             m_prompts.warning(kSqlCaption, kSqlText1 + kCrLf + kCrLf + kSqlText2 + kCrLf + kCrLf + kSqlText3 +
@@ -159,7 +241,7 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
         if (!box.manifest.Version.isEmpty() || box.manifest.UpdatePageURL.isEmpty()) {
             m_prompts.information(kNoNewVersion);
         } else if (m_prompts.question(kNoNewVersion + QLatin1Char('\r') + kOpenWebsite) &&
-                   IsWebAddress(box.manifest.UpdatePageURL)) {
+                   IsWebAddress(box.manifest.UpdatePageURL) && !UpdateHttpClient::closing()) {
             // The address may come from the manifest: never hand the desktop anything but a web page.
             m_prompts.openUrl(box.manifest.UpdatePageURL);
         }

@@ -2,6 +2,7 @@
 
 #include "base/VoranoError.h"
 #include "update/FileChecksums.h"
+#include "update/ReleaseSignature.h"
 #include "update/TJFCAppUpdateDownloadBox.h"
 #include "update/UpdatePicture.h"
 #include "update/UpdatePrompts.h"
@@ -32,6 +33,23 @@ const QString kCorrupt = QStringLiteral("De download is beschadigd.");
 const QString kStarting = QStringLiteral("Taxis Vorano\u00AE LiveUpdate gaat nu starten");
 const QString kSearching = QStringLiteral("Zoek naar bestandsinformatie");
 const QByteArray kContentLength = "content-length: ";
+const QString kBadName = QStringLiteral("Update: de bestandsnaam \"%1\" is ongeldig; er wordt niets gedownload.");
+const QString kNoChecksum =
+    QStringLiteral("Update: het updatebestand noemt geen geldige SHA-256 van de download; er wordt niets gedownload.");
+const QString kOversized =
+    QStringLiteral("Update: de download is groter dan de aangekondigde %1 bytes en is verwijderd.");
+const QString kTampered = QStringLiteral("Update: de download komt niet overeen met de ondertekende SHA-256 en is "
+                                         "verwijderd; de update wordt niet gestart.");
+
+bool isSha256Text(const QString &text)
+{
+    if (text.size() != 64)
+        return false;
+    for (QChar c : text)
+        if (!c.isDigit() && !(c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
+            return false;
+    return true;
+}
 
 QFont toFont(const UpdateFont &f)
 {
@@ -183,6 +201,12 @@ qint32 TJFCAppUpdateNotifyBox::GetRemoteFileSize(UpdateHttpClient &client, const
     return 0;
 }
 
+void TJFCAppUpdateNotifyBox::log(const QString &text)
+{
+    if (m_logError)
+        m_logError(text);
+}
+
 void TJFCAppUpdateNotifyBox::DownloadButtonClick()
 {
     auto box = std::make_unique<TJFCAppUpdateDownloadBox>(m_prompts);
@@ -191,16 +215,28 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     close(); // the modal run of this dialog ends once this handler returns
 
     const TJFCAppUpdateManifest &m = state.manifest;
+    // The name comes from the server: it must stay one plain file in TempDownloads.
+    const QString name = UrlFileName(m.DownloadFileURL);
+    if (!IsSafeLocalFileName(name)) {
+        log(kBadName.arg(name));
+        return;
+    }
+    if (!isSha256Text(m.SHA256Hash)) {
+        log(kNoChecksum);
+        return;
+    }
     bool success = true;
     QString target;
     const QString tempDownloads = state.programFolder + QStringLiteral("/TempDownloads");
     if (QFileInfo(tempDownloads).isDir())
-        target = tempDownloads + QLatin1Char('/') + UrlFileName(m.DownloadFileURL);
+        target = tempDownloads + QLatin1Char('/') + name;
 
     UpdateHttpClient &client = box->HttpCli1;
     client.ProxyHost = state.proxyHost;
     client.ProxyPort = state.proxyPort;
     client.transferTimeoutMs = transferTimeoutMs;
+    client.overallTimeoutMs = overallTimeoutMs;
+    client.extraCaCertificates = state.extraCaCertificates;
 
     QFile file(target);
     if (target.isEmpty() || QFileInfo(target).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -230,14 +266,18 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
     TJFCAppUpdateDownloadBox *shown = box.get();
-    const HttpResult r = client.get(m.DownloadFileURL, &file, UpdateHttpClient::Wait::ProcessEvents,
-                                    [shown](qint64 received) { shown->HttpCli1DocData(received); });
+    // Never more than the size announced: a server that sends more is cut off.
+    client.maxBodyBytes = maximum;
+    const HttpResult r =
+        client.get(m.DownloadFileURL, &file, [shown](qint64 received) { shown->HttpCli1DocData(received); });
     file.flush();
     const qint64 fileSize = file.size();
     if (r.ok()) {
         box->TransferLabel->setText(TransferText(fileSize, maximum, state.FileSizeUnit));
         box->setProgress(fileSize);
     } else {
+        if (r.tooLarge)
+            log(kOversized.arg(maximum));
         box->StatusLabel->setText(kFailedPrefix +
                                   (r.outcome == HttpResult::Outcome::HttpFailure
                                        ? QString::number(r.statusCode) + QLatin1Char(' ') + r.reasonPhrase
@@ -257,6 +297,15 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
         box->StatusLabel->setText(kFailedPrefix +
                                   QStringLiteral("onvolledig ontvangen (%1 van %2 bytes)").arg(fileSize).arg(maximum));
         success = false;
+    }
+
+    if (UpdateHttpClient::closing())
+        success = false; // the program closes: nothing more is shown or started
+
+    if (success && FileSHA256(target).compare(m.SHA256Hash, Qt::CaseInsensitive) != 0) {
+        success = false;
+        log(kTampered);
+        m_prompts.error(kCorrupt);
     }
 
     if (success) {
@@ -286,6 +335,10 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
 
     if (success) {
         m_prompts.information(kStarting);
+        // The program may have been closed while the message was open: then the updater is not started.
+        success = !UpdateHttpClient::closing();
+    }
+    if (success) {
         m_prompts.terminateApplication();
         m_prompts.startDetached(
             state.programFolder + QLatin1Char('/') + UpdaterFileName(),

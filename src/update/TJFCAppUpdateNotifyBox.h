@@ -29,8 +29,10 @@ class TJFCAppUpdateNotifyBox : public QDialog
     QToolButton *ButtonSluiten;
 
     TJFCAppUpdateNotifyState &state;
-    // A download that receives nothing for this long fails.
+    // A download that receives nothing for this long fails, and so does one that has not ended after the overall
+    // limit (generous for a large file over a slow line, but never for ever).
     int transferTimeoutMs = 60000;
+    int overallTimeoutMs = 60 * 60 * 1000;
 
     QString FormatFileSize(qint64 size) const;
     static QString UrlFileName(const QString &url);
@@ -41,6 +43,7 @@ class TJFCAppUpdateNotifyBox : public QDialog
     void ButtonSluitenClick();
 
   private:
+    void log(const QString &text);
     void guarded(void (TJFCAppUpdateNotifyBox::*handler)());
 
     UpdatePrompts &m_prompts;

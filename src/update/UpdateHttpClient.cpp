@@ -6,7 +6,10 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSet>
+#include <QSslConfiguration>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -31,16 +34,56 @@ bool isNetworkFailure(QNetworkReply::NetworkError e)
            e != QNetworkReply::ProxyAuthenticationRequiredError;
 }
 
+QString unsupported(const QUrl &url)
+{
+    return QStringLiteral("Ongeldig of niet ondersteund adres: ") + url.toString();
+}
+
+// Every client that exists, so that closing the program reaches the requests that wait.
+QMutex g_clientsMutex;
+QSet<UpdateHttpClient *> g_clients;
+std::atomic<bool> g_closing{false};
+
 } // namespace
 
-HttpResult UpdateHttpClient::get(const QString &url, QIODevice *sink, Wait wait, std::function<void(qint64)> onData)
+UpdateHttpClient::UpdateHttpClient()
 {
-    return run("GET", url, sink, wait, onData);
+    QMutexLocker lock(&g_clientsMutex);
+    g_clients.insert(this);
+}
+
+UpdateHttpClient::~UpdateHttpClient()
+{
+    QMutexLocker lock(&g_clientsMutex);
+    g_clients.remove(this);
+}
+
+void UpdateHttpClient::abortAllForClose()
+{
+    QMutexLocker lock(&g_clientsMutex);
+    g_closing = true;
+    for (UpdateHttpClient *client : std::as_const(g_clients))
+        client->abort();
+}
+
+bool UpdateHttpClient::closing()
+{
+    return g_closing;
+}
+
+void UpdateHttpClient::resetClosing()
+{
+    g_closing = false;
+}
+
+HttpResult UpdateHttpClient::get(const QString &url, QIODevice *sink, std::function<void(qint64)> onData)
+{
+    return run("GET", url, sink, onData);
 }
 
 HttpResult UpdateHttpClient::head(const QString &url)
 {
-    return run("HEAD", url, nullptr, Wait::Blocking, {});
+    return run("HEAD", url, nullptr, {});
 }
 
 void UpdateHttpClient::abort()
@@ -51,25 +94,34 @@ void UpdateHttpClient::abort()
         QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
 }
 
-HttpResult UpdateHttpClient::run(const QByteArray &method, const QString &url, QIODevice *sink, Wait wait,
+HttpResult UpdateHttpClient::run(const QByteArray &method, const QString &url, QIODevice *sink,
                                  const std::function<void(qint64)> &onData)
 {
     m_received = 0;
     m_aborted = false;
+    m_timedOut = false;
     HttpResult result;
-    QObject progressContext; // progress reports are delivered to the caller's thread while it lives
-    QObject *context = wait == Wait::ProcessEvents && onData ? &progressContext : nullptr;
-    std::unique_ptr<QThread> worker(QThread::create([&] { result = perform(method, url, sink, context, onData); }));
-    if (wait == Wait::Blocking) {
-        worker->start();
-        worker->wait();
-    } else {
-        QEventLoop loop;
-        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-        worker->start();
-        loop.exec();
-        worker->wait();
+    if (g_closing) {
+        result.outcome = HttpResult::Outcome::HttpFailure;
+        result.statusCode = 404;
+        result.reasonPhrase = QStringLiteral("Operation canceled");
+        result.closing = true;
+        return result;
     }
+    QObject progressContext; // progress reports are delivered to the caller's thread while it lives
+    QObject *context = onData ? &progressContext : nullptr;
+    std::unique_ptr<QThread> worker(QThread::create([&] { result = perform(method, url, sink, context, onData); }));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    worker->start();
+    loop.exec();
+    // The loop also ends when the application quits (then it does not even start): the request must not outlive
+    // the wait, or the program would hang on it while it ends.
+    if (!worker->isFinished())
+        abort();
+    worker->wait();
+    if (m_aborted && g_closing)
+        result.closing = true;
     return result;
 }
 
@@ -80,7 +132,7 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
     QUrl current(url);
     const QString scheme = current.scheme().toLower();
     if (!current.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        result.errorText = QStringLiteral("Ongeldig of niet ondersteund adres: ") + url;
+        result.errorText = unsupported(current);
         return result;
     }
 
@@ -89,6 +141,18 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
         nam.setProxy(QNetworkProxy::NoProxy);
     else
         nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, ProxyHost, ProxyPort.toUShort()));
+
+    // The whole request, redirects included, ends after overallTimeoutMs however slowly the server trickles.
+    QTimer overall;
+    overall.setSingleShot(true);
+    QObject::connect(&overall, &QTimer::timeout, &overall, [this] {
+        m_timedOut = true;
+        QMutexLocker lock(&m_mutex);
+        if (m_reply)
+            m_reply->abort();
+    });
+    if (overallTimeoutMs > 0)
+        overall.start(overallTimeoutMs);
 
     qint64 received = 0;
     for (int redirects = 0;; ++redirects) {
@@ -100,12 +164,17 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
         request.setRawHeader("Accept", kAccept);
         request.setRawHeader("Pragma", "no-cache");
         request.setTransferTimeout(transferTimeoutMs);
+        if (!extraCaCertificates.isEmpty()) {
+            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+            tls.addCaCertificates(extraCaCertificates);
+            request.setSslConfiguration(tls);
+        }
 
         std::unique_ptr<QNetworkReply> reply(method == "HEAD" ? nam.head(request) : nam.get(request));
         {
             QMutexLocker lock(&m_mutex);
             m_reply = reply.get();
-            if (m_aborted)
+            if (m_aborted || m_timedOut)
                 QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
         }
         const auto statusOf = [&] { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); };
@@ -113,10 +182,25 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
             return redirects < kMaxRedirects && isRedirect(statusOf()) && reply->hasRawHeader("Location");
         };
         bool writeFailed = false;
+        bool tooLarge = false;
+        const bool limited = maxBodyBytes >= 0 && method != "HEAD";
+        // A body announced larger than the limit is not even started.
+        QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), [&] {
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (limited && !followed() && length.isValid() && length.toLongLong() > maxBodyBytes) {
+                tooLarge = true;
+                reply->abort();
+            }
+        });
         QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
             const QByteArray data = reply->readAll();
-            if (followed() || writeFailed)
+            if (followed() || writeFailed || tooLarge)
                 return;
+            if (limited && received + data.size() > maxBodyBytes) {
+                tooLarge = true;
+                reply->abort();
+                return;
+            }
             if (sink && sink->write(data) != data.size()) {
                 writeFailed = true;
                 reply->abort();
@@ -146,9 +230,22 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
             result.headerLines.append(name + ": " + value);
         result.bodyBytes = received;
 
+        if (tooLarge) {
+            result.outcome = HttpResult::Outcome::OtherError;
+            result.tooLarge = true;
+            result.errorText =
+                QStringLiteral("Meer dan %1 bytes ontvangen van %2").arg(maxBodyBytes).arg(current.toString());
+            return result;
+        }
         if (writeFailed) {
             result.outcome = HttpResult::Outcome::OtherError;
             result.errorText = QStringLiteral("Het bestand kan niet worden geschreven: ") + sink->errorString();
+            return result;
+        }
+        if (m_timedOut) {
+            result.outcome = HttpResult::Outcome::HttpFailure;
+            result.statusCode = 404;
+            result.reasonPhrase = QStringLiteral("Geen antwoord binnen %1 seconden").arg(overallTimeoutMs / 1000);
             return result;
         }
         if (m_aborted || isNetworkFailure(error)) {
@@ -163,11 +260,18 @@ HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &ur
             return result;
         }
         if (followed()) {
+            const bool wasHttps = current.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
             current = current.resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
             const QString next = current.scheme().toLower();
             if (next != QLatin1String("http") && next != QLatin1String("https")) {
                 result.outcome = HttpResult::Outcome::OtherError;
-                result.errorText = QStringLiteral("Ongeldig of niet ondersteund adres: ") + current.toString();
+                result.errorText = unsupported(current);
+                return result;
+            }
+            if (wasHttps && next != QLatin1String("https")) {
+                result.outcome = HttpResult::Outcome::OtherError;
+                result.errorText = QStringLiteral("Doorverwijzing van https naar een onbeveiligd adres geweigerd: ") +
+                                   current.toString();
                 return result;
             }
             continue;

@@ -76,9 +76,56 @@ bool IsWebAddress(const QString &url)
     return u.isValid() && !u.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
+bool SameWebHost(const QString &url, const QString &other)
+{
+    return IsWebAddress(url) && IsWebAddress(other) &&
+           QUrl(url).host().compare(QUrl(other).host(), Qt::CaseInsensitive) == 0;
+}
+
 int CompareVersionText(const QString &a, const QString &b)
 {
     return QString::compare(a, b, Qt::CaseSensitive);
+}
+
+std::optional<VersionNumbers> ParseVersionNumbers(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return std::nullopt;
+    VersionNumbers numbers{};
+    for (qsizetype i = 0; i < 4; ++i) {
+        const QString &part = parts[i];
+        if (part.isEmpty() || part.size() > 5)
+            return std::nullopt;
+        for (QChar c : part)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return std::nullopt;
+        const uint value = part.toUInt();
+        if (value > 65535)
+            return std::nullopt;
+        numbers[size_t(i)] = quint16(value);
+    }
+    return numbers;
+}
+
+bool IsSafeLocalFileName(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')) || name.contains(QStringLiteral("..")) ||
+        name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return false;
+    for (QChar c : name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control || forbidden.contains(c))
+            return false;
+    static const QStringList devices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                        QStringLiteral("NUL")};
+    const QString base = name.left(name.indexOf(QLatin1Char('.'))).trimmed().toUpper();
+    if (devices.contains(base))
+        return false;
+    if (base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
+        base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9'))
+        return false;
+    return true;
 }
 
 QString TransferText(qint64 received, qint64 maximum, TJFCAppUpdateFileSizeUnit unit, const QLocale &locale)

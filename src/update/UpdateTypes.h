@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QSslCertificate>
 #include <QString>
 
 enum class TJFCAppUpdateFileSizeUnit { Auto, Bytes, KiloBytes, MegaBytes, GigaBytes };
@@ -24,6 +26,7 @@ struct TJFCAppUpdateManifest {
     QString CRC32Hash;
     QString MD5Hash;
     QString SHA1Hash;
+    QString SHA256Hash; // of the download, 64 hexadecimal digits: always verified before the hand-over
 };
 
 // Everything the update dialog holds for one check: the manifest values, the release notes and the settings copied
@@ -38,5 +41,6 @@ struct TJFCAppUpdateNotifyState {
     QString proxyPort;
     UpdateFont font;
     UpdateFont fontReadme;
-    QString programFolder; // TempDownloads and the updater are found here
+    QString programFolder;                      // TempDownloads and the updater are found here
+    QList<QSslCertificate> extraCaCertificates; // authorities trusted beside the system's
 };

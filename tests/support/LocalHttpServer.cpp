@@ -6,16 +6,38 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/bio.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+
+#include <chrono>
+#include <memory>
 #include <stdexcept>
+
+// One connection, plain or TLS.
+struct LocalHttpServer::Connection {
+    int fd = -1;
+    SSL *tls = nullptr;
+
+    ssize_t receive(char *buf, size_t size)
+    {
+        if (!tls)
+            return ::recv(fd, buf, size, 0);
+        const int n = SSL_read(tls, buf, int(size));
+        return n > 0 ? n : -1;
+    }
+    bool pending() const { return tls && SSL_pending(tls) > 0; }
+};
 
 namespace
 {
 
-bool sendAll(int fd, const QByteArray &data)
+bool sendAll(LocalHttpServer::Connection &c, const QByteArray &data)
 {
     qsizetype sent = 0;
     while (sent < data.size()) {
-        const ssize_t n = ::send(fd, data.constData() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
+        const ssize_t n = c.tls ? SSL_write(c.tls, data.constData() + sent, int(data.size() - sent))
+                                : ::send(c.fd, data.constData() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
         if (n <= 0)
             return false;
         sent += n;
@@ -58,11 +80,35 @@ LocalHttpServer::~LocalHttpServer()
     for (std::thread &t : m_workers)
         t.join();
     ::close(m_listen);
+    if (m_tls)
+        SSL_CTX_free(m_tls);
 }
 
 QString LocalHttpServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_tls ? "https" : "http").arg(m_port).arg(path);
+}
+
+bool LocalHttpServer::useTls(const QByteArray &certificatePem, const QByteArray &keyPem)
+{
+    SSL_CTX *ctx = SSL_CTX_new(TLS_server_method());
+    std::unique_ptr<BIO, decltype(&BIO_free)> certBio(
+        BIO_new_mem_buf(certificatePem.constData(), int(certificatePem.size())), &BIO_free);
+    std::unique_ptr<BIO, decltype(&BIO_free)> keyBio(BIO_new_mem_buf(keyPem.constData(), int(keyPem.size())),
+                                                     &BIO_free);
+    X509 *cert = PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr);
+    EVP_PKEY *key = PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr);
+    const bool ok = ctx && cert && key && SSL_CTX_use_certificate(ctx, cert) == 1 &&
+                    SSL_CTX_use_PrivateKey(ctx, key) == 1 && SSL_CTX_check_private_key(ctx) == 1;
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    if (!ok) {
+        SSL_CTX_free(ctx);
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    m_tls = ctx;
+    return true;
 }
 
 void LocalHttpServer::serve(const QByteArray &path, const Response &response)
@@ -120,24 +166,36 @@ void LocalHttpServer::acceptLoop()
         if (fd < 0)
             continue;
         std::lock_guard lock(m_mutex);
-        m_workers.emplace_back([this, fd] {
-            handle(fd);
+        SSL *tls = m_tls ? SSL_new(m_tls) : nullptr;
+        m_workers.emplace_back([this, fd, tls] {
+            Connection c{fd, tls};
+            if (!tls) {
+                handle(c);
+            } else {
+                SSL_set_fd(tls, fd);
+                // A client that refuses the certificate ends the handshake; there is nothing to answer then.
+                if (SSL_accept(tls) == 1) {
+                    handle(c);
+                    SSL_shutdown(tls);
+                }
+                SSL_free(tls);
+            }
             ::close(fd);
         });
     }
 }
 
-void LocalHttpServer::handle(int fd)
+void LocalHttpServer::handle(Connection &c)
 {
     QByteArray head;
     char buf[4096];
     while (!head.contains("\r\n\r\n")) {
-        pollfd p{fd, POLLIN, 0};
-        if (m_stop || ::poll(&p, 1, 50) < 0)
+        pollfd p{c.fd, POLLIN, 0};
+        if (!c.pending() && (m_stop || ::poll(&p, 1, 50) < 0))
             return;
-        if (!(p.revents & POLLIN))
+        if (!c.pending() && !(p.revents & POLLIN))
             continue;
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        const ssize_t n = c.receive(buf, sizeof buf);
         if (n <= 0)
             return;
         head.append(buf, n);
@@ -184,14 +242,24 @@ void LocalHttpServer::handle(int fd)
                "\r\n";
     out += "Connection: close\r\n\r\n";
     if (request.method == "HEAD") {
-        sendAll(fd, out);
+        sendAll(c, out);
+        return;
+    }
+    if (response.trickleMs > 0) {
+        if (!sendAll(c, out))
+            return;
+        for (qsizetype i = 0; i < response.body.size() && !m_stop; ++i) {
+            if (!sendAll(c, response.body.mid(i, 1)))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
+        }
         return;
     }
     if (response.stallAfter < 0) {
-        sendAll(fd, out + response.body);
+        sendAll(c, out + response.body);
         return;
     }
-    sendAll(fd, out + response.body.left(response.stallAfter));
+    sendAll(c, out + response.body.left(response.stallAfter));
     if (onStalled)
         onStalled();
     std::unique_lock lock(m_mutex);

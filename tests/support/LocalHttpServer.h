@@ -13,8 +13,11 @@
 #include <thread>
 #include <vector>
 
+struct ssl_ctx_st;
+
 // A small HTTP server for tests on 127.0.0.1 (a free port), running on its own threads: it serves scripted
-// responses by path, records every request and closes the connection after each response.
+// responses by path, records every request and closes the connection after each response. With useTls it speaks
+// https only.
 class LocalHttpServer
 {
   public:
@@ -27,6 +30,7 @@ class LocalHttpServer
         qint64 announcedLength = -1;   // Content-Length to announce instead of the body size
         qint64 headContentLength = -1; // Content-Length a HEAD request is told, when it differs
         qint64 stallAfter = -1;        // send this many body bytes, call onStalled, wait for release() (or the end)
+        int trickleMs = 0;             // send the body one byte at a time, this long apart
     };
     struct Request {
         QByteArray method;
@@ -40,7 +44,11 @@ class LocalHttpServer
     ~LocalHttpServer();
 
     quint16 port() const { return m_port; }
-    QString url(const QString &path) const;
+    QString url(const QString &path) const; // "http://127.0.0.1:PORT" + path ("https://" with TLS)
+
+    // Serves every later connection over TLS with this certificate and private key (PEM). False when they are not
+    // usable.
+    bool useTls(const QByteArray &certificatePem, const QByteArray &keyPem);
 
     void serve(const QByteArray &path, const Response &response);
     void serveFile(const QByteArray &path, const QByteArray &body);
@@ -53,10 +61,13 @@ class LocalHttpServer
     std::function<void()> onStalled;
     void release();
 
+    struct Connection; // one accepted connection, plain or TLS
+
   private:
     void acceptLoop();
-    void handle(int fd);
+    void handle(Connection &c);
 
+    ssl_ctx_st *m_tls = nullptr;
     int m_listen = -1;
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};

@@ -1,10 +1,12 @@
 #include "ScriptedUpdatePrompts.h"
+#include "TestReleaseKey.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempProgramDir.h"
 #include "update/TJFCAppUpdate.h"
 #include "update/TJFCAppUpdateDownloadBox.h"
 #include "update/TJFCAppUpdateNotifyBox.h"
 #include "update/UpdateControle.h"
+#include "update/UpdateHttpClient.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace
 {
 
@@ -26,6 +30,7 @@ const QByteArray kBody = "The quick brown fox jumps over the lazy dog";
 const QString kCrc32 = QStringLiteral("414FA339");
 const QString kMd5 = QStringLiteral("9E107D9D372BB6826BD81D3542A419D6");
 const QString kSha1 = QStringLiteral("2FD4E1C67A2D28FCED849EE1BB76E7391B93EB12");
+const QString kSha256 = QStringLiteral("D7A8FBB307D7809469CA9ABCB0082E4F8D5651E46D3CDB762D02D0BF37C9E592");
 const QByteArray kFilePath = "/files/VoranoOstrel.zip";
 const QString kStarting = QStringLiteral("information: Taxis Vorano\u00AE LiveUpdate gaat nu starten");
 
@@ -37,6 +42,7 @@ class UpdateDownloadTest : public ::testing::Test
         m_server.serveFile(kFilePath, kBody);
         m_state.manifest.DownloadFileURL = m_server.url(QString::fromLatin1(kFilePath));
         m_state.manifest.UpdatePageURL = QStringLiteral("http://www.vorano.test/");
+        m_state.manifest.SHA256Hash = kSha256;
         m_state.downloadEnabled = true;
         m_state.programFolder = m_dir.path();
     }
@@ -252,14 +258,127 @@ TEST_F(UpdateDownloadTest, DialogsAndTheirButtons)
     EXPECT_TRUE(download.CancelButton->isEnabled());
 }
 
+// Downloads that are never handed to the updater: each leaves one log line and nothing in TempDownloads.
+TEST_F(UpdateDownloadTest, RefusedDownloads)
+{
+    const QString badName = QStringLiteral("Update: de bestandsnaam \"%1\" is ongeldig; er wordt niets gedownload.");
+    const QString noChecksum = QStringLiteral(
+        "Update: het updatebestand noemt geen geldige SHA-256 van de download; er wordt niets gedownload.");
+    const QString tampered = QStringLiteral("Update: de download komt niet overeen met de ondertekende SHA-256 en is "
+                                            "verwijderd; de update wordt niet gestart.");
+    const QString oversized =
+        QStringLiteral("Update: de download is groter dan de aangekondigde 43 bytes en is verwijderd.");
+    const QString corruptBox = QStringLiteral("error: De download is beschadigd.");
+
+    LocalHttpServer::Response more; // the size query announces 43 bytes, 1 MB arrives
+    more.body = QByteArray(1 << 20, 'm');
+    more.headContentLength = kBody.size();
+    LocalHttpServer::Response moreUnannounced = more; // the same without a length on the GET
+    moreUnannounced.sendContentLength = false;
+    LocalHttpServer::Response changed; // same size, other bytes
+    changed.body = QByteArray(kBody).replace("fox", "cat");
+
+    const struct {
+        const char *name;
+        QString fileUrlPath; // the part after the server's address; empty: the usual file
+        QString sha256;
+        std::optional<LocalHttpServer::Response> response;
+        QString line;
+        QStringList prompts;
+        bool requested;
+    } cases[] = {
+        {"backslashes up",
+         QStringLiteral("/files/x\\..\\..\\VoranoUpdater.exe"),
+         kSha256,
+         {},
+         badName.arg(QStringLiteral("x\\..\\..\\VoranoUpdater.exe")),
+         {},
+         false},
+        {"dot dot", QStringLiteral("/files/.."), kSha256, {}, badName.arg(QStringLiteral("..")), {}, false},
+        {"hidden", QStringLiteral("/files/.bashrc"), kSha256, {}, badName.arg(QStringLiteral(".bashrc")), {}, false},
+        {"drive",
+         QStringLiteral("/files/c:VoranoUpdater.exe"),
+         kSha256,
+         {},
+         badName.arg(QStringLiteral("c:VoranoUpdater.exe")),
+         {},
+         false},
+        {"control character",
+         QStringLiteral("/files/a\tb.zip"),
+         kSha256,
+         {},
+         badName.arg(QStringLiteral("a\tb.zip")),
+         {},
+         false},
+        {"no name", QStringLiteral("/files/"), kSha256, {}, badName.arg(QString()), {}, false},
+        {"no checksum", {}, QString(), {}, noChecksum, {}, false},
+        {"checksum too short", {}, kSha256.left(63), {}, noChecksum, {}, false},
+        {"tampered", {}, kSha256, changed, tampered, {corruptBox}, true},
+        {"checksum of something else", {}, kSha256.left(63) + QLatin1Char('0'), {}, tampered, {corruptBox}, true},
+        {"more than announced", {}, kSha256, more, oversized, {}, true},
+        {"more than announced, no length", {}, kSha256, moreUnannounced, oversized, {}, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalHttpServer server;
+        server.serve(kFilePath, c.response.value_or(LocalHttpServer::Response{200, "OK", {}, kBody}));
+        m_state.manifest.DownloadFileURL =
+            c.fileUrlPath.isEmpty() ? server.url(QString::fromLatin1(kFilePath)) : server.url(c.fileUrlPath);
+        m_state.manifest.SHA256Hash = c.sha256;
+        m_log.clear();
+        m_prompts.seen.clear();
+        download();
+        EXPECT_EQ(m_log, QStringList{c.line});
+        EXPECT_EQ(m_prompts.seen, c.prompts);
+        EXPECT_EQ(m_dir.files(QStringLiteral("TempDownloads")), QStringList());
+        EXPECT_EQ(m_dir.files(QString()), QStringList());
+        EXPECT_EQ(server.requests().empty(), !c.requested);
+    }
+}
+
+TEST_F(UpdateDownloadTest, ChecksumLetterCaseDoesNotMatter)
+{
+    m_state.manifest.SHA256Hash = kSha256.toLower();
+    download();
+    EXPECT_EQ(m_prompts.seen, QStringList({kStarting, QStringLiteral("terminate"), updaterStart()}));
+    EXPECT_EQ(m_log, QStringList());
+}
+
+// Closing the program while the download waits: the request ends at once, nothing is started or shown, and the
+// file is gone.
+TEST_F(UpdateDownloadTest, ClosingDuringTheDownloadStartsNothing)
+{
+    LocalHttpServer::Response slow;
+    slow.body = QByteArray(200000, 'v');
+    slow.stallAfter = 1000;
+    m_server.serve(kFilePath, slow);
+    m_server.onStalled = [] {
+        QMetaObject::invokeMethod(
+            qApp, [] { UpdateHttpClient::abortAllForClose(); }, Qt::QueuedConnection);
+    };
+    download();
+    EXPECT_EQ(m_prompts.seen, QStringList());
+    EXPECT_FALSE(QFile::exists(target()));
+    // Once closing, no request goes out any more.
+    m_server.serve(kFilePath, LocalHttpServer::Response{200, "OK", {}, kBody});
+    const size_t before = m_server.requests().size();
+    download();
+    EXPECT_EQ(m_server.requests().size(), before);
+    EXPECT_EQ(m_prompts.seen, QStringList());
+    UpdateHttpClient::resetClosing();
+}
+
 class UpdateControleTest : public UpdateDownloadTest
 {
   protected:
     UpdateControleTest()
-        : m_update(m_prompts, [this](TJFCAppUpdateNotifyState &s) {
-            TJFCAppUpdateNotifyBox box(s, m_prompts, [this](const QString &m) { m_log << m; });
-            box.DownloadButton->click(); // the user downloads at once
-        })
+        : m_update(
+              m_prompts,
+              [this](TJFCAppUpdateNotifyState &s) {
+                  TJFCAppUpdateNotifyBox box(s, m_prompts, [this](const QString &m) { m_log << m; });
+                  box.DownloadButton->click(); // the user downloads at once
+              },
+              [this](const QString &m) { m_log << m; }, m_key.trust())
     {
         m_update.ProgramFile = m_dir.path() + QStringLiteral("/VoranoOstrel");
         QFile program(m_update.ProgramFile);
@@ -269,25 +388,33 @@ class UpdateControleTest : public UpdateDownloadTest
         m_update.Version = QStringLiteral("1.0.0.1");
         m_update.UpdateFileURL = m_server.url(QStringLiteral("/liveupdate/VoranoOstrel/Updates.txt"));
     }
+    void serveManifest(const QByteArray &body)
+    {
+        m_server.serveFile("/liveupdate/VoranoOstrel/Updates.txt", body);
+        m_server.serveFile("/liveupdate/VoranoOstrel/Updates.txt.sig", m_key.signatureFile(body));
+    }
+
+    TestReleaseKey m_key;
     TJFCAppUpdate m_update;
 };
 
 TEST_F(UpdateControleTest, BacksUpThenDownloadsTheNewVersion)
 {
-    m_server.serveFile("/liveupdate/VoranoOstrel/Updates.txt",
-                       "[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.2\r\nDownloadFileURL=" +
-                           m_server.url(QString::fromLatin1(kFilePath)).toLatin1() + "\r\nMD5Hash=" + kMd5.toLatin1() +
-                           "\r\n");
+    // A signed release: offered, downloaded, verified against the signed SHA-256 (and the MD5) and handed over.
+    serveManifest("[" + UpdateSectionName.toLatin1() +
+                  "]\r\nVersion=1.0.0.2\r\nDownloadFileURL=" + m_server.url(QString::fromLatin1(kFilePath)).toLatin1() +
+                  "\r\nMD5Hash=" + kMd5.toLatin1() + "\r\nSHA256Hash=" + kSha256.toLatin1() + "\r\n");
     m_update.HashType = THashType::MD5;
     EXPECT_TRUE(SpeedButton4Click(m_update));
     EXPECT_EQ(m_dir.read(QStringLiteral("Backups/VoranoOstrel")), "programma");
     EXPECT_EQ(m_prompts.seen, QStringList({kStarting, QStringLiteral("terminate"), updaterStart()}));
+    EXPECT_EQ(m_dir.read(QStringLiteral("TempDownloads/VoranoOstrel.zip")), kBody);
+    EXPECT_EQ(m_log, QStringList());
 }
 
 TEST_F(UpdateControleTest, BacksUpAlsoWithoutNewerVersion)
 {
-    m_server.serveFile("/liveupdate/VoranoOstrel/Updates.txt",
-                       "[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.1\r\n");
+    serveManifest("[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.1\r\n");
     QDir(m_dir.path()).mkdir(QStringLiteral("Backups"));
     QFile old(m_dir.path() + QStringLiteral("/Backups/VoranoOstrel"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));

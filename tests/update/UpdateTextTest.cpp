@@ -65,6 +65,93 @@ TEST(CompareVersionText, IsOrdinal)
     }
 }
 
+TEST(ParseVersionNumbers, FourNumbersAndNothingElse)
+{
+    const struct {
+        const char *text;
+        std::optional<VersionNumbers> numbers;
+    } cases[] = {
+        {"9.0.9.1", VersionNumbers{9, 0, 9, 1}},
+        {"0.0.0.0", VersionNumbers{0, 0, 0, 0}},
+        {"65535.65535.65535.65535", VersionNumbers{65535, 65535, 65535, 65535}},
+        {"009.00.010.1", VersionNumbers{9, 0, 10, 1}},
+        {"", std::nullopt},
+        {"9.0.9", std::nullopt},
+        {"9.0.9.1.0", std::nullopt},
+        {"9.0..1", std::nullopt},
+        {"9.0.9.65536", std::nullopt},
+        {"9.0.9.000001", std::nullopt},
+        {"9.0.9.-1", std::nullopt},
+        {"9.0.9.+1", std::nullopt},
+        {" 9.0.9.1", std::nullopt},
+        {"9.0.9.1 ", std::nullopt},
+        {"9.0.9.1a", std::nullopt},
+        {"9.0.9.\u0661", std::nullopt}, // an Arabic-Indic digit one
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ParseVersionNumbers(QString::fromUtf8(c.text)), c.numbers) << c.text;
+
+    // Ordered as numbers, from the left.
+    EXPECT_LT(*ParseVersionNumbers(QStringLiteral("9.0.9.1")), *ParseVersionNumbers(QStringLiteral("9.0.10.1")));
+    EXPECT_LT(*ParseVersionNumbers(QStringLiteral("1.65535.0.0")), *ParseVersionNumbers(QStringLiteral("2.0.0.0")));
+}
+
+TEST(IsSafeLocalFileName, OnePlainName)
+{
+    const struct {
+        const char *name;
+        bool safe;
+    } cases[] = {
+        {"VoranoOstrel.zip", true},
+        {"Vorano Ostrel 9.0.10.1.exe", true},
+        {"Cli\u00EBnt-\u20AC.zip", true},
+        {"a.b", true},
+        {"", false},
+        {"x\\..\\..\\VoranoUpdater.exe", false},
+        {"..", false},
+        {"a..b", false},
+        {".profile", false},
+        {"c:VoranoUpdater.exe", false},
+        {"naam:stroom", false},
+        {"a\tb", false},
+        {"a\nb", false},
+        {"a\x7F"
+         "b",
+         false},
+        {"a\u0085b", false}, // a C1 control
+        {"a?b", false},
+        {"a*b", false},
+        {"a\"b", false},
+        {"a<b", false},
+        {"a|b", false},
+        {"naam.", false},
+        {"naam ", false},
+        {"CON", false},
+        {"nul.zip", false},
+        {"COM1.exe", false},
+        {"lpt9", false},
+        {"COM0.exe", true},
+        {"CONSOLE.zip", true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsSafeLocalFileName(QString::fromUtf8(c.name)), c.safe) << c.name;
+    EXPECT_FALSE(IsSafeLocalFileName(QStringLiteral("a") + QChar(0) + QStringLiteral("b")));
+}
+
+TEST(SameWebHost, HostOnlyAndLetterCaseIgnored)
+{
+    EXPECT_TRUE(SameWebHost(QStringLiteral("https://Update.Vorano.nl/info"),
+                            QStringLiteral("https://update.vorano.nl/liveupdate/VoranoOstrel/Updates.txt")));
+    EXPECT_TRUE(
+        SameWebHost(QStringLiteral("http://update.vorano.nl:8080/"), QStringLiteral("https://update.vorano.nl/")));
+    EXPECT_FALSE(SameWebHost(QStringLiteral("https://update.vorano.nl.evil.test/"),
+                             QStringLiteral("https://update.vorano.nl/")));
+    EXPECT_FALSE(SameWebHost(QStringLiteral("https://evil.test/@update.vorano.nl"),
+                             QStringLiteral("https://update.vorano.nl/")));
+    EXPECT_FALSE(
+        SameWebHost(QStringLiteral("file://update.vorano.nl/etc/passwd"), QStringLiteral("https://update.vorano.nl/")));
+}
+
 TEST(UpdateText, FileNamesAndSectionName)
 {
     EXPECT_EQ(UrlFileName(QStringLiteral("http://h/a/b/VoranoOstrel.zip")), QStringLiteral("VoranoOstrel.zip"));

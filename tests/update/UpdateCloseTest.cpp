@@ -1,0 +1,137 @@
+// Closing the program while "UPDATE CONTROLE" waits for the server: the main window and its close path as the
+// program runs them (the termination signals, "SLUITEN", the application's event loop), with the update component
+// pointed at a local server that stops sending halfway.
+
+#include "ScriptedUpdatePrompts.h"
+#include "TestReleaseKey.h"
+#include "app/THoofdscherm.h"
+#include "app/TerminationSignals.h"
+#include "support/LocalHttpServer.h"
+#include "support/QtPrinters.h"
+#include "support/TempProgramDir.h"
+#include "update/TJFCAppUpdate.h"
+#include "update/TJFCAppUpdateNotifyBox.h"
+#include "update/UpdateControle.h"
+#include "update/UpdateHttpClient.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace
+{
+
+const QByteArray kManifestPath = "/liveupdate/VoranoOstrel/Updates.txt";
+const QByteArray kFilePath = "/files/VoranoOstrel.zip";
+
+enum class Stall { Manifest, Download };
+enum class Close { Sigterm, Sluiten };
+
+QPushButton *button(QWidget *window, const QString &text)
+{
+    for (QPushButton *b : window->findChildren<QPushButton *>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+TEST(UpdateClose, ClosingDuringACheckOrDownloadEndsAtOnceWithoutTheUpdater)
+{
+    const struct {
+        const char *name;
+        Stall stall;
+        Close close;
+    } cases[] = {
+        {"SIGTERM during the check", Stall::Manifest, Close::Sigterm},
+        {"SLUITEN during the check", Stall::Manifest, Close::Sluiten},
+        {"SIGTERM during the download", Stall::Download, Close::Sigterm},
+        {"SLUITEN during the download", Stall::Download, Close::Sluiten},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempProgramDir dir;
+        LocalHttpServer server;
+        const TestReleaseKey key;
+        const QByteArray file(4 << 20, 'v');
+        const QByteArray manifest =
+            "[" + UpdateSectionNameFor(QCoreApplication::applicationFilePath()).toLatin1() +
+            "]\r\nVersion=9.0.0.1\r\nDownloadFileURL=" + server.url(QString::fromLatin1(kFilePath)).toLatin1() +
+            "\r\nSHA256Hash=" + QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex() + "\r\n";
+        LocalHttpServer::Response manifestResponse{200, "OK", {}, manifest};
+        LocalHttpServer::Response fileResponse{200, "OK", {}, file};
+        (c.stall == Stall::Manifest ? manifestResponse : fileResponse).stallAfter = 10;
+        server.serve(kManifestPath, manifestResponse);
+        server.serveFile(kManifestPath + ".sig", key.signatureFile(manifest));
+        server.serve(kFilePath, fileResponse);
+
+        // "UPDATE CONTROLE" as wired in the program, but with this server and the test's key; the user downloads.
+        ScriptedUpdatePrompts prompts;
+        QStringList log;
+        Operations ops;
+        ops.updateCheck = [&](OperationContext &ctx, QWidget *) {
+            TJFCAppUpdate update(
+                prompts,
+                [&](TJFCAppUpdateNotifyState &state) {
+                    TJFCAppUpdateNotifyBox box(state, prompts, ctx.logError);
+                    box.DownloadButtonClick();
+                },
+                ctx.logError, key.trust());
+            ConfigureMainWindowUpdate(update, QStringLiteral("9.0.0.0"));
+            update.UpdateFileURL = server.url(QString::fromLatin1(kManifestPath));
+            update.ProgramFile = dir.path() + QStringLiteral("/VoranoOstrel");
+            SpeedButton4Click(update);
+        };
+        ShellSetup setup;
+        setup.programFile = dir.path() + QStringLiteral("/VoranoOstrel");
+        setup.startTimers = false;
+        auto window = std::make_unique<THoofdscherm>(ops, setup);
+        QObject::connect(window.get(), &THoofdscherm::closed, qApp, &QCoreApplication::quit);
+        TerminationSignals terminate([&window] { window->runner().run([&window] { window->sluiten(); }); });
+
+        QElapsedTimer sinceClose;
+        QPushButton *sluiten = button(window.get(), QStringLiteral("SLUITEN"));
+        ASSERT_NE(sluiten, nullptr);
+        server.onStalled = [&] {
+            sinceClose.start();
+            if (c.close == Close::Sigterm)
+                ::kill(::getpid(), SIGTERM);
+            else
+                QMetaObject::invokeMethod(sluiten, &QPushButton::click, Qt::QueuedConnection);
+        };
+        QPushButton *check = button(window.get(), QStringLiteral("UPDATE CONTROLE"));
+        ASSERT_NE(check, nullptr);
+        QTimer::singleShot(0, check, &QPushButton::click);
+        // Only a fault keeps the loop running this long: the request limits are a minute and more.
+        bool hung = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, qApp, [&] {
+            hung = true;
+            QCoreApplication::quit();
+        });
+        watchdog.start(20000);
+        window->show();
+        QApplication::exec();
+        const qint64 closingMs = sinceClose.isValid() ? sinceClose.elapsed() : -1;
+
+        EXPECT_FALSE(hung);
+        EXPECT_GE(closingMs, 0) << "the server never stalled";
+        std::printf("closing during the %s took %lld ms\n", c.stall == Stall::Manifest ? "check" : "download",
+                    static_cast<long long>(closingMs));
+        EXPECT_FALSE(prompts.seen.join(QLatin1Char('\n')).contains(QStringLiteral("start:")));
+        EXPECT_EQ(prompts.seen, QStringList()); // no message after the close either
+        EXPECT_EQ(dir.files(QStringLiteral("TempDownloads")), QStringList());
+        EXPECT_EQ(server.requestsFor(kFilePath).empty(), c.stall == Stall::Manifest);
+        window.reset();
+        UpdateHttpClient::resetClosing();
+    }
+}
+
+} // namespace
