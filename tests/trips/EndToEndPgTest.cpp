@@ -1,5 +1,6 @@
 #include "EndToEnd.h"
 #include "ImportHarness.h"
+#include "RepeatedTrips.h"
 
 #include "support/PgServer.h"
 
@@ -12,5 +13,15 @@ TEST(EndToEnd, SimulatorAndPostgreSqlOverOdbc)
     ImportHarness h;
     pg.applyTo(h.controls);
     RunEndToEndCycles(h);
+    EXPECT_EQ(h.db->dialect(), DbDialect::PostgreSQL);
+}
+
+TEST(OneRidePerTrip, PostgreSqlOverOdbc)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.ok()) << pg.error().toStdString();
+    ImportHarness h;
+    pg.applyTo(h.controls);
+    RunRepeatedTrips(h);
     EXPECT_EQ(h.db->dialect(), DbDialect::PostgreSQL);
 }
