@@ -1,7 +1,8 @@
 // Prints what the retrieval cycle costs per new trip against the local service simulator and SQLite, with
 // confirmations on and copies off, and the floor measured in the same run: per trip the same statements issued
-// directly through the same driver (the ride insert, the lookups of the ride and the company constants, the
-// transaction insert) plus one HTTP round trip to the simulator with a confirmation document.
+// directly through the same driver (the look-up of a ride the trip may already have, the ride insert, the lookups
+// of the ride and the company constants, the transaction insert) plus one HTTP round trip to the simulator with a
+// confirmation document. The look-up of a trip's ride is also timed alone, on the filled table.
 //
 //     build/bench/trip_import_bench [trips...]        (default: 1000 10000)
 //
@@ -18,6 +19,10 @@
 #include "support/ProcessMemory.h"
 #include "trips/NewRide.h"
 #include "trips/RideDefaults.h"
+#include "trips/RideStore.h"
+#include "trips/TripImport.h"
+
+#include "OstrelSim.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,6 +55,7 @@ struct Run {
     double cycleMs = 0;
     double floorMs = 0;
     double reopenMs = 0; // closing and opening the connection once per trip, as the cycle does after each ride
+    double lookupMs = 0; // the look-up of a trip's ride alone, once per trip, on the filled table
 };
 
 Run measure(OstrelSim &sim, int trips)
@@ -104,6 +110,7 @@ Run measure(OstrelSim &sim, int trips)
         QElapsedTimer t;
         t.start();
         for (const RideRow &row : rows) {
+            FindRideOfTrip(db, row.value(QStringLiteral("pla_extern_ritnummer")).toInt());
             QString marks;
             for (qsizetype c = 0; c < row.columns().size(); ++c)
                 marks += c ? QLatin1String(",?") : QLatin1String("?");
@@ -129,6 +136,10 @@ Run measure(OstrelSim &sim, int trips)
             db.open();
         }
         run.reopenMs = t.nsecsElapsed() / 1e6;
+        t.restart();
+        for (const RideRow &row : rows)
+            FindRideOfTrip(db, row.value(QStringLiteral("pla_extern_ritnummer")).toInt());
+        run.lookupMs = t.nsecsElapsed() / 1e6;
     }
     return run;
 }
@@ -212,6 +223,7 @@ int main(int argc, char **argv)
         r.cycleMs = std::min(r.cycleMs, second.cycleMs);
         r.floorMs = std::min(r.floorMs, second.floorMs);
         r.reopenMs = std::min(r.reopenMs, second.reopenMs);
+        r.lookupMs = std::min(r.lookupMs, second.lookupMs);
         runs.push_back(r);
         std::printf("  %6d trips, reply %7.2f MB: cycle %8.3f ms/trip, floor %8.3f ms/trip, %.2fx floor "
                     "(cycle %.1f s)\n",
@@ -219,6 +231,8 @@ int main(int argc, char **argv)
                     r.cycleMs / 1000.0);
         std::printf("         the cycle closes the connection after each ride; close + open alone: %.3f ms/trip\n",
                     r.reopenMs / r.trips);
+        std::printf("         the look-up of a trip's ride (in the cycle and the floor) alone: %.3f ms/trip\n",
+                    r.lookupMs / r.trips);
     }
     if (runs.size() > 1) {
         const Run &a = runs.front();

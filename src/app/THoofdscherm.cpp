@@ -86,6 +86,7 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
     if (m_ops.serviceFactory)
         m_service = m_ops.serviceFactory(*this);
     m_db = std::make_unique<DispatchDb>(*this, m_folders.program);
+    m_db->setLog([this](const QString &message) { logError(message); });
 
     TimerActions actions;
     actions.wrap = [this](const std::function<void()> &tick) { m_runner.run(tick); };

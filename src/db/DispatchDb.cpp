@@ -7,11 +7,13 @@
 #include "db/OdbcConnectionString.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <QUrl>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -137,6 +139,10 @@ void DispatchDb::open()
 
 QSqlDatabase DispatchDb::connection()
 {
+    // An embedded database file deleted under the open connection would still answer reads from what is left of
+    // it and refuse every write; the opening that follows reports it instead.
+    if (sqliteFileGone())
+        close();
     open();
     return QSqlDatabase::database(m_connectionName, false);
 }
@@ -161,31 +167,12 @@ QString DispatchDb::sqlitePath() const
     return QDir::cleanPath(QDir(m_programDir).absoluteFilePath(name));
 }
 
-void DispatchDb::openSqlite()
+namespace
 {
-    const QString path = sqlitePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
 
-    QSqlDatabase db = handle(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(path);
-    // The dispatch product's own tools may hold a lock for a moment.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open())
-        throw DatabaseError(messageOf(db.lastError()));
-
-    // A new (or empty) file gets the tables. The script runs in one transaction, so an interrupted creation
-    // leaves an empty file that the next opening completes.
-    QSqlQuery count(db);
-    if (!count.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !count.next()) {
-        const QString message = messageOf(count.lastError());
-        db.close();
-        throw DatabaseError(message);
-    }
-    const bool empty = count.value(0).toInt() == 0;
-    count.finish();
-    if (!empty)
-        return;
-
+// Runs the schema script on an open connection in one transaction. Throws DatabaseError.
+void runSchema(QSqlDatabase &db)
+{
     db.transaction();
     for (const QString &statement : splitSqlScript(QString::fromUtf8(kSqliteSchema))) {
         QSqlQuery q(db);
@@ -193,15 +180,129 @@ void DispatchDb::openSqlite()
             const QString message = messageOf(q.lastError());
             q.finish();
             db.rollback();
-            db.close();
             throw DatabaseError(message);
         }
     }
     if (!db.commit()) {
         const QString message = messageOf(db.lastError());
+        db.rollback();
+        throw DatabaseError(message);
+    }
+}
+
+QString nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// SQLite result codes after which the connection itself is no use any more: the file was moved or deleted
+// under it, cannot be read or written, is no database, or the disk is full.
+bool sqliteConnectionLevel(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    if (!ok)
+        return false;
+    switch (code) {
+    case 8:  // SQLITE_READONLY (also the file deleted or moved under an open connection)
+    case 10: // SQLITE_IOERR
+    case 11: // SQLITE_CORRUPT
+    case 13: // SQLITE_FULL
+    case 14: // SQLITE_CANTOPEN
+    case 26: // SQLITE_NOTADB
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void DispatchDb::createSqliteFile(const QString &path)
+{
+    // The tables are made in a file of their own, which takes the database's name only when it is complete: a
+    // database file without tables never appears, whenever the program is stopped.
+    const QString fresh = path + QStringLiteral(".nieuw");
+    QFile::remove(fresh);
+    QFile::remove(fresh + QStringLiteral("-journal"));
+    const QString name = m_connectionName + QStringLiteral("#nieuw");
+    QString message;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(fresh);
+        if (!db.open()) {
+            message = messageOf(db.lastError());
+        } else {
+            try {
+                runSchema(db);
+            } catch (const DatabaseError &e) {
+                message = e.message();
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (message.isEmpty() && !QFile::rename(fresh, path))
+        message = QStringLiteral("Kan databasebestand %1 niet aanmaken.").arg(nativePath(path));
+    if (!message.isEmpty()) {
+        QFile::remove(fresh);
+        throw DatabaseError(message);
+    }
+    if (m_log)
+        m_log(QStringLiteral("Databasebestand %1 bestond niet en is nieuw aangemaakt.").arg(nativePath(path)));
+}
+
+void DispatchDb::openSqlite()
+{
+    const QString path = sqlitePath();
+    const bool seen = m_seenSqliteFiles.contains(path);
+    if (!QFileInfo::exists(path)) {
+        if (seen)
+            throw DatabaseError(
+                QStringLiteral(
+                    "Databasebestand %1 is verdwenen; er wordt geen lege database voor in de plaats gemaakt.")
+                    .arg(nativePath(path)));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        createSqliteFile(path);
+    }
+
+    QSqlDatabase db = handle(QStringLiteral("QSQLITE"));
+    // Opened for reading and writing without creating: a file that disappears between the check above and this
+    // opening is an error, not a new empty database. The dispatch product's own tools may hold a lock for a
+    // moment.
+    db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_URI"));
+    if (!db.open())
+        throw DatabaseError(messageOf(db.lastError()));
+
+    // A file without any table (made empty by hand) gets the tables, unless it held them earlier in this run.
+    QSqlQuery count(db);
+    if (!count.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !count.next()) {
+        const QString message = messageOf(count.lastError());
+        count.finish();
         db.close();
         throw DatabaseError(message);
     }
+    const bool empty = count.value(0).toInt() == 0;
+    count.finish();
+    if (empty && seen) {
+        db.close();
+        throw DatabaseError(
+            QStringLiteral("Databasebestand %1 is leeggemaakt; er worden geen nieuwe lege tabellen in gemaakt.")
+                .arg(nativePath(path)));
+    }
+    if (empty) {
+        try {
+            runSchema(db);
+        } catch (const DatabaseError &) {
+            db.close();
+            throw;
+        }
+        if (m_log)
+            m_log(QStringLiteral("Databasebestand %1 was leeg en heeft de tabellen gekregen.").arg(nativePath(path)));
+    }
+    m_seenSqliteFiles.insert(path);
+    m_openSqlitePath = path;
 }
 
 void DispatchDb::openOdbc()
@@ -228,6 +329,7 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
 {
     QSqlDatabase db = connection();
     QString message;
+    QSqlError error;
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
@@ -243,19 +345,31 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
         }
         if (ok)
             return q;
-        message = messageOf(q.lastError());
+        error = q.lastError();
+        message = messageOf(error);
     }
-    dropConnectionIfLost();
+    dropConnectionIfLost(error);
     throw DatabaseError(message);
+}
+
+bool DispatchDb::sqliteFileGone() const
+{
+    return m_openDialect == DbDialect::SQLite && isOpen() && !QFileInfo::exists(m_openSqlitePath);
 }
 
 // A server that went away leaves Qt's connection looking open; every later statement would fail the same way.
 // After a failed statement, a probe tells whether the connection still works; if not, it is closed so that the
-// next use opens it afresh.
-void DispatchDb::dropConnectionIfLost()
+// next use opens it afresh. The embedded database answers a probe without touching its file, so there the
+// statement's own result code, or the file being gone, decides.
+void DispatchDb::dropConnectionIfLost(const QSqlError &error)
 {
-    if (m_openDialect == DbDialect::SQLite || !isOpen())
+    if (!isOpen())
         return;
+    if (m_openDialect == DbDialect::SQLite) {
+        if (sqliteConnectionLevel(error) || !QFileInfo::exists(m_openSqlitePath))
+            close();
+        return;
+    }
     bool alive = false;
     {
         QSqlQuery probe(QSqlDatabase::database(m_connectionName, false));

@@ -3,10 +3,14 @@
 #include "settings/Controls.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+
+#include <functional>
 
 // Which SQL dialect the connection speaks, decided by xLoginDriver at the moment of asking.
 enum class DbDialect { SQLite, SqlServer, PostgreSQL, OtherOdbc };
@@ -23,6 +27,10 @@ class DispatchDb
     DispatchDb &operator=(const DispatchDb &) = delete;
 
     DbDialect dialect() const;
+
+    // Where the connection writes a line about itself that is not an error of the statement at hand (the
+    // embedded database file created). The main window hands in its log.
+    void setLog(std::function<void(const QString &)> log) { m_log = std::move(log); }
 
     void open();
     void close();
@@ -55,17 +63,26 @@ class DispatchDb
 
     // The file of the embedded database as the settings name it now (SQLite only): xLoginDatabase relative to the
     // program folder, "Vorano/dispatch.sqlite" when empty.
+    // The file is made, with all its tables, only when it does not exist: the tables are created in a file of its
+    // own next to it, which is then renamed into place, so an interrupted creation never leaves a file without
+    // tables. A file that this object has opened before and that is gone is an error (DatabaseError), never
+    // replaced by an empty one: the rides, ride numbers and events in it would start again from nothing.
     QString sqlitePath() const;
 
   private:
     QSqlDatabase handle(const QString &qtDriver);
     void openSqlite();
+    void createSqliteFile(const QString &path);
     void openOdbc();
-    void dropConnectionIfLost();
+    void dropConnectionIfLost(const QSqlError &error);
+    bool sqliteFileGone() const;
 
     const Controls &m_controls;
     QString m_programDir;
     QString m_connectionName;
     DbDialect m_openDialect = DbDialect::SQLite; // the dialect of the connection while it is open
     int m_statementTimeout = kDefaultStatementTimeoutSeconds;
+    std::function<void(const QString &)> m_log;
+    QSet<QString> m_seenSqliteFiles; // embedded database files opened by this object
+    QString m_openSqlitePath;        // the file of the open embedded connection
 };

@@ -20,7 +20,22 @@ int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip
 {
     const QDateTime now = ctx.clock.now();
     RideRow row = BuildNewRide(trip, ctx.controls, now, keys.next(now), manual);
+
+    // A trip the service offers again (twice in one reply, again after a confirmation that did not arrive, or a
+    // saved reply processed once more) keeps the ride it has: a second ride would send two taxis. A trip without
+    // digits in its id has no number to be found by.
     const qint32 tripNumber = row.value(QStringLiteral("pla_extern")).toInt();
+    if (tripNumber != 0) {
+        const int existing = FindRideOfTrip(ctx.db, tripNumber);
+        if (existing > 0) {
+            ctx.controls.setText(Control::LaatsteRit, QString::number(existing));
+            ctx.logError(QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe rit gemaakt.")
+                             .arg(tripNumber)
+                             .arg(existing));
+            ctx.db.close();
+            return existing;
+        }
+    }
 
     // The ride and its internal action go in together: a failure leaves neither, so the trip comes again whole.
     int rideId = 0;

@@ -97,6 +97,17 @@ int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nex
     return insertByTemporaryKey(db, row, nextKey);
 }
 
+int FindRideOfTrip(DispatchDb &db, qint32 tripNumber)
+{
+    // A ride without a remark (NULL) counts: NOT LIKE alone would leave it out.
+    QSqlQuery q = db.exec(QStringLiteral("SELECT pla_id FROM planning WHERE pla_extern_ritnummer=? AND "
+                                         "(pla_opmerking IS NULL OR pla_opmerking NOT LIKE ?) ORDER BY pla_id"),
+                          {tripNumber, QLatin1String(kCancelledRemarkPrefix) + QLatin1Char('%')});
+    const int id = q.next() ? q.value(0).toInt() : 0;
+    q.finish();
+    return id;
+}
+
 void UpdateRide(DispatchDb &db, int rideId, const RideRow &row)
 {
     QString sets;

@@ -14,6 +14,14 @@ class RideRow;
 // `findByKey` takes the way of the other drivers whatever the driver is.
 int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey, bool findByKey = false);
 
+// The start of the remark (pla_opmerking) that the import's own cancellation writes into a ride it cancels.
+inline constexpr char kCancelledRemarkPrefix[] = "(VERWIJDERD ";
+
+// The ride already made from a trip: pla_id of the first ride whose pla_extern_ritnummer is the trip number and
+// whose remark does not carry the import's own cancellation mark; 0 when there is none. Uses the index on
+// pla_extern_ritnummer. Throws DatabaseError.
+int FindRideOfTrip(DispatchDb &db, qint32 tripNumber);
+
 // Writes the columns of the row into the ride with this pla_id, in one statement. Throws DatabaseError.
 void UpdateRide(DispatchDb &db, int rideId, const RideRow &row);
 

@@ -76,7 +76,7 @@ void ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
         RideRow row;
         row.setInt(QStringLiteral("pla_cloud"), 2);
         row.setText(QStringLiteral("pla_opmerking"),
-                    QLatin1String("(VERWIJDERD ") +
+                    QLatin1String(kCancelledRemarkPrefix) +
                         FormatDateTime(QLatin1String(kCancelRemarkPattern), ctx.clock.now()) + QLatin1Char(')'));
         row.setText(QStringLiteral("pla_filter"), ctx.controls.text(Control::StandaardFilter));
         ApplyBeforeStore(row, RideQuery::QWijzigen, ctx.controls, ride.remark);

@@ -7,6 +7,7 @@
 #include "settings/MemoryControls.h"
 #include "support/TempProgramDir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -34,6 +35,104 @@ class SqliteDb : public ::testing::Test
     QStringList log;
     ErrorHook logError = [this](const QString &m) { log << m; };
 };
+
+// The embedded database file as it lies under the program folder, and what the connection may do with it.
+class SqliteFile : public SqliteDb
+{
+  protected:
+    SqliteFile() { db.setLog(logError); }
+    QString path() const { return dir.path() + QStringLiteral("/Vorano/dispatch.sqlite"); }
+    int rides() { return scalar(QStringLiteral("select count(*) from Planning")).toInt(); }
+    void addRide() { db.exec(QStringLiteral("insert into Planning (pla_extern) values (1)")).finish(); }
+    QString goneMessage() const
+    {
+        return QStringLiteral("Databasebestand %1 is verdwenen; er wordt geen lege database voor in de plaats "
+                              "gemaakt.")
+            .arg(QDir::toNativeSeparators(path()));
+    }
+};
+
+TEST_F(SqliteFile, AMissingFileIsCreatedOnceWithOneLogLine)
+{
+    // A creation that was interrupted earlier left its unfinished file behind: it is not the database.
+    QDir().mkpath(dir.path() + QStringLiteral("/Vorano"));
+    {
+        QFile left(path() + QStringLiteral(".nieuw"));
+        ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+        left.write("half");
+    }
+    addRide();
+    EXPECT_EQ(log, QStringList{QStringLiteral("Databasebestand %1 bestond niet en is nieuw aangemaakt.")
+                                   .arg(QDir::toNativeSeparators(path()))});
+    EXPECT_FALSE(QFileInfo::exists(path() + QStringLiteral(".nieuw")));
+    db.close();
+    addRide();
+    EXPECT_EQ(rides(), 2);
+    EXPECT_EQ(log.size(), 1) << "an existing file is opened without a word";
+}
+
+// A file that existed earlier in the run and is gone: every use is an error, nothing takes its place, and the
+// file put back is used again.
+TEST_F(SqliteFile, AFileThatWentAwayIsAnErrorUntilItIsBack)
+{
+    for (const bool openWhenDeleted : {true, false}) {
+        SCOPED_TRACE(openWhenDeleted ? "deleted under the open connection" : "deleted while closed");
+        addRide();
+        const int before = rides();
+        if (!openWhenDeleted)
+            db.close();
+        const QString kept = path() + QStringLiteral(".bewaard");
+        QFile::remove(kept);
+        ASSERT_TRUE(QFile::copy(path(), kept));
+        ASSERT_TRUE(QFile::remove(path()));
+        log.clear();
+        for (int use = 0; use < 2; ++use) {
+            try {
+                addRide();
+                ADD_FAILURE() << "a ride was stored without the database file";
+            } catch (const DatabaseError &e) {
+                EXPECT_EQ(e.message(), goneMessage());
+            }
+            EXPECT_FALSE(db.isOpen());
+            EXPECT_FALSE(QFileInfo::exists(path()));
+        }
+        EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('|')).toStdString();
+        ASSERT_TRUE(QFile::rename(kept, path()));
+        addRide();
+        EXPECT_EQ(rides(), before + 1);
+    }
+}
+
+TEST_F(SqliteFile, AFileEmptiedAfterItWasUsedIsAnError)
+{
+    addRide();
+    db.close();
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.close();
+    EXPECT_THROW(addRide(), DatabaseError);
+    EXPECT_EQ(QFileInfo(path()).size(), 0);
+}
+
+// A file replaced under the open connection (restored from a backup, say): the old connection can no longer
+// write and is closed by its failed statement, so the next use works on the file that is there now.
+TEST_F(SqliteFile, AStatementFailingOnTheConnectionClosesIt)
+{
+    addRide();
+    const QString copy = path() + QStringLiteral(".kopie");
+    ASSERT_TRUE(QFile::copy(path(), copy));
+    ASSERT_TRUE(QFile::remove(path()));
+    ASSERT_TRUE(QFile::rename(copy, path()));
+    ASSERT_TRUE(db.isOpen());
+    EXPECT_THROW(addRide(), DatabaseError);
+    EXPECT_FALSE(db.isOpen());
+    addRide();
+    EXPECT_EQ(rides(), 2);
+
+    // A statement the database refuses leaves a working connection open.
+    EXPECT_THROW(db.exec(QStringLiteral("select * from geen_tabel")), DatabaseError);
+    EXPECT_TRUE(db.isOpen());
+}
 
 TEST_F(SqliteDb, MissingFileIsCreatedWithTheSchemaUnderTheProgramFolder)
 {

@@ -1,5 +1,6 @@
 #include "EndToEnd.h"
 #include "ImportHarness.h"
+#include "RepeatedTrips.h"
 
 #include "support/PgServer.h"
 
@@ -13,4 +14,14 @@ TEST(EndToEnd, SimulatorAndPostgreSqlOverOdbc)
     pg.applyTo(h.controls);
     RunEndToEndCycles(h);
     EXPECT_EQ(h.db.dialect(), DbDialect::PostgreSQL);
+}
+
+TEST(OneRidePerTrip, PostgreSqlOverOdbc)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.ok()) << pg.error().toStdString();
+    ImportHarness h;
+    pg.applyTo(h.controls);
+    RunRepeatedTrips(h);
+    EXPECT_EQ(h.db->dialect(), DbDialect::PostgreSQL);
 }

@@ -1,5 +1,6 @@
 #include "EndToEnd.h"
 #include "ImportHarness.h"
+#include "RepeatedTrips.h"
 
 #include <gtest/gtest.h>
 
@@ -7,4 +8,10 @@ TEST(EndToEnd, SimulatorAndEmbeddedDatabase)
 {
     ImportHarness h;
     RunEndToEndCycles(h);
+}
+
+TEST(OneRidePerTrip, EmbeddedDatabase)
+{
+    ImportHarness h;
+    RunRepeatedTrips(h);
 }

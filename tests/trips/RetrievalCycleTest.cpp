@@ -185,23 +185,22 @@ TEST_F(RetrievalCycle, BadTripsStoredAsThePartsAllow)
         ride(ids[3]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Иванов Łukasz")));
 }
 
-TEST_F(RetrievalCycle, InternalActionFromTheCompanyConstantsAndTwoRidesForOneTrip)
+TEST_F(RetrievalCycle, InternalActionFromTheCompanyConstants)
 {
     controls.setText(Control::xBedrijf, QStringLiteral("4"));
     db.exec(QStringLiteral("INSERT INTO constanten (con_bdr_id, con_aanvraag_verzenden) VALUES (4, 6)"));
-    const QString oneTrip = reply(trip(QStringLiteral("9"), QStringLiteral("INSERT"), dates()));
-    service.reply(oneTrip);
+    service.reply(reply(trip(QStringLiteral("9"), QStringLiteral("INSERT"), dates())));
     cycle();
-    service.reply(oneTrip);
+    service.reply(reply(trip(QStringLiteral("10"), QStringLiteral("INSERT"), dates())));
     cycle();
     const QList<int> ids = rideIds();
     ASSERT_EQ(ids.size(), 2);
-    EXPECT_EQ(ride(ids[1]).value(QStringLiteral("pla_extern_ritnummer")).toInt(), 9);
+    EXPECT_EQ(ride(ids[1]).value(QStringLiteral("pla_extern_ritnummer")).toInt(), 10);
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM InterneActies WHERE iac_code=6")).toInt(), 2);
     EXPECT_EQ(scalar(QStringLiteral("SELECT iac_rit FROM InterneActies ORDER BY iac_rit DESC")).toInt(), ids[1]);
 
     controls.setText(Control::xBedrijf, QStringLiteral("5"));
-    service.reply(oneTrip);
+    service.reply(reply(trip(QStringLiteral("11"), QStringLiteral("INSERT"), dates())));
     cycle();
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM InterneActies")).toInt(), 2);
     EXPECT_EQ(controls.text(Control::Verwerkt), QStringLiteral("3"));
