@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -39,6 +40,9 @@ void chooseOffscreenWithoutDisplay()
 
 int main(int argc, char *argv[])
 {
+    // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
+    // there must fail quietly, not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     chooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));

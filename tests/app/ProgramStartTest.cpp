@@ -15,6 +15,10 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class ProgramTest : public testing::Test {
@@ -223,4 +227,47 @@ TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
         EXPECT_TRUE(err.contains(line)) << line.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(old)));
     EXPECT_EQ(read(recent.toUtf8().constData()), QByteArray("recent\n"));
+}
+
+// A journal that went away or a terminal that closed: standard error is a pipe without a reader. The log lines
+// written there must not end the program; they still reach the day file. The program starts with SIGPIPE at its
+// default, as a service manager starts it, and its error comes before any network use.
+TEST_F(ProgramTest, StandardErrorWithoutAReaderDoesNotEndTheProgram)
+{
+    write("VoranotoOstrel.xml", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n"
+                                "  <Hoofdscherm>\r\n    <xAuto_Checked>TRUE</xAuto_Checked>\r\n"
+                                "    <xSoapServer_Text>geen adres</xSoapServer_Text>\r\n"
+                                "  </Hoofdscherm>\r\n</Configuration>\r\n");
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("stderr.fifo")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    program.setStandardErrorFile(QFile::decodeName(fifo));
+    program.setChildProcessModifier([] {
+        ::signal(SIGPIPE, SIG_DFL);
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        ::sigprocmask(SIG_UNBLOCK, &pipe, nullptr);
+    });
+    program.start();
+    const bool started = program.waitForStarted(); // the program opened its end before it started
+    ::close(reader);
+    ASSERT_TRUE(started);
+
+    // The reference lists come ten seconds after start; the first one fails and is logged.
+    const QString dayFile =
+        dir.filePath(QStringLiteral("Logboek/") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd.log")));
+    const QDeadlineTimer logged(60000);
+    bool ended = false;
+    while (QFileInfo(dayFile).size() == 0 && !logged.hasExpired() && !ended)
+        ended = program.waitForFinished(100);
+    ASSERT_FALSE(ended || program.waitForFinished(500))
+        << "the program ended: " << (program.exitStatus() == QProcess::CrashExit ? "signal " : "status ")
+        << program.exitCode();
+    EXPECT_GT(QFileInfo(dayFile).size(), 0);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
 }
