@@ -23,5 +23,5 @@ TEST(OneRidePerTrip, PostgreSqlOverOdbc)
     ImportHarness h;
     pg.applyTo(h.controls);
     RunRepeatedTrips(h);
-    EXPECT_EQ(h.db->dialect(), DbDialect::PostgreSQL);
+    EXPECT_EQ(h.db.dialect(), DbDialect::PostgreSQL);
 }

@@ -40,14 +40,14 @@ int rideOf(ImportHarness &h, int trip)
 void RunRepeatedTrips(ImportHarness &h)
 {
     h.controls.setText(Control::xBedrijf, QStringLiteral("4"));
-    h.db->exec(QStringLiteral("INSERT INTO constanten (con_bdr_id, con_aanvraag_verzenden) VALUES (4, 6)")).finish();
+    h.db.exec(QStringLiteral("INSERT INTO constanten (con_bdr_id, con_aanvraag_verzenden) VALUES (4, 6)")).finish();
 
     // Trip 7 twice in one reply, then 7 and 8 again in the next (their confirmations were lost).
     h.service.reply(reply(newTrip(QStringLiteral("7")) + newTrip(QStringLiteral("8")) + newTrip(QStringLiteral("7"))));
     h.cycle();
     h.service.reply(reply(newTrip(QStringLiteral("8")) + newTrip(QStringLiteral("0007"))));
     h.cycle();
-    EXPECT_FALSE(h.db->isOpen()) << "the connection is closed after a trip found stored, as after a new ride";
+    EXPECT_FALSE(h.db.isOpen()) << "the connection is closed after a trip found stored, as after a new ride";
 
     ASSERT_EQ(h.rideIds().size(), 2) << h.log.join(QLatin1Char('|')).toStdString();
     const int ride7 = rideOf(h, 7);
@@ -82,7 +82,7 @@ void RunRepeatedTrips(ImportHarness &h)
     EXPECT_EQ(h.log, QStringList{seenLine(8, ride8again)});
 
     // A ride that another program wrote, without any remark, counts as the trip's ride.
-    h.db->exec(QStringLiteral("INSERT INTO Planning (pla_extern, pla_extern_ritnummer, pla_temp) VALUES (9, 9, 'x')"))
+    h.db.exec(QStringLiteral("INSERT INTO Planning (pla_extern, pla_extern_ritnummer, pla_temp) VALUES (9, 9, 'x')"))
         .finish();
     const int foreign = rideOf(h, 9);
 

@@ -138,7 +138,7 @@ TEST_F(TripChanges, OnlyTheFirstOfTwoRidesWithTheNumberChanges)
 {
     const int first = newRide(QStringLiteral("60"));
     // The import keeps one ride per trip; a second one comes from elsewhere (another program, an older version).
-    db->exec(QStringLiteral("INSERT INTO Planning (pla_extern, pla_extern_ritnummer, pla_ophstad, pla_temp) "
+    db.exec(QStringLiteral("INSERT INTO Planning (pla_extern, pla_extern_ritnummer, pla_ophstad, pla_temp) "
                             "VALUES (60, 60, 'Delft', 'tweede')"))
         .finish();
     const int second = scalar(QStringLiteral("SELECT pla_id FROM Planning WHERE pla_temp='tweede'")).toInt();
