@@ -2,12 +2,12 @@
 
 // CycleHarness: everything a test or benchmark of the client's cycles needs, in one object.
 //
-//     CycleHarness h;                              // temporary program folder, embedded SQLite database with the
-//     ASSERT_TRUE(h.ok()) << qPrintable(h.error()); //   schema, the service simulator on 127.0.0.1, controls set
-//     h.sim.setGeneratedTrips({...});              //   for both (importing, confirming, copies and return
-//     h.import();                                  //   messages on), pump, clock, log and OperationContext
-//     h.retour();                                  // both cycles run as the timers run them (through the runner)
-//     EXPECT_TRUE(h.log.isEmpty());                // every error line of the run, in order
+//     CycleHarness h;                                 // temporary program folder, embedded SQLite database
+//     ASSERT_TRUE(h.ok()) << qPrintable(h.error());   //   with the schema, the service simulator on 127.0.0.1,
+//     h.sim.setGeneratedTrips({.count = 3});          //   controls set for both (importing, confirming, copies
+//     h.import();                                     //   and return messages on), pump, clock, log, context;
+//     h.retour();                                     //   both cycles run as the timers run them (the runner)
+//     EXPECT_TRUE(h.log.isEmpty());                   // every error line of the run, in order
 //     EXPECT_EQ(h.scalar("select count(*) from Planning").toInt(), 3);
 //
 // CycleHarness h(CycleHarness::Scripted) answers every call from h.service instead of a socket ("200" unless

@@ -19,6 +19,7 @@
 #include <QXmlStreamReader>
 
 #include <deque>
+#include <optional>
 
 namespace {
 
@@ -168,7 +169,9 @@ public:
     QString error;
     quint16 port = 0;
     bool tls = false;
-    QSslConfiguration tlsConfiguration;
+    // Only while serving TLS: making a QSslConfiguration loads the TLS library, megabytes that a simulator which
+    // is never started (or serves plain HTTP) should not add to the memory of the process it lives in.
+    std::optional<QSslConfiguration> tlsConfiguration;
     QThread *thread = nullptr;
     SimServer *server = nullptr;
 
@@ -281,7 +284,7 @@ protected:
             delete socket;
             return;
         }
-        socket->setSslConfiguration(m_d->tlsConfiguration);
+        socket->setSslConfiguration(*m_d->tlsConfiguration);
         // A client that refuses the certificate just closes; the handshake errors need no answer here.
         connect(socket, &QSslSocket::sslErrors, socket, [socket] { socket->abort(); });
         socket->startServerEncryption();
@@ -461,7 +464,10 @@ bool OstrelSim::startListening(quint16 port, bool tls, const QSslConfiguration &
 {
     stop();
     d->tls = tls;
-    d->tlsConfiguration = configuration;
+    if (tls)
+        d->tlsConfiguration = configuration;
+    else
+        d->tlsConfiguration.reset();
     d->thread = new QThread;
     d->thread->setObjectName(QStringLiteral("ostrel-sim"));
     d->server = new SimServer(d.get());
