@@ -41,6 +41,8 @@ const QString kOversized =
 const QString kTampered = QStringLiteral("Update: de download komt niet overeen met de ondertekende SHA-256 en is "
                                          "verwijderd; de update wordt niet gestart.");
 
+constexpr int kSizeQueryOverallTimeoutMs = 120000;
+
 bool isSha256Text(const QString &text)
 {
     if (text.size() != 64)
@@ -235,7 +237,6 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     client.ProxyHost = state.proxyHost;
     client.ProxyPort = state.proxyPort;
     client.transferTimeoutMs = transferTimeoutMs;
-    client.overallTimeoutMs = overallTimeoutMs;
     client.extraCaCertificates = state.extraCaCertificates;
 
     QFile file(target);
@@ -244,7 +245,10 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
 
     box->FileLabel->setText(UrlFileName(m.DownloadFileURL));
     box->ProgressBar1->setValue(0);
+    // The size query is a small request: it gets the time limit of one, the transfer the download's.
+    client.overallTimeoutMs = qMin(overallTimeoutMs, kSizeQueryOverallTimeoutMs);
     const qint32 maximum = GetRemoteFileSize(client, m.DownloadFileURL);
+    client.overallTimeoutMs = overallTimeoutMs;
     box->maximum = maximum;
     box->ProgressBar1->setMaximum(qMax(maximum, 0));
     box->TransferLabel->setText(FormatFileSize(0) + QStringLiteral(" of ") + FormatFileSize(maximum) +

@@ -11,7 +11,7 @@
 void RunUpdateControle(const QString &version, const QString &programFolder, QWidget *window, ErrorHook logError)
 {
     QtUpdatePrompts prompts(window);
-    TJFCAppUpdate update(prompts, MakeNotifyBoxPresenter(prompts, std::move(logError)));
+    TJFCAppUpdate update(prompts, MakeNotifyBoxPresenter(prompts, logError), logError);
     ConfigureMainWindowUpdate(update, version);
     update.ProgramFile =
         programFolder + QLatin1Char('/') + QFileInfo(QCoreApplication::applicationFilePath()).fileName();

@@ -7,5 +7,6 @@
 class QWidget;
 
 // "UPDATE CONTROLE" as the main window runs it: the update component with the main window's settings and the given
-// version, real message boxes over window, the update dialog, and escaped errors of its buttons to logError.
+// version, real message boxes over window, the update dialog, and its refusals and the escaped errors of its
+// buttons to logError.
 void RunUpdateControle(const QString &version, const QString &programFolder, QWidget *window, ErrorHook logError);

@@ -399,6 +399,12 @@ TEST_F(CheckForUpdateTest, TheProgramTrustsOnlyItsBuiltInKeys)
         EXPECT_EQ(key.size(), kEd25519KeySize);
     EXPECT_FALSE(BuiltInReleaseKeys().isEmpty());
     EXPECT_FALSE(BuiltInReleaseKeys().contains(m_key.pair.publicKey));
+
+    // The program's own addresses are https.
+    ConfigureMainWindowUpdate(update, QStringLiteral("9.0.9.1"));
+    EXPECT_TRUE(update.UpdateFileURL.startsWith(QStringLiteral("https://")));
+    EXPECT_TRUE(update.UpdateFileURL.endsWith(QStringLiteral("/liveupdate/VoranoOstrel/Updates.txt")));
+    EXPECT_TRUE(update.UpdatePageURL.startsWith(QStringLiteral("https://")));
 }
 
 TEST_F(CheckForUpdateTest, SeveralKeysAreTrustedForARollover)
