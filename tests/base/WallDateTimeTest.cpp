@@ -4,6 +4,8 @@
 #include "base/Conversions.h"
 #include "base/FormatDateTime.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>

@@ -15,6 +15,8 @@
 #include "support/ScriptedService.h"
 #include "support/TempProgramDir.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>

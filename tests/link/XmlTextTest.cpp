@@ -2,6 +2,8 @@
 
 #include "link/ReadXmlTag.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace

@@ -7,6 +7,7 @@
 #include "db/DispatchDb.h"
 #include "link/TextList.h"
 #include "settings/MemoryControls.h"
+#include "support/QtPrinters.h"
 #include "support/ScriptedService.h"
 #include "support/TempProgramDir.h"
 

@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace

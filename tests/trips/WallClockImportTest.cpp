@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace
