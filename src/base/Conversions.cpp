@@ -1,6 +1,7 @@
 #include "base/Conversions.h"
 
 #include "base/VoranoError.h"
+#include "base/WallDateTime.h"
 
 #include <limits>
 
@@ -84,5 +85,5 @@ QDateTime ParseTripDateTime(const QString &text)
         throw ConversionError(QLatin1String(kInvalidDate));
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59)
         throw ConversionError(QLatin1String(kInvalidTime));
-    return QDateTime(QDate(year, month, day), QTime(hour, minute));
+    return WallDateTime(QDate(year, month, day), QTime(hour, minute));
 }

@@ -13,6 +13,6 @@ QString NormalizeNumber(const QString &text);
 // Every "," and "'" replaced by a blank; the length stays the same.
 QString StripSeparators(const QString &text);
 
-// Date and minute from a yyyymmddhhnn text. Throws ConversionError "Invalid argument to date encode" or
-// "Invalid argument to time encode".
+// Date and minute from a yyyymmddhhnn text, as a wall-clock value (see WallDateTime.h). Throws ConversionError "Invalid
+// argument to date encode" or "Invalid argument to time encode".
 QDateTime ParseTripDateTime(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "base/Conversions.h"
 #include "base/VoranoError.h"
+#include "base/WallDateTime.h"
 #include "db/DbSchemaSqlite.h"
 #include "db/DbScript.h"
 #include "db/OdbcConnectionString.h"
@@ -23,7 +24,6 @@ namespace
 
 const QString kSqliteDriverSetting = QStringLiteral("SQLite");
 const QString kDefaultSqliteFile = QStringLiteral("Vorano/dispatch.sqlite");
-const QString kSqliteDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 // ADOConst: the constants row of one company.
 const QString kConstantsSql = QStringLiteral("select * from constanten\nwhere con_bdr_id=?");
@@ -76,13 +76,7 @@ void setOdbcQueryTimeout(const QSqlQuery &q, int seconds)
                        SQL_IS_UINTEGER);
 }
 
-QDateTime wholeSeconds(const QDateTime &value)
-{
-    QDateTime v = value;
-    const QTime t = v.time();
-    v.setTime(QTime(t.hour(), t.minute(), t.second()));
-    return v;
-}
+constexpr const char *kInvalidDateTime = "Invalid argument to date encode";
 
 } // namespace
 
@@ -399,37 +393,42 @@ int DispatchDb::readCompanyConstant()
 
 QVariant DispatchDb::dateTimeParam(const QDateTime &value) const
 {
+    // Every date-time is bound as the date and time it holds: a wall-clock value as written, "now" as the local
+    // wall time. Nothing goes through the local zone, so the skipped and the repeated hour keep their time.
     const DbDialect d = isOpen() ? m_openDialect : dialect();
-    if (d == DbDialect::SQLite) {
-        if (!value.isValid())
-            return QVariant(QMetaType::fromType<QString>());
-        return value.toString(kSqliteDateTimeFormat);
-    }
-    if (!value.isValid())
-        return QVariant(QMetaType::fromType<QDateTime>());
-    return wholeSeconds(value);
+    if (value.isNull())
+        return d == DbDialect::SQLite ? QVariant(QMetaType::fromType<QString>())
+                                      : QVariant(QMetaType::fromType<QDateTime>());
+    if (!value.date().isValid())
+        throw ConversionError(QLatin1String(kInvalidDateTime));
+    if (d == DbDialect::SQLite)
+        return FormatWallDateTime(value);
+    const QTime t = value.time();
+    return WallDateTime(value.date(), QTime(t.hour(), t.minute(), t.second()));
 }
 
-QDateTime DispatchDb::toDateTime(const QVariant &value)
+QDateTime DispatchDb::toDateTime(const QVariant &value, const QString &column)
 {
     if (value.isNull() || !value.isValid())
         return {};
     switch (value.metaType().id()) {
     case QMetaType::QDateTime:
-        return value.toDateTime();
+        // QODBC builds a local QDateTime from the stored fields; inside the skipped hour that value is invalid
+        // but still holds them.
+        return ToWallDateTime(value.toDateTime());
     case QMetaType::QDate:
-        return value.toDate().startOfDay();
+        return WallDateTime(value.toDate(), QTime(0, 0));
     default:
         break;
     }
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return {};
-    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss",
-                               "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
-        const QDateTime dt = QDateTime::fromString(text, QLatin1String(format));
-        if (dt.isValid())
-            return dt;
-    }
-    return {};
+    const QDateTime dt = ParseWallDateTime(text);
+    if (dt.isValid())
+        return dt;
+    QString message = QStringLiteral("'%1' is not a valid date and time").arg(text);
+    if (!column.isEmpty())
+        message += QStringLiteral(" for field '%1'").arg(column);
+    throw ConversionError(message);
 }

@@ -55,11 +55,14 @@ class DispatchDb
     int readCompanyConstant();
 
     // Date-time values: SQLite keeps them as "YYYY-MM-DD HH:MM:SS" text, the ODBC drivers as date-time (whole
-    // seconds). exec() converts QDateTime parameters itself; an invalid QDateTime is bound as NULL.
+    // seconds). Both get the date and time the value holds, never converted through the local zone (see
+    // base/WallDateTime.h). exec() converts QDateTime parameters itself. A null QDateTime is bound as NULL; any
+    // other value without a valid date throws ConversionError, so nothing becomes NULL by accident.
     QVariant dateTimeParam(const QDateTime &value) const;
-    // A date-time as read from any of the drivers (QDateTime, QDate or text); an invalid QDateTime for NULL,
-    // empty or unreadable values (callers that need "the zero date-time" for a missing value decide that).
-    static QDateTime toDateTime(const QVariant &value);
+    // A date-time as read from any of the drivers (QDateTime, QDate or text), as a wall-clock value; null for NULL
+    // and empty values (callers that need "the zero date-time" for a missing value decide that). A text that is no
+    // date-time throws ConversionError "'<text>' is not a valid date and time[ for field '<column>']".
+    static QDateTime toDateTime(const QVariant &value, const QString &column = {});
 
     // The file of the embedded database as the settings name it now (SQLite only): xLoginDatabase relative to the
     // program folder, "Vorano/dispatch.sqlite" when empty.

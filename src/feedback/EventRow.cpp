@@ -53,7 +53,7 @@ QString decimal(const QSqlRecord &record, const char *name)
 QDateTime dateTime(const QSqlRecord &record, const char *name)
 {
     const QVariant v = value(record, name);
-    return v.isNull() ? QDateTime() : DispatchDb::toDateTime(v);
+    return v.isNull() ? QDateTime() : DispatchDb::toDateTime(v, QString::fromLatin1(name));
 }
 
 } // namespace

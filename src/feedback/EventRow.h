@@ -6,7 +6,7 @@
 class QSqlRecord;
 
 // One row of the return-message query: a pending outbox event joined with its ride and vehicle. A database NULL
-// reads as 0 for numbers, an empty text for texts and decimals, and an invalid date-time (the zero date) for
+// reads as 0 for numbers, an empty text for texts and decimals, and a null date-time (sent as the zero date) for
 // date-times. Decimals are kept as their decimal text ("12345.67") so that no binary rounding creeps in.
 struct EventRow {
     qint64 kop_status = 0;

@@ -37,17 +37,19 @@ class RunningFlag
     bool &m_flag;
 };
 
-} // namespace
-
-QList<EventRow> ReadPendingEvents(DispatchDb &db, const QString &owner)
+// The pending events of one owner code, oldest first, all read before the first is sent (the status updates go
+// over the same connection). The owner code is a bound parameter.
+QList<QSqlRecord> readPendingRecords(DispatchDb &db, const QString &owner)
 {
     QSqlQuery query = db.exec(kReturnMessageQuery, {owner});
-    QList<EventRow> rows;
+    QList<QSqlRecord> records;
     while (query.next())
-        rows.append(EventRow::fromRecord(query.record()));
+        records.append(query.record());
     query.finish();
-    return rows;
+    return records;
 }
+
+} // namespace
 
 bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
 {
@@ -57,10 +59,13 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
         return true;
     RunningFlag running(m_running);
 
-    const QList<EventRow> rows = ReadPendingEvents(ctx.db, ctx.controls.text(Control::Eigenaar));
-    for (const EventRow &row : rows) {
-        const qint64 id = row.kop_id;
+    // Each row is converted just before it is sent: a value that cannot be read ends the tick at that row, and
+    // the rows before it have gone out.
+    const QList<QSqlRecord> records = readPendingRecords(ctx.db, ctx.controls.text(Control::Eigenaar));
+    for (const QSqlRecord &record : records) {
         ctx.pump.processEvents();
+        const EventRow row = EventRow::fromRecord(record);
+        const qint64 id = row.kop_id;
         const bool accepted = SendStatus(ctx, row);
         ctx.db.exec((accepted ? kAcceptedUpdate : kRefusedUpdate) + QString::number(id));
     }

@@ -8,10 +8,6 @@
 class DispatchDb;
 struct OperationContext;
 
-// The pending events of one owner code, oldest first, all read before the first is sent (the status updates go
-// over the same connection). The owner code is a bound parameter.
-QList<EventRow> ReadPendingEvents(DispatchDb &db, const QString &owner);
-
 // The return-message cycle of RetourTimer. Owned by the main window for its whole life; it keeps only whether a
 // cycle is running, so that a tick arriving during a message-loop pass of a running cycle does not start a second.
 class RetourCycle

@@ -34,7 +34,7 @@ bool SendStatus(OperationContext &ctx, const EventRow &row)
     const QString received = reply.text();
     WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("RcvdStatus_", row), received);
 
-    const QString status = ReadXMLTag(received, QStringLiteral("status"));
+    const QString status = ReadXMLValue(received, QStringLiteral("status"));
     LogTransactie(ctx, 0, static_cast<int>(row.pla_id), 0, 0, kTransactieStatusAntwoord, status);
     return status == kAccepted;
 }

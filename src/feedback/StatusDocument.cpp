@@ -2,6 +2,7 @@
 
 #include "base/FormatDateTime.h"
 #include "link/KwpDocument.h"
+#include "link/XmlText.h"
 
 namespace
 {
@@ -84,7 +85,8 @@ QString element(const char *name, const QString &content)
 
 QString FormatStatusDateTime(const QDateTime &value)
 {
-    if (!value.isValid())
+    // A wall-clock value is always valid; the date alone tells a missing value.
+    if (!value.date().isValid())
         return kZeroDateTime;
     return FormatDateTime(QString::fromLatin1(kStatusDateTimePattern), value);
 }
@@ -167,11 +169,12 @@ QString BuildProcessTripsDocument(const EventRow &row, const QString &userName, 
         element("realArrivalAtFromDateTime", FormatStatusDateTime(row.pla_tijdstip_bestemmen)) +
         element("realPassengers", number(row.pla_lopers + row.pla_rollers)) +
         element("noShow", row.pla_status == kNoShowStatus ? QStringLiteral("1") : QStringLiteral("0")) +
-        element("noShowComment", row.pla_redenloosmelden) +
+        element("noShowComment", EscapeXmlText(row.pla_redenloosmelden)) +
         element("odoMeterStart", FormatOdometer(row.pla_odo_start)) +
         element("odoMeterEnd", FormatOdometer(row.pla_odo_stop)) + element("realcombinationid", number(row.pla_route)) +
         element("combined", row.pla_van > 0 ? QStringLiteral("1") : QStringLiteral("0")) +
-        element("licenseplatenumber", row.wag_kenteken) + element("vehiclenumber", number(row.wag_taxis));
+        element("licenseplatenumber", EscapeXmlText(row.wag_kenteken)) +
+        element("vehiclenumber", number(row.wag_taxis));
     const QString action = QString::fromLatin1(KwpAction::processTrips);
     return BuildRequest(KwpVersion(action), action, userName, password, element("triplist", element("trip", trip)));
 }

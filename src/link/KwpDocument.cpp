@@ -2,6 +2,7 @@
 
 #include "base/VoranoError.h"
 #include "link/ReadXmlTag.h"
+#include "link/XmlText.h"
 #include "settings/Controls.h"
 
 #include <QXmlStreamReader>
@@ -199,10 +200,11 @@ class ReplyWriter
 QString BuildRequest(const QString &version, const QString &actionName, const QString &userName,
                      const QString &password, const QString &parameters)
 {
-    return QLatin1String("<kwp version=\"") + version + QLatin1String("\"><header><username>") + userName +
-           QLatin1String("</username><password>") + password + QLatin1String("</password></header>") +
-           QLatin1String("<body><action><name>") + actionName + QLatin1String("</name>") + parameters +
-           QLatin1String("</action></body></kwp>");
+    // A user name or password holding "&" or "<" would otherwise make the document unreadable for the service.
+    return QLatin1String("<kwp version=\"") + version + QLatin1String("\"><header><username>") +
+           EscapeXmlText(userName) + QLatin1String("</username><password>") + EscapeXmlText(password) +
+           QLatin1String("</password></header>") + QLatin1String("<body><action><name>") + actionName +
+           QLatin1String("</name>") + parameters + QLatin1String("</action></body></kwp>");
 }
 
 QString BuildRequest(const Controls &controls, const QString &version, const QString &actionName,
@@ -228,9 +230,9 @@ QString BuildRetrieveRequest(const Controls &controls, const QString &actionName
 
 bool ReplyAccepted(const QString &reply, const QString &actionName, bool compareName)
 {
-    if (ReadXMLTag(reply, QStringLiteral("status")) != QLatin1String(kAcceptedStatus))
+    if (ReadXMLValue(reply, QStringLiteral("status")) != QLatin1String(kAcceptedStatus))
         return false;
-    return !compareName || ReadXMLTag(reply, QStringLiteral("name")) == actionName;
+    return !compareName || ReadXMLValue(reply, QStringLiteral("name")) == actionName;
 }
 
 QString NormalizeReply(const QString &text)

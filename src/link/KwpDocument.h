@@ -6,7 +6,8 @@
 class Controls;
 
 // Request frame: <kwp version="..."><header><username>..</username><password>..</password></header>
-// <body><action><name>..</name>PARAMS</action></body></kwp>, one line, values unescaped.
+// <body><action><name>..</name>PARAMS</action></body></kwp>, one line; user name and password escaped, the
+// parameters inserted as the XML they are.
 QString BuildRequest(const QString &version, const QString &actionName, const QString &userName,
                      const QString &password, const QString &parameters = {});
 

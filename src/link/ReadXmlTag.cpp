@@ -1,6 +1,7 @@
 #include "link/ReadXmlTag.h"
 
 #include "link/TextList.h"
+#include "link/XmlText.h"
 
 #include <QVarLengthArray>
 
@@ -37,4 +38,9 @@ QString ReadXMLTag(const QString &text, const QString &tag)
             open = p - 1;
     }
     return {};
+}
+
+QString ReadXMLValue(const QString &text, const QString &tag)
+{
+    return DecodeXmlText(ReadXMLTag(text, tag));
 }

@@ -46,9 +46,9 @@ bool FetchReferenceList(OperationContext &ctx, ReferenceList list)
     ctx.resultList.setLines(reply.lines());
 
     const QString joined = reply.text();
-    if (ReadXMLTag(joined, kStatusTag) != kAccepted)
+    if (ReadXMLValue(joined, kStatusTag) != kAccepted)
         return false;
-    if (ReadXMLTag(joined, kNameTag) != action)
+    if (ReadXMLValue(joined, kNameTag) != action)
         return false;
 
     WriteDocumentCopy(controls, ctx.folders.backupsInDir, QString::fromLatin1(info.copyFile), joined);
@@ -60,16 +60,17 @@ bool FetchReferenceList(OperationContext &ctx, ReferenceList list)
 
     const QString text = TextList(NormalizeReply(ctx.resultList.text())).text();
 
-    controls.setText(Control::yStatus, ReadXMLTag(text, kStatusTag));
-    controls.setText(Control::ySoort, ReadXMLTag(text, kNameTag));
+    controls.setText(Control::yStatus, ReadXMLValue(text, kStatusTag));
+    controls.setText(Control::ySoort, ReadXMLValue(text, kNameTag));
 
     QStringList lines;
     ItemWalk walk(ReadXMLTag(text, QString::fromLatin1(info.container)), QString::fromLatin1(info.item));
     QString item;
     while (walk.next(item)) {
         const QString itemText = TextList(item).text();
+        // Id and name are stored as the text they stand for, so a lookup with a trip's (decoded) id finds them.
         // A memo shows a value with line breaks as several lines.
-        const TextList line(ReadXMLTag(itemText, kIdTag) + QLatin1Char('=') + ReadXMLTag(itemText, kNameTag));
+        const TextList line(ReadXMLValue(itemText, kIdTag) + QLatin1Char('=') + ReadXMLValue(itemText, kNameTag));
         lines += line.lines();
     }
     controls.setLines(info.memo, lines);

@@ -12,7 +12,8 @@ RideRow BuildChangedRide(const TripTexts &trip, const Controls &controls, const 
 {
     const QString &t = trip.trip;
     const QString &c = trip.client;
-    auto tag = [](const QString &text, const char *name) { return ReadXMLTag(text, QLatin1String(name)); };
+    // Every element read here is a leaf: its value is the text it stands for.
+    auto tag = [](const QString &text, const char *name) { return ReadXMLValue(text, QLatin1String(name)); };
     auto cut = [&](const QString &text, const char *name, qsizetype n) {
         return StripSeparators(tag(text, name).left(n));
     };

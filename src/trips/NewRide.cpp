@@ -13,7 +13,8 @@ RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDat
 {
     const QString &t = trip.trip;
     const QString &c = trip.client;
-    auto tag = [](const QString &text, const char *name) { return ReadXMLTag(text, QLatin1String(name)); };
+    // Every element read here is a leaf: its value is the text it stands for.
+    auto tag = [](const QString &text, const char *name) { return ReadXMLValue(text, QLatin1String(name)); };
     // The first n characters of an element, commas and apostrophes made blanks.
     auto cut = [&](const QString &text, const char *name, qsizetype n) {
         return StripSeparators(tag(text, name).left(n));

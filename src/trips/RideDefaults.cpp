@@ -1,6 +1,7 @@
 #include "trips/RideDefaults.h"
 
 #include "base/FormatDateTime.h"
+#include "base/WallDateTime.h"
 #include "trips/RideRow.h"
 #include "trips/TripValues.h"
 
@@ -92,7 +93,7 @@ template <size_t N> void putInts(RideRow &row, RideQuery query, const IntDefault
 // The date-time value zero of the dispatch product.
 QDateTime zeroDateTime()
 {
-    return QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+    return WallDateTime(QDate(1899, 12, 30), QTime(0, 0));
 }
 
 struct Keyword {

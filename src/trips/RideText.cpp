@@ -23,9 +23,16 @@ class Lines
     QString m_text;
 };
 
+// A part that is read further (a list, a vehicle type): it stays XML.
 QString tag(const QString &text, const char *name)
 {
     return ReadXMLTag(text, QLatin1String(name));
+}
+
+// A leaf value, decoded.
+QString value(const QString &text, const char *name)
+{
+    return ReadXMLValue(text, QLatin1String(name));
 }
 
 // Walks the items of a list element of `text`, calling `line` with each item's text.
@@ -60,7 +67,7 @@ const char *timeAnchorLine(const QString &timeanchor)
 void addExtraFields(Lines &lines, const QString &text)
 {
     eachItem(text, "extrafields", "extrafield", [&](const QString &f) {
-        lines.add(tag(f, "id") + QLatin1Char('=') + tag(f, "name") + QLatin1String(" - ") + tag(f, "value"));
+        lines.add(value(f, "id") + QLatin1Char('=') + value(f, "name") + QLatin1String(" - ") + value(f, "value"));
     });
 }
 
@@ -74,28 +81,29 @@ QString BuildRideText(const QString &tripText, const QString &clientText, RideTe
     const QString &c = clientText;
     Lines lines;
 
-    lines.add(QLatin1String("Naam: ") + tag(c, "lastname") + QLatin1Char(' ') + tag(c, "firstname"));
-    lines.add(QLatin1String("GSM: ") + tag(c, "mobile"));
-    lines.add(QLatin1String("Opmerking: ") + tag(c, "comment"));
-    lines.add(QLatin1String("Identificatie: ") + tag(c, "number"));
-    lines.add(QLatin1String("Wagensoort: ") + tag(tag(t, "vehicletype"), "name"));
-    lines.add(QLatin1String("Commentaar: ") + StripSeparators(tag(t, "tripexternalcomment")));
+    lines.add(QLatin1String("Naam: ") + value(c, "lastname") + QLatin1Char(' ') + value(c, "firstname"));
+    lines.add(QLatin1String("GSM: ") + value(c, "mobile"));
+    lines.add(QLatin1String("Opmerking: ") + value(c, "comment"));
+    lines.add(QLatin1String("Identificatie: ") + value(c, "number"));
+    lines.add(QLatin1String("Wagensoort: ") + value(tag(t, "vehicletype"), "name"));
+    lines.add(QLatin1String("Commentaar: ") + StripSeparators(value(t, "tripexternalcomment")));
 
     if (!manual) {
-        if (const char *line = tripTypeLine(tag(t, "triptypeid")))
+        if (const char *line = tripTypeLine(value(t, "triptypeid")))
             lines.add(QLatin1String(line));
-        if (const char *line = timeAnchorLine(tag(t, "timeanchor")))
+        if (const char *line = timeAnchorLine(value(t, "timeanchor")))
             lines.add(QLatin1String(line));
         eachItem(t, "vialocations", "vialocation", [&](const QString &v) {
-            lines.add(QLatin1String("VIA:") + tag(v, "name"));
-            lines.add(tag(v, "street") + QLatin1Char(' ') + tag(v, "number") + QLatin1Char(' ') +
-                      tag(v, "numberExtraInformation"));
-            lines.add(tag(v, "zip") + QLatin1Char(' ') + tag(v, "city") + QLatin1Char(' ') + tag(v, "countrycode"));
-            lines.add(QLatin1String("volgorde: ") + tag(v, "sequence"));
+            lines.add(QLatin1String("VIA:") + value(v, "name"));
+            lines.add(value(v, "street") + QLatin1Char(' ') + value(v, "number") + QLatin1Char(' ') +
+                      value(v, "numberExtraInformation"));
+            lines.add(value(v, "zip") + QLatin1Char(' ') + value(v, "city") + QLatin1Char(' ') +
+                      value(v, "countrycode"));
+            lines.add(QLatin1String("volgorde: ") + value(v, "sequence"));
         });
     }
     if (kind == RideTextKind::ManualNewTrip) {
-        switch (LeadingInt(tag(t, "clienttripfeedbacktype"))) {
+        switch (LeadingInt(value(t, "clienttripfeedbacktype"))) {
         case 1:
             lines.add(QStringLiteral("Feedback=bellen"));
             break;
@@ -107,18 +115,18 @@ QString BuildRideText(const QString &tripText, const QString &clientText, RideTe
         }
     }
     eachItem(t, "accessibilityequipments", "accessibilityequipment", [&](const QString &a) {
-        QString line = tag(a, "id") + QLatin1Char('=') + tag(a, "name");
+        QString line = value(a, "id") + QLatin1Char('=') + value(a, "name");
         if (longAccessibility)
-            line += QLatin1String(" aantal: ") + tag(a, "amount");
+            line += QLatin1String(" aantal: ") + value(a, "amount");
         lines.add(line);
     });
     eachItem(t, "clientindications", "clientindication",
-             [&](const QString &i) { lines.add(tag(i, "id") + QLatin1Char('=') + tag(i, "name")); });
+             [&](const QString &i) { lines.add(value(i, "id") + QLatin1Char('=') + value(i, "name")); });
     if (kind != RideTextKind::ManualChangedTrip)
         addExtraFields(lines, c);
     addExtraFields(lines, t);
     if (kind == RideTextKind::ManualNewTrip) {
-        switch (LeadingInt(tag(t, "callback"))) {
+        switch (LeadingInt(value(t, "callback"))) {
         case 1:
             lines.add(QStringLiteral("Bellen=Koud terugbellen"));
             break;
@@ -134,6 +142,6 @@ QString BuildRideText(const QString &tripText, const QString &clientText, RideTe
 
 bool CallbackWanted(const QString &tripText)
 {
-    const int callback = LeadingInt(ReadXMLTag(tripText, QStringLiteral("callback")));
+    const int callback = LeadingInt(ReadXMLValue(tripText, QStringLiteral("callback")));
     return callback == 1 || callback == 2;
 }

@@ -47,7 +47,7 @@ FoundRide findRide(DispatchDb &db, qint32 tripNumber)
 
 void ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual)
 {
-    const QString idText = ReadXMLTag(trip.trip, QStringLiteral("id"));
+    const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
     const qint32 tripNumber = TripNumber(idText);
     const FoundRide ride = findRide(ctx.db, tripNumber);
     const QDateTime now = ctx.clock.now();
@@ -68,7 +68,7 @@ void ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &tr
 
 void ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
 {
-    const QString idText = ReadXMLTag(trip.trip, QStringLiteral("id"));
+    const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
     const qint32 tripNumber = TripNumber(idText);
     const FoundRide ride = findRide(ctx.db, tripNumber);
     QString externalId = QStringLiteral("0");

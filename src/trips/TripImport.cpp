@@ -48,16 +48,16 @@ void writeTripCopy(OperationContext &ctx, const char *kind, const QString &idTex
 void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin)
 {
     const bool manual = origin == Origin::File;
-    ctx.controls.setText(Control::yRitID, ReadXMLTag(item, QStringLiteral("id")));
+    ctx.controls.setText(Control::yRitID, ReadXMLValue(item, QStringLiteral("id")));
     TripTexts trip;
     trip.trip = item;
     trip.client = ReadXMLTag(item, QStringLiteral("client"));
     if (!trip.client.isEmpty())
         trip.trip.remove(trip.client);
-    const QString action = ReadXMLTag(trip.trip, QStringLiteral("tripaction"));
+    const QString action = ReadXMLValue(trip.trip, QStringLiteral("tripaction"));
     ctx.controls.setText(Control::yActie, action);
     const QString kind = action.toUpper();
-    const QString idText = ReadXMLTag(trip.trip, QStringLiteral("id"));
+    const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
 
     if (kind == kInsert) {
         if (!manual)
@@ -83,8 +83,8 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
 {
     try {
         QString reply = origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
-        ctx.controls.setText(Control::yStatus, ReadXMLTag(reply, QStringLiteral("status")));
-        ctx.controls.setText(Control::ySoort, ReadXMLTag(reply, QStringLiteral("name")));
+        ctx.controls.setText(Control::yStatus, ReadXMLValue(reply, QStringLiteral("status")));
+        ctx.controls.setText(Control::ySoort, ReadXMLValue(reply, QStringLiteral("name")));
         QString tripList = ReadXMLTag(reply, QStringLiteral("triplist"));
         reply = QString(); // a large reply is held once, as the trip list, while the trips are handled
         ItemWalk walk(std::move(tripList), QStringLiteral("trip"));

@@ -90,7 +90,7 @@ QString CombineMark(const QString &combinationText)
 
 QString VehicleLetter(const Controls &controls, const QString &tripText)
 {
-    const QString id = ReadXMLTag(ReadXMLTag(tripText, QStringLiteral("vehicletype")), QStringLiteral("id"));
+    const QString id = ReadXMLValue(ReadXMLTag(tripText, QStringLiteral("vehicletype")), QStringLiteral("id"));
     return ReferenceLookup(controls.lines(Control::BasicVehicleTypes), id).left(1);
 }
 

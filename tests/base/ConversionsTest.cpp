@@ -1,4 +1,5 @@
 #include "base/Conversions.h"
+#include "base/WallDateTime.h"
 
 #include "base/VoranoError.h"
 
@@ -63,11 +64,11 @@ TEST_P(TripDateTimeCases, ReadsDateAndMinute)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TripDateTimeCases,
-                         ::testing::Values(DateCase{"201305141530", QDateTime(QDate(2013, 5, 14), QTime(15, 30))},
-                                           DateCase{"20130514", QDateTime(QDate(2013, 5, 14), QTime(0, 0))},
-                                           DateCase{"20130514153059", QDateTime(QDate(2013, 5, 14), QTime(15, 30))},
-                                           DateCase{"20120229235900", QDateTime(QDate(2012, 2, 29), QTime(23, 59))},
-                                           DateCase{"2013051415", QDateTime(QDate(2013, 5, 14), QTime(15, 0))}));
+                         ::testing::Values(DateCase{"201305141530", WallDateTime(QDate(2013, 5, 14), QTime(15, 30))},
+                                           DateCase{"20130514", WallDateTime(QDate(2013, 5, 14), QTime(0, 0))},
+                                           DateCase{"20130514153059", WallDateTime(QDate(2013, 5, 14), QTime(15, 30))},
+                                           DateCase{"20120229235900", WallDateTime(QDate(2012, 2, 29), QTime(23, 59))},
+                                           DateCase{"2013051415", WallDateTime(QDate(2013, 5, 14), QTime(15, 0))}));
 
 struct DateErrorCase {
     const char *text;

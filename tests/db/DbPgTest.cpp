@@ -1,4 +1,5 @@
 #include "base/VoranoError.h"
+#include "base/WallDateTime.h"
 #include "db/DatabaseTest.h"
 #include "db/DispatchDb.h"
 #include "feedback/LogTransactie.h"
@@ -69,7 +70,7 @@ TEST_F(PgDb, OpensRunsStatementsAndReadsConstants)
     const QSqlRecord r = q.record();
     EXPECT_GT(q.value(r.indexOf(QStringLiteral("pla_id"))).toInt(), 0);
     EXPECT_EQ(DispatchDb::toDateTime(q.value(r.indexOf(QStringLiteral("pla_datum")))),
-              QDateTime(QDate(2015, 3, 31), QTime(7, 5, 9)));
+              WallDateTime(QDate(2015, 3, 31), QTime(7, 5, 9)));
     EXPECT_FALSE(DispatchDb::toDateTime(q.value(r.indexOf(QStringLiteral("PLA_ETA")))).isValid());
     EXPECT_DOUBLE_EQ(q.value(r.indexOf(QStringLiteral("pla_bedrag"))).toDouble(), 12.5);
     EXPECT_EQ(q.value(r.indexOf(QStringLiteral("pla_tekst"))).toString(), QStringLiteral("Naam: Ærø ✓"));

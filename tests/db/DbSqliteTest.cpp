@@ -1,4 +1,5 @@
 #include "base/VoranoError.h"
+#include "base/WallDateTime.h"
 #include "db/DatabaseTest.h"
 #include "db/DbScript.h"
 #include "db/DispatchDb.h"
@@ -255,7 +256,7 @@ TEST_F(SqliteDb, RowsStoreDateTimesAsSqliteTextAndTheTemporaryKeyIsUnique)
                   .toInt(),
               1);
     EXPECT_EQ(DispatchDb::toDateTime(scalar(QStringLiteral("select pla_datum from Planning"))),
-              QDateTime(QDate(2015, 3, 31), QTime(7, 5, 9)));
+              WallDateTime(QDate(2015, 3, 31), QTime(7, 5, 9)));
     EXPECT_EQ(scalar(QStringLiteral("select pla_tekst from Planning")).toString(), QStringLiteral("Naam: Ærø ✓"));
     EXPECT_EQ(
         scalar(QStringLiteral("select pla_id from Planning where pla_temp=?"), {QStringLiteral("P2015033107050939417")})
@@ -278,16 +279,23 @@ TEST_F(SqliteDb, RowsStoreDateTimesAsSqliteTextAndTheTemporaryKeyIsUnique)
         DispatchDb::toDateTime(scalar(QStringLiteral("select pla_datum from Planning where pla_id=1"))).isValid());
 }
 
-TEST(DispatchDbDates, ReadsEveryDriversForm)
+TEST(DispatchDbDates, ReadsEveryDriversFormAsTheWallTime)
 {
-    const QDateTime at(QDate(2015, 3, 31), QTime(7, 5, 9));
+    const QDateTime at = WallDateTime(QDate(2015, 3, 31), QTime(7, 5, 9));
     EXPECT_EQ(DispatchDb::toDateTime(QStringLiteral("2015-03-31 07:05:09")), at);
     EXPECT_EQ(DispatchDb::toDateTime(QStringLiteral("2015-03-31T07:05:09.000")), at);
-    EXPECT_EQ(DispatchDb::toDateTime(QVariant(at)), at);
-    EXPECT_EQ(DispatchDb::toDateTime(QVariant(QDate(2015, 3, 31))), QDateTime(QDate(2015, 3, 31), QTime(0, 0)));
+    EXPECT_EQ(DispatchDb::toDateTime(QVariant(QDateTime(QDate(2015, 3, 31), QTime(7, 5, 9)))), at);
+    EXPECT_EQ(DispatchDb::toDateTime(QVariant(QDate(2015, 3, 31))), WallDateTime(QDate(2015, 3, 31), QTime(0, 0)));
     EXPECT_FALSE(DispatchDb::toDateTime(QVariant()).isValid());
     EXPECT_FALSE(DispatchDb::toDateTime(QStringLiteral("")).isValid());
-    EXPECT_FALSE(DispatchDb::toDateTime(QStringLiteral("gisteren")).isValid());
+    // A value that is no date-time is an error, never a missing value.
+    try {
+        DispatchDb::toDateTime(QStringLiteral("gisteren"), QStringLiteral("kop_datumtijd"));
+        ADD_FAILURE() << "no error";
+    } catch (const ConversionError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("'gisteren' is not a valid date and time for field 'kop_datumtijd'"));
+    }
+    EXPECT_THROW(DispatchDb::toDateTime(QStringLiteral("2015-02-30 10:00:00")), ConversionError);
 }
 
 TEST_F(SqliteDb, CompanyConstantFollowsTheLeadingDigitsOfBedrijf)

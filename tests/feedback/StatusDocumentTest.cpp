@@ -111,7 +111,7 @@ TEST(ProcessTripsDocument, IsTheFinalReportToTheByte)
               "<realDestinationDateTime>20150331080200</realDestinationDateTime>"
               "<realArrivalAtFromDateTime>20150331080100</realArrivalAtFromDateTime>"
               "<realPassengers>3</realPassengers><noShow>1</noShow>"
-              "<noShowComment>Klant niet thuis & <weg></noShowComment>"
+              "<noShowComment>Klant niet thuis &amp; &lt;weg&gt;</noShowComment>"
               "<odoMeterStart>12345670</odoMeterStart><odoMeterEnd>12400500</odoMeterEnd>"
               "<realcombinationid>33</realcombinationid><combined>1</combined>"
               "<licenseplatenumber>12-ABC-3</licenseplatenumber><vehiclenumber>17</vehiclenumber>"

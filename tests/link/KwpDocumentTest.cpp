@@ -18,7 +18,7 @@ TEST(KwpDocument, BuildsTheOneLineFrame)
                              "</header><body><action><name>RetrieveTrips</name><p>1</p></action></body></kwp>"));
 }
 
-TEST(KwpDocument, ValuesGoInUnescapedAndEmptyCredentialsKeepTheirElements)
+TEST(KwpDocument, CredentialsAreEscapedAndEmptyOnesKeepTheirElements)
 {
     MemoryControls controls;
     controls.setText(Control::xInlognaam, QString());
@@ -28,9 +28,10 @@ TEST(KwpDocument, ValuesGoInUnescapedAndEmptyCredentialsKeepTheirElements)
                              "<body><action><name>RetrieveProducts</name></action></body></kwp>"));
     controls.setText(Control::xInlognaam, QStringLiteral("Jansen & Zn"));
     controls.setText(Control::xPaswoord, QStringLiteral("a<b"));
-    EXPECT_EQ(BuildRetrieveRequest(controls, QStringLiteral("RetrieveTrips")),
-              QStringLiteral("<kwp version=\"3.8\"><header><username>Jansen & Zn</username><password>a<b</password>"
-                             "</header><body><action><name>RetrieveTrips</name></action></body></kwp>"));
+    EXPECT_EQ(
+        BuildRetrieveRequest(controls, QStringLiteral("RetrieveTrips")),
+        QStringLiteral("<kwp version=\"3.8\"><header><username>Jansen &amp; Zn</username><password>a&lt;b</password>"
+                       "</header><body><action><name>RetrieveTrips</name></action></body></kwp>"));
 }
 
 TEST(KwpDocument, EveryActionHasItsVersion)

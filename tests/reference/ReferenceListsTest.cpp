@@ -1,4 +1,5 @@
 #include "reference/ReferenceLists.h"
+#include "reference/ReferenceLookup.h"
 
 #include "base/Clock.h"
 #include "base/OperationContext.h"
@@ -6,6 +7,7 @@
 #include "db/DispatchDb.h"
 #include "link/TextList.h"
 #include "settings/MemoryControls.h"
+#include "support/QtPrinters.h"
 #include "support/ScriptedService.h"
 #include "support/TempProgramDir.h"
 
@@ -92,6 +94,20 @@ TEST_F(ReferenceListsTest, AcceptedReplyReplacesTheMemoAndKeepsACopy)
     EXPECT_EQ(controls.text(Control::ySoort), u"RetrieveVehicleTypes"_qs);
     EXPECT_EQ(resultList.lines(), TextList(reply).lines());
     EXPECT_EQ(dir.read(u"Ostrel/Backups/In/RetrieveVehicleTypes.xml"_qs), TextList(reply).text().toLatin1());
+}
+
+TEST_F(ReferenceListsTest, LinesHoldTheTextsTheReplyStandsFor)
+{
+    // Entities, character references and CDATA are decoded in ids and names alike, so a trip's (decoded) id finds
+    // its line.
+    service.reply(vehicleTypes(u"<vehicletype><id>1</id><name>Taxi &amp; Bus</name></vehicletype>"
+                               "<vehicletype><id>A&amp;2</id><name><![CDATA[Rolstoel <groot>]]></name></vehicletype>"
+                               "<vehicletype><id>3</id><name>&#x141;&#xF3;d&#x17A; &#8364;</name></vehicletype>"_qs));
+    OperationContext ctx = context();
+    EXPECT_TRUE(FetchReferenceList(ctx, ReferenceList::VehicleTypes));
+    EXPECT_EQ(memo(ReferenceList::VehicleTypes),
+              (QStringList{u"1=Taxi & Bus"_qs, u"A&2=Rolstoel <groot>"_qs, u"3=Łódź €"_qs}));
+    EXPECT_EQ(ReferenceLookup(memo(ReferenceList::VehicleTypes), u"a&2"_qs), u"Rolstoel <groot>"_qs);
 }
 
 TEST_F(ReferenceListsTest, EachListUsesItsOwnActionContainerMemoAndFile)

@@ -1,4 +1,5 @@
 #include "EndToEnd.h"
+#include "base/WallDateTime.h"
 
 #include "ImportHarness.h"
 
@@ -45,7 +46,7 @@ void RunEndToEndCycles(ImportHarness &h)
     EXPECT_EQ(ride1.value(QStringLiteral("pla_extern_ritnummer")).toInt(), 100001);
     EXPECT_EQ(h.ride(ids[1]).value(QStringLiteral("pla_extern_ritnummer")).toInt(), 100003);
     EXPECT_EQ(DispatchDb::toDateTime(ride1.value(QStringLiteral("pla_datum"))),
-              QDateTime(QDate(2013, 5, 14), QTime(8, 0)));
+              WallDateTime(QDate(2013, 5, 14), QTime(8, 0)));
     EXPECT_DOUBLE_EQ(ride1.value(QStringLiteral("pla_bedrag")).toDouble(), 2.5);
     EXPECT_EQ(ride1.value(QStringLiteral("pla_temp")).toString().left(17), QStringLiteral("P2015033107050939"));
     EXPECT_TRUE(ride1.value(QStringLiteral("pla_tekst")).toString().contains(QStringLiteral("\r\nVIA:")));
@@ -78,7 +79,7 @@ void RunEndToEndCycles(ImportHarness &h)
     const QVariantMap changed = h.ride(ids[0]);
     EXPECT_EQ(changed.value(QStringLiteral("pla_cloud")).toInt(), 2);
     EXPECT_EQ(DispatchDb::toDateTime(changed.value(QStringLiteral("pla_datum"))),
-              QDateTime(QDate(2013, 5, 15), QTime(9, 0)));
+              WallDateTime(QDate(2013, 5, 15), QTime(9, 0)));
     EXPECT_EQ(h.ride(after[2]).value(QStringLiteral("pla_extern_ritnummer")).toInt(), 100002);
     EXPECT_EQ(h.ride(ids[1]).value(QStringLiteral("pla_opmerking")).toString(),
               QStringLiteral("(VERWIJDERD 31-03 07:05)"));

@@ -1,4 +1,5 @@
 #include "TripFixtures.h"
+#include "base/WallDateTime.h"
 
 #include "base/VoranoError.h"
 #include "settings/MemoryControls.h"
@@ -74,9 +75,9 @@ TEST_F(NewRide, FullTripFillsEveryColumnInItsWidth)
         {"pla_bestpostcode", QStringLiteral("3584CX")},
         {"pla_beststad", QStringLiteral("Utrecht")},
         {"pla_besstraat", QStringLiteral("Ziekenhuislaan")},
-        {"pla_datum", QDateTime(QDate(2013, 5, 14), QTime(15, 30))},
-        {"pla_tijdstip", QDateTime(QDate(2013, 5, 14), QTime(15, 30))},
-        {"pla_tijdstip_locatie", QDateTime(QDate(2013, 5, 14), QTime(16, 15))},
+        {"pla_datum", WallDateTime(QDate(2013, 5, 14), QTime(15, 30))},
+        {"pla_tijdstip", WallDateTime(QDate(2013, 5, 14), QTime(15, 30))},
+        {"pla_tijdstip_locatie", WallDateTime(QDate(2013, 5, 14), QTime(16, 15))},
         {"pla_ophnummer", QStringLiteral("12")},
         {"pla_ophnummertoe", QStringLiteral("bis")},
         {"pla_ophpostcode", QStringLiteral("3511AB")},

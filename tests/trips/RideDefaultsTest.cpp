@@ -1,4 +1,5 @@
 #include "trips/RideDefaults.h"
+#include "base/WallDateTime.h"
 #include "settings/MemoryControls.h"
 #include "trips/RideRow.h"
 
@@ -73,7 +74,7 @@ TEST(RideDefaults, TheTwoQueriesFillDifferentDefaults)
     EXPECT_EQ(ins.value(QStringLiteral("pla_cloud")).toInt(), 1);
     EXPECT_EQ(ins.value(QStringLiteral("pla_minuten_extra")).toInt(), 15);
     EXPECT_EQ(ins.text(QStringLiteral("pla_taal")), QStringLiteral("N"));
-    EXPECT_EQ(ins.value(QStringLiteral("pla_ETA")).toDateTime(), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    EXPECT_EQ(ins.value(QStringLiteral("pla_ETA")).toDateTime(), WallDateTime(QDate(1899, 12, 30), QTime(0, 0)));
 }
 
 TEST(RideDefaults, KeywordRulesOnlySet)

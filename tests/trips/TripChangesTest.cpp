@@ -1,5 +1,6 @@
 #include "ImportHarness.h"
 #include "TripFixtures.h"
+#include "base/WallDateTime.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ TEST_F(TripChanges, ChangeOfAnExistingRideWritesOnlyItsColumns)
     for (const auto &[column, value] : changed)
         EXPECT_EQ(after.value(QLatin1String(column)).toString(), value.toString()) << column;
     EXPECT_EQ(DispatchDb::toDateTime(after.value(QStringLiteral("pla_datum"))),
-              QDateTime(QDate(2013, 6, 1), QTime(12, 0)));
+              WallDateTime(QDate(2013, 6, 1), QTime(12, 0)));
     EXPECT_TRUE(after.value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Anders \r\n")));
     // Kept: postcodes, distance, product, client name, zones_extern, the untouched street and the arrival time.
     for (const char *column :
