@@ -38,6 +38,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -122,11 +123,16 @@ class Instance
 
     bool prepare(int items, QString &error)
     {
-        if (!dir.isValid() ||
-            !QFile::copy(QStringLiteral(VORANO_PROGRAM), dir.filePath(QStringLiteral("VoranoOstrel"))))
+        if (!dir.isValid())
             return fail(error, QStringLiteral("no program folder"));
-        QFile::setPermissions(dir.filePath(QStringLiteral("VoranoOstrel")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // Forty copies of the program would be a gigabyte: a hard link is the same file under the program folder's
+        // name, and the program finds its folder by that name.
+        const QString program = dir.filePath(QStringLiteral("VoranoOstrel"));
+        if (::link(VORANO_PROGRAM, QFile::encodeName(program).constData()) != 0) {
+            if (!QFile::copy(QStringLiteral(VORANO_PROGRAM), program))
+                return fail(error, QStringLiteral("no program in the program folder"));
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         if (!sim.start())
             return fail(error, sim.errorString());
         sim.setDefaultDelay(kAnswerDelayMs);
