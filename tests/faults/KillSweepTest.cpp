@@ -1,0 +1,507 @@
+// The real program killed (SIGKILL) at many moments of an import of a few hundred trips and of a return cycle of a
+// few hundred events, started again, and its next cycles left to run; then counted against what the service
+// received: trips confirmed without a ride, trips with more than one ride, events marked accepted that the service
+// never received (all must be 0), and events the service received twice (reported: an event is sent at least once).
+//
+// The program's first timed cycle comes a minute after it starts, so the moments are not taken one after another:
+// every moment has a program of its own, in its own program folder with its own database and its own simulator,
+// and all of them run side by side. A moment is the number of confirmations (or status messages) the service has
+// received, plus a few milliseconds, so the kills land while a ride is being stored, between storing and
+// confirming, and while a confirmation waits for its reply.
+//
+// The short sweep (20 moments of each kind) runs with the other fault tests. VORANO_LONG_KILL_SWEEP=1 makes it
+// 60 moments of each kind over 500 trips and 500 events.
+
+#include "db/DispatchDb.h"
+#include "feedback/StatusDocument.h"
+#include "link/ReadXmlTag.h"
+#include "settings/MemoryControls.h"
+
+#include "OstrelSim.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+struct SweepSize {
+    int moments = 20; // of each kind
+    int items = 300;  // trips of the import, events of the return cycle
+};
+
+SweepSize sweepSize()
+{
+    SweepSize s;
+    if (qEnvironmentVariableIntValue("VORANO_LONG_KILL_SWEEP") > 0) {
+        s.moments = 60;
+        s.items = 500;
+    }
+    return s;
+}
+
+constexpr int kFirstTrip = 500001;
+constexpr int kAnswerDelayMs = 5;    // every answer of the simulator, so a cycle takes some seconds
+constexpr int kStartSpacingMs = 400; // programs are started apart, so their cycles do not all come at once
+constexpr int kCycleWaitMs = 400000; // the first timed cycle comes after 61 s; the machine may be loaded
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs, int pollMs = 200)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(pollMs);
+    }
+    return true;
+}
+
+// The trips of a generated reply without those the service has seen confirmed: what it offers again.
+QString withoutTrips(const QString &reply, const QSet<QString> &confirmed)
+{
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype open = reply.indexOf(QLatin1String("<trip>"), from);
+        if (open < 0)
+            break;
+        const qsizetype close = reply.indexOf(QLatin1String("</trip>"), open);
+        if (close < 0)
+            break;
+        const qsizetype end = close + 7;
+        out += reply.mid(from, open - from);
+        const QString element = reply.mid(open, end - open);
+        if (!confirmed.contains(ReadXMLTag(element, QStringLiteral("id"))))
+            out += element;
+        from = end;
+    }
+    out += reply.mid(from);
+    return out;
+}
+
+// One program with its folder, database and service.
+class Instance
+{
+  public:
+    enum class Kind { Import, Return };
+
+    Instance(Kind kind, int moment, int extraMs)
+        : kind(kind)
+        , moment(moment)
+        , extraMs(extraMs)
+    {
+    }
+
+    ~Instance()
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+        closeDb();
+    }
+
+    bool prepare(int items, QString &error)
+    {
+        if (!dir.isValid())
+            return fail(error, QStringLiteral("no program folder"));
+        // Forty copies of the program would be a gigabyte: a hard link is the same file under the program folder's
+        // name, and the program finds its folder by that name.
+        const QString program = dir.filePath(QStringLiteral("VoranoOstrel"));
+        if (::link(VORANO_PROGRAM, QFile::encodeName(program).constData()) != 0) {
+            if (!QFile::copy(QStringLiteral(VORANO_PROGRAM), program))
+                return fail(error, QStringLiteral("no program in the program folder"));
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        if (!sim.start())
+            return fail(error, sim.errorString());
+        sim.setDefaultDelay(kAnswerDelayMs);
+        runtimeDir = dir.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(runtimeDir);
+        QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (kind == Kind::Import) {
+            OstrelSim::TripGeneration trips;
+            trips.count = items;
+            trips.firstId = kFirstTrip;
+            fullReply = OstrelSim::retrieveTripsReply(trips);
+            sim.setDefaultReply(QStringLiteral("RetrieveTrips"), fullReply);
+        } else if (!seedEvents(items, error)) {
+            return false;
+        }
+        return writeSettings(error);
+    }
+
+    void start()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.setWorkingDirectory(dir.path());
+        program.start(dir.filePath(QStringLiteral("VoranoOstrel")), {});
+        program.waitForStarted(10000);
+    }
+
+    // Kills the program once its moment has come; true when it has.
+    bool killWhenDue()
+    {
+        if (killed || program.state() != QProcess::Running)
+            return killed;
+        if (!cycleSeen) {
+            if (sim.requestCount() == 0)
+                return false;
+            // The import's first timed cycle comes after the reference lists were fetched; the return cycle is
+            // the only thing the return program sends.
+            const QList<OstrelSim::Request> requests = sim.requests();
+            for (qsizetype i = 0; i < requests.size(); ++i) {
+                if (requests[i].action == QLatin1String(kind == Kind::Import ? "RetrieveTrips" : "SendStatus")) {
+                    cycleSeen = true;
+                    base = int(i) + (kind == Kind::Import ? 1 : 0);
+                    break;
+                }
+            }
+            if (!cycleSeen)
+                return false;
+        }
+        if (sim.requestCount() - base < moment)
+            return false;
+        if (extraMs > 0)
+            QThread::msleep(ulong(extraMs));
+        ::kill(pid_t(program.processId()), SIGKILL);
+        program.waitForFinished(10000);
+        killed = true;
+        receivedAtKill = sim.requestCount() - base;
+        return true;
+    }
+
+    // After the kill: the service offers again every trip it has not seen confirmed, as it does.
+    void restart()
+    {
+        if (kind == Kind::Import)
+            sim.setDefaultReply(QStringLiteral("RetrieveTrips"), withoutTrips(fullReply, confirmedTrips()));
+        closeDb();
+        start();
+    }
+
+    bool done(int items)
+    {
+        if (kind == Kind::Import)
+            return confirmedTrips().size() >= items;
+        return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0;
+    }
+
+    void stop()
+    {
+        closeDb();
+        if (program.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(program.processId()), SIGTERM);
+        if (!program.waitForFinished(20000)) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+    }
+
+    // The trip ids of every ConfirmTrips the service received, with the externalID each carried.
+    QList<QPair<QString, int>> confirmations() const
+    {
+        QList<QPair<QString, int>> out;
+        for (const OstrelSim::Request &r : sim.requests())
+            if (r.action == QLatin1String("ConfirmTrips"))
+                out.append(
+                    {ReadXMLTag(r.kwp, QStringLiteral("id")), ReadXMLTag(r.kwp, QStringLiteral("externalID")).toInt()});
+        return out;
+    }
+
+    QSet<QString> confirmedTrips() const
+    {
+        QSet<QString> ids;
+        for (const auto &c : confirmations())
+            ids.insert(c.first);
+        return ids;
+    }
+
+    // How often the service received each event, by the event's moment.
+    QHash<QString, int> receivedEvents() const
+    {
+        QHash<QString, int> times;
+        for (const OstrelSim::Request &r : sim.requests())
+            if (r.action == QLatin1String("SendStatus"))
+                ++times[ReadXMLTag(r.kwp, QStringLiteral("datetime"))];
+        return times;
+    }
+
+    int scalar(const QString &sql, const QVariantList &params = {})
+    {
+        if (!QFile::exists(databasePath()))
+            return 0;
+        QSqlQuery q(db());
+        q.prepare(sql);
+        for (const QVariant &p : params)
+            q.addBindValue(p);
+        if (!q.exec() || !q.next())
+            return -1;
+        return q.value(0).toInt();
+    }
+
+    QStringList column(const QString &sql)
+    {
+        QStringList out;
+        QSqlQuery q(db());
+        if (q.exec(sql))
+            while (q.next())
+                out << q.value(0).toString();
+        return out;
+    }
+
+    void closeDb()
+    {
+        if (database.isValid()) {
+            database.close();
+            database = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connectionName);
+        }
+    }
+
+    const Kind kind;
+    const int moment;  // messages the service has received in the cycle when the kill is due
+    const int extraMs; // and this long after that
+    int receivedAtKill = -1;
+    bool killed = false;
+
+  private:
+    static bool fail(QString &error, const QString &why)
+    {
+        error = why;
+        return false;
+    }
+
+    QString databasePath() const { return dir.filePath(QStringLiteral("Vorano/dispatch.sqlite")); }
+
+    QSqlDatabase &db()
+    {
+        if (!database.isValid()) {
+            connectionName = QUuid::createUuid().toString();
+            database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+            database.setDatabaseName(databasePath());
+            database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        }
+        if (!database.isOpen())
+            database.open();
+        return database;
+    }
+
+    bool writeSettings(QString &error)
+    {
+        auto check = [](bool on) { return on ? QStringLiteral("TRUE") : QStringLiteral("FALSE"); };
+        const bool import = kind == Kind::Import;
+        const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+                                           "<Configuration>\r\n  <Hoofdscherm>\r\n"
+                                           "    <xBezet_Checked>%1</xBezet_Checked>\r\n"
+                                           "    <xAuto_Checked>%2</xAuto_Checked>\r\n"
+                                           "    <xBevestigen_Checked>TRUE</xBevestigen_Checked>\r\n"
+                                           "    <xInterval_Text>1</xInterval_Text>\r\n"
+                                           "    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n"
+                                           "    <BackupsMaken_Checked>FALSE</BackupsMaken_Checked>\r\n"
+                                           "    <xSoapServer_Text>%3</xSoapServer_Text>\r\n"
+                                           "    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n"
+                                           "  </Hoofdscherm>\r\n</Configuration>\r\n")
+                                .arg(check(!import), check(import), sim.url());
+        QFile file(dir.filePath(QStringLiteral("VoranotoOstrel.xml")));
+        if (!file.open(QIODevice::WriteOnly))
+            return fail(error, file.errorString());
+        file.write(xml.toLatin1());
+        return true;
+    }
+
+    // The database exists before the program starts: the dispatch product made it and queued the events, each
+    // recognisable by its moment.
+    bool seedEvents(int events, QString &error)
+    {
+        {
+            MemoryControls controls;
+            controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+            DispatchDb dispatch(controls, dir.path());
+            try {
+                dispatch.open();
+            } catch (...) {
+                return fail(error, QStringLiteral("no database"));
+            }
+            dispatch.close();
+        }
+        QSqlDatabase &d = db();
+        d.transaction();
+        QSqlQuery q(d);
+        bool ok = q.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values "
+                                        "(3, 'XX-99-YY', 103)")) &&
+                  q.exec(QStringLiteral("insert into Planning (pla_eigenaar, pla_extern, pla_wagen, pla_status) "
+                                        "values ('007', 4711, 3, 'V')"));
+        for (int i = 0; ok && i < events; ++i) {
+            QSqlQuery ev(d);
+            ev.prepare(QStringLiteral("insert into koppelingen (kop_pla_id, kop_type, kop_status, kop_eigenaar, "
+                                      "kop_datumtijd) values (1, 1, 0, '007', ?)"));
+            ev.addBindValue(QDateTime(QDate(2026, 1, 1), QTime(0, 0))
+                                .addSecs(60 * i)
+                                .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            ok = ev.exec();
+            if (!ok)
+                error = ev.lastError().text();
+        }
+        ok = ok && d.commit();
+        closeDb();
+        return ok || fail(error, error.isEmpty() ? QStringLiteral("seeding failed") : error);
+    }
+
+    QTemporaryDir dir;
+    QString runtimeDir;
+    QString fullReply;
+    mutable OstrelSim sim;
+    QProcess program;
+    QSqlDatabase database;
+    QString connectionName;
+    bool cycleSeen = false;
+    int base = 0; // index of the cycle's first message in the service's record
+};
+
+struct Counts {
+    int confirmedWithoutRide = 0; // a confirmation whose externalID is not a ride of that trip
+    int tripsWithoutRide = 0;     // trips of the import with no ride at the end
+    int tripsWithMoreRides = 0;
+    int acceptedNotReceived = 0;
+    int receivedTwice = 0;
+    int pending = 0; // events still waiting at the end
+};
+
+Counts count(Instance &in, int items)
+{
+    Counts c;
+    if (in.kind == Instance::Kind::Import) {
+        for (const auto &[trip, externalId] : in.confirmations()) {
+            if (in.scalar(QStringLiteral("select count(*) from Planning where pla_id = ? and pla_extern_ritnummer = ?"),
+                          {externalId, trip.toInt()}) != 1)
+                ++c.confirmedWithoutRide;
+        }
+        c.tripsWithMoreRides = in.scalar(QStringLiteral("select count(*) from (select pla_extern_ritnummer from "
+                                                        "Planning group by pla_extern_ritnummer having count(*) > 1)"));
+        c.tripsWithoutRide =
+            items - in.scalar(QStringLiteral("select count(distinct pla_extern_ritnummer) from Planning where "
+                                             "pla_extern_ritnummer between ? and ?"),
+                              {kFirstTrip, kFirstTrip + items - 1});
+    } else {
+        const QHash<QString, int> received = in.receivedEvents();
+        for (const QString &moment : in.column(QStringLiteral("select kop_datumtijd from koppelingen where "
+                                                              "kop_status = 1"))) {
+            const bool found = received.contains(FormatStatusDateTime(DispatchDb::toDateTime(QVariant(moment))));
+            c.acceptedNotReceived += !found;
+        }
+        for (int n : received)
+            c.receivedTwice += n > 1;
+        c.pending = in.scalar(QStringLiteral("select count(*) from koppelingen where kop_status <> 1"));
+    }
+    return c;
+}
+
+TEST(KillSweep, NothingLostOrDoubledWhereverTheProgramIsKilled)
+{
+    const SweepSize size = sweepSize();
+    std::vector<std::unique_ptr<Instance>> instances;
+    // Moments spread evenly over the cycle (0 .. items-1 messages received), each a few milliseconds after the
+    // message so that some kills come while the next ride is stored, some while its confirmation waits.
+    for (const Instance::Kind kind : {Instance::Kind::Import, Instance::Kind::Return})
+        for (int i = 0; i < size.moments; ++i)
+            instances.push_back(std::make_unique<Instance>(kind, i * size.items / size.moments, (i % 4) * 2));
+
+    for (auto &in : instances) {
+        QString error;
+        ASSERT_TRUE(in->prepare(size.items, error)) << error.toStdString();
+    }
+    for (auto &in : instances) {
+        in->start();
+        QThread::msleep(kStartSpacingMs);
+    }
+
+    // Kill each at its moment; poll often, the messages come some milliseconds apart.
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        bool all = true;
+        for (auto &in : instances)
+            all = in->killWhenDue() && all;
+        if (all)
+            break;
+        ASSERT_LT(clock.elapsed(), kCycleWaitMs) << "not every program reached its moment";
+        QThread::msleep(1);
+    }
+
+    for (auto &in : instances) {
+        in->restart();
+        QThread::msleep(kStartSpacingMs);
+    }
+    for (auto &in : instances)
+        EXPECT_TRUE(waitFor([&] { return in->done(size.items); }, kCycleWaitMs, 500))
+            << "the cycle after the restart did not finish";
+    for (auto &in : instances)
+        in->stop();
+
+    std::printf("\nkill sweep: %d moments of each kind, %d trips / %d events per program\n", size.moments, size.items,
+                size.items);
+    std::printf("  %-7s %8s %9s | %10s %10s %10s | %9s %9s %8s\n", "kind", "moment", "received", "conf.w/o", "no ride",
+                "2+ rides", "acc.w/o", "twice", "pending");
+    Counts total;
+    for (auto &in : instances) {
+        const Counts c = count(*in, size.items);
+        const bool import = in->kind == Instance::Kind::Import;
+        std::printf("  %-7s %5d+%dms %9d | %10s %10s %10s | %9s %9s %8s\n", import ? "import" : "return", in->moment,
+                    in->extraMs, in->receivedAtKill, import ? qPrintable(QString::number(c.confirmedWithoutRide)) : "",
+                    import ? qPrintable(QString::number(c.tripsWithoutRide)) : "",
+                    import ? qPrintable(QString::number(c.tripsWithMoreRides)) : "",
+                    import ? "" : qPrintable(QString::number(c.acceptedNotReceived)),
+                    import ? "" : qPrintable(QString::number(c.receivedTwice)),
+                    import ? "" : qPrintable(QString::number(c.pending)));
+        total.confirmedWithoutRide += c.confirmedWithoutRide;
+        total.tripsWithoutRide += c.tripsWithoutRide;
+        total.tripsWithMoreRides += c.tripsWithMoreRides;
+        total.acceptedNotReceived += c.acceptedNotReceived;
+        total.receivedTwice += c.receivedTwice;
+        total.pending += c.pending;
+    }
+    std::printf("  %-7s %8s %9s | %10d %10d %10d | %9d %9d %8d\n", "total", "", "", total.confirmedWithoutRide,
+                total.tripsWithoutRide, total.tripsWithMoreRides, total.acceptedNotReceived, total.receivedTwice,
+                total.pending);
+    std::printf("  conf.w/o: trips confirmed without a ride of theirs; no ride: trips left without a ride;\n"
+                "  2+ rides: trips with more than one ride; acc.w/o: events marked accepted that the service never\n"
+                "  received; twice: events the service received twice; pending: events not yet accepted.\n");
+    std::fflush(stdout);
+
+    EXPECT_EQ(total.confirmedWithoutRide, 0);
+    EXPECT_EQ(total.tripsWithoutRide, 0);
+    EXPECT_EQ(total.tripsWithMoreRides, 0);
+    EXPECT_EQ(total.acceptedNotReceived, 0);
+    EXPECT_EQ(total.pending, 0);
+    // At least once: only the event in flight at a kill may go out again.
+    EXPECT_LE(total.receivedTwice, size.moments);
+    RecordProperty("events_received_twice", total.receivedTwice);
+}
+
+} // namespace
