@@ -3,8 +3,7 @@
 // Checked on the way: the tag reader agrees with two separate searches, and a normalised text normalises to
 // itself (line breaks aside).
 //
-// Build (clang only): scripts/build with -DVORANO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang,
-// then: build/bench/fuzz/link_xml_fuzz -max_total_time=60 -max_len=4096
+// Build and run (clang only): scripts/fuzz 60 link_xml_fuzz
 #include "base/VoranoError.h"
 #include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"

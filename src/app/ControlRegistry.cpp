@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include <limits>
+
 void setHint(QWidget *widget, const QString &hint)
 {
     widget->setToolTip(hint);
@@ -16,6 +18,9 @@ void ControlRegistry::add(Control c, QWidget *widget)
     const ControlInfo &info = controlInfo(c);
     widget->setObjectName(QLatin1String(info.name));
     m_widgets.insert(c, widget);
+    // An edit keeps a stored value of any length; by default it would cut it at 32767 characters without a word.
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->setMaxLength(std::numeric_limits<int>::max());
     // Design defaults.
     if (info.kind == ControlKind::CheckBox)
         setChecked(c, info.defaultChecked);

@@ -4,6 +4,7 @@
 #include "base/Windows1252.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace
@@ -86,13 +87,14 @@ bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QS
     if (!controls.checked(Control::BackupsMaken))
         return false;
     const QString path = folder + QLatin1Char('/') + fileName;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the old copy and renamed over it, so a full disk or a crash never leaves a partial copy.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         throw FileError(QStringLiteral("Kan bestand %1 niet aanmaken. %2").arg(path, file.errorString()));
     const QByteArray bytes = DocumentCopyBytes(text);
     if (file.write(bytes) != bytes.size())
         throw FileError(QStringLiteral("Fout bij het schrijven van %1. %2").arg(path, file.errorString()));
-    if (!file.flush())
+    if (!file.commit())
         throw FileError(QStringLiteral("Fout bij het schrijven van %1. %2").arg(path, file.errorString()));
     return true;
 }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <vector>
 
 namespace
 {
@@ -25,7 +26,7 @@ const QString kCount = QStringLiteral("Count");
 const QString kItem = QStringLiteral("Item");
 
 // A memo list longer than this in a file is taken as damage, not as lines to create.
-constexpr int kMaxMemoLines = 1000000;
+constexpr qsizetype kMaxMemoLines = 1000000;
 
 std::optional<int> wholeNumber(const QString &text)
 {
@@ -64,6 +65,45 @@ void printError(const QString &text)
 {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+// The index of an element named "Item" and a whole number written without sign or leading zeros.
+std::optional<qsizetype> itemIndex(const QString &tag)
+{
+    if (!tag.startsWith(kItem) || tag.size() == kItem.size() || tag.size() > kItem.size() + 9)
+        return std::nullopt;
+    qsizetype index = 0;
+    for (qsizetype i = kItem.size(); i < tag.size(); ++i) {
+        const char16_t c = tag.at(i).unicode();
+        if (c < u'0' || c > u'9' || (c == u'0' && i == kItem.size() && tag.size() > kItem.size() + 1))
+            return std::nullopt;
+        index = index * 10 + (c - u'0');
+    }
+    return index;
+}
+
+// The lines of a memo element: the items 0 up to Count minus 1, a missing item as an empty line. Count reaches no
+// further than the last item present, so a damaged Count cannot make up lines. One pass over the items.
+std::optional<QStringList> readLines(const QDomElement &list)
+{
+    const auto count = wholeNumber(SettingsText(list.firstChildElement(kCount)));
+    if (!count || *count < 0)
+        return std::nullopt;
+    std::vector<QDomElement> items;
+    for (QDomElement e = list.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        const auto index = itemIndex(e.tagName());
+        if (!index || *index >= *count || *index >= kMaxMemoLines)
+            continue;
+        if (size_t(*index) >= items.size())
+            items.resize(size_t(*index) + 1);
+        if (items[size_t(*index)].isNull())
+            items[size_t(*index)] = e;
+    }
+    QStringList lines;
+    lines.reserve(qsizetype(items.size()));
+    for (const QDomElement &e : items)
+        lines << (e.isNull() ? QString() : SettingsText(e));
+    return lines;
 }
 
 } // namespace
@@ -129,7 +169,11 @@ QDomElement SettingsStore::formElement(bool create)
 
 void SettingsStore::setValue(QDomElement parent, const QString &name, const QString &value)
 {
-    QDomElement e = child(parent, name, true);
+    setElementText(child(parent, name, true), value);
+}
+
+void SettingsStore::setElementText(QDomElement e, const QString &value)
+{
     while (!e.firstChild().isNull())
         e.removeChild(e.firstChild());
     if (!value.isEmpty())
@@ -139,21 +183,31 @@ void SettingsStore::setValue(QDomElement parent, const QString &name, const QStr
 void SettingsStore::saveLines(QDomElement parent, const QString &name, const QStringList &lines)
 {
     QDomElement list = child(parent, name, true);
-    // Items beyond the new count go; the others are updated where they stand.
+    // One pass over the list: items beyond the new count go, the first element of every other index is updated
+    // where it stands, missing ones are added at the end.
+    std::vector<QDomElement> items(size_t(lines.size()));
+    QDomElement count;
     for (QDomElement e = list.firstChildElement(); !e.isNull();) {
         const QDomElement next = e.nextSiblingElement();
-        const QString tag = e.tagName();
-        if (tag.startsWith(kItem)) {
-            bool ok = false;
-            const int index = tag.mid(kItem.size()).toInt(&ok);
-            if (ok && index >= lines.size() && QString::number(index) == tag.mid(kItem.size()))
+        if (const auto index = itemIndex(e.tagName())) {
+            if (*index >= lines.size())
                 list.removeChild(e);
+            else if (items[size_t(*index)].isNull())
+                items[size_t(*index)] = e;
+        } else if (count.isNull() && e.tagName() == kCount) {
+            count = e;
         }
         e = next;
     }
-    for (int i = 0; i < lines.size(); ++i)
-        setValue(list, kItem + QString::number(i), lines.at(i));
-    setValue(list, kCount, QString::number(lines.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QDomElement &item = items[size_t(i)];
+        if (item.isNull())
+            item = list.appendChild(m_doc.createElement(kItem + QString::number(i))).toElement();
+        setElementText(item, lines.at(i));
+    }
+    if (count.isNull())
+        count = list.appendChild(m_doc.createElement(kCount)).toElement();
+    setElementText(count, QString::number(lines.size()));
 }
 
 void SettingsStore::save(const Controls &controls, const PlacementTarget *window)
@@ -210,17 +264,10 @@ bool SettingsStore::apply(Controls &controls, PlacementTarget *window)
             if (const auto on = ReadCheckBoxText(SettingsText(e)))
                 controls.setChecked(info.id, *on);
             break;
-        case ControlKind::Memo: {
-            const auto count = wholeNumber(SettingsText(e.firstChildElement(kCount)));
-            if (!count || *count < 0 || *count > kMaxMemoLines)
-                break;
-            QStringList lines;
-            lines.reserve(*count);
-            for (int i = 0; i < *count; ++i)
-                lines << SettingsText(e.firstChildElement(kItem + QString::number(i)));
-            controls.setLines(info.id, lines);
+        case ControlKind::Memo:
+            if (const auto lines = readLines(e))
+                controls.setLines(info.id, *lines);
             break;
-        }
         }
     }
     if (m_which == SettingsFile::Main && window)

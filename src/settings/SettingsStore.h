@@ -48,6 +48,7 @@ class SettingsStore
     QDomElement formElement(bool create);
     QDomElement child(QDomElement parent, const QString &name, bool create);
     void setValue(QDomElement parent, const QString &name, const QString &value);
+    void setElementText(QDomElement e, const QString &value);
     void saveLines(QDomElement parent, const QString &name, const QStringList &lines);
     void applyPlacement(const QDomElement &form, PlacementTarget &window) const;
 

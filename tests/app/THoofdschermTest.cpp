@@ -244,6 +244,27 @@ TEST_F(WindowTest, SettingsFileThatIsNotWellFormedStopsTheStartAndIsKept)
     EXPECT_FALSE(QFile::exists(file("VoranotoOstrelBase.xml")));
 }
 
+TEST_F(WindowTest, LongSettingValuesStayWholeThroughTheEdits)
+{
+    // An edit cut its text at 32767 characters without a word, so a long stored value came back shortened.
+    const QString longValue = QString(40000, u'x') + QStringLiteral("einde");
+    write("VoranotoOstrel.xml", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><Configuration><Hoofdscherm>"
+                                "<xInlognaam_Text>" +
+                                    longValue.toLatin1() +
+                                    "</xInlognaam_Text>"
+                                    "</Hoofdscherm></Configuration>");
+    {
+        auto window = makeWindow();
+        EXPECT_EQ(window->text(Control::xInlognaam), longValue);
+        window->setText(Control::Eigenaar, longValue);
+        EXPECT_EQ(window->text(Control::Eigenaar), longValue);
+        window->sluiten();
+    }
+    const QByteArray main = read("VoranotoOstrel.xml");
+    EXPECT_TRUE(main.contains("<xInlognaam_Text>" + longValue.toLatin1() + "</xInlognaam_Text>"));
+    EXPECT_TRUE(main.contains("<Eigenaar_Text>" + longValue.toLatin1() + "</Eigenaar_Text>"));
+}
+
 TEST_F(WindowTest, RideColourAsSixUpperCaseHexDigits)
 {
     auto window = makeWindow();

@@ -451,3 +451,127 @@ TEST(SettingsStore, FailedWriteIsReportedOnStderr)
     EXPECT_TRUE(QFileInfo(path).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
+
+namespace
+{
+
+const QByteArray kDefaultDeclaration = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>";
+
+QByteArray nested(int levels)
+{
+    return QByteArray("<x>").repeated(levels) + QByteArray("</x>").repeated(levels);
+}
+
+QByteArray baseFile(const QByteArray &body, const QByteArray &declaration = kDefaultDeclaration)
+{
+    return declaration + "<Configuration><Hoofdscherm>" + body + "</Hoofdscherm></Configuration>";
+}
+
+} // namespace
+
+// Files that grew odd or were made hostile. A file is either refused at load with a clear message, or the program
+// reads it, saves and writes it, and what it wrote reads back to the same bytes (write, read, write).
+TEST(SettingsStore, HostileFilesAreRefusedOrWrittenInAFormThatReadsBack)
+{
+    struct Case {
+        const char *name;
+        QByteArray file;
+        const char *refused;             // part of the load error, or nullptr when the file loads
+        std::vector<QByteArray> written; // parts of the written file
+    };
+    const QByteArray xmlDecl = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>";
+    const Case cases[] = {
+        {"deep unknown elements", baseFile(nested(14500)), "Elementen zijn dieper genest dan 100 niveaus.", {}},
+        {"one level too deep", baseFile(nested(99)), "regel 1, kolom", {}},
+        {"deepest nesting allowed", baseFile(nested(98)), nullptr, {QByteArray(198, ' ') + "<x/>\r\n"}},
+        {"processing instruction without data", baseFile("<?keep?>"), nullptr, {"    <?keep?>\r\n"}},
+        {"processing instruction with blanks", baseFile("<?keep   a  b   ?>"), nullptr, {"    <?keep a  b?>\r\n"}},
+        {"name beyond Latin-1 in a file without declaration",
+         baseFile("<Naam\xe5\x90\x8d>w</Naam\xe5\x90\x8d>", ""),
+         nullptr,
+         {xmlDecl + "\r\n", "    <Naam_>w</Naam_>\r\n"}},
+        {"attribute names that become the same",
+         baseFile("<e a\xe5\x90\x8d=\"1\" a\xe5\x90\x8e=\"2\"/>", ""),
+         nullptr,
+         {"    <e a_=\"1\"/>\r\n"}},
+        {"declared encoding the writer cannot produce",
+         baseFile("<e>\x80</e>", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"),
+         nullptr,
+         {xmlDecl + "\r\n", "<e>&#8364;</e>"}},
+        {"attribute with tab, line feed and carriage return",
+         baseFile("<e a=\"x&#9;y&#10;z&#13;\"/>"),
+         nullptr,
+         {"<e a=\"x&#9;y&#10;z&#13;\"/>"}},
+        {"comment beyond Latin-1", baseFile("<!-- \xe5\x90\x8d -->", ""), nullptr, {"<!-- &#21517; -->"}},
+        {"declaration inside a comment before the root",
+         "<!-- <?xml version=\"1.0\" encoding=\"utf-8\"?> --><Configuration><Hoofdscherm/></Configuration>",
+         nullptr,
+         {xmlDecl + "\r\n<!-- <?xml"}},
+        {"NUL inside a processing instruction", baseFile(QByteArray("<?keep a\0b?>", 12)), "regel 1", {}},
+        {"character reference XML does not allow", baseFile("<e>&#0;</e>"), "regel 1", {}},
+        {"count without items",
+         baseFile("<BasicProducts_Lines><Count>1000000</Count></BasicProducts_Lines>"
+                  "<BasicIndications_Lines><Count>2000000000</Count><Item3>d</Item3></BasicIndications_Lines>"),
+         nullptr,
+         {"    <BasicProducts_Lines>\r\n      <Count>0</Count>\r\n",
+          "      <Count>4</Count>\r\n      <Item3>d</Item3>\r\n      <Item0/>\r\n      <Item1/>\r\n      "
+          "<Item2/>\r\n"}},
+        {"item numbers with sign or leading zeros are not items",
+         baseFile("<BasicProducts_Lines><Item00>a</Item00><Item-1>b</Item-1><Count>2</Count></BasicProducts_Lines>"),
+         nullptr,
+         {"<Item00>a</Item00>", "<Count>0</Count>"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsStore store(QStringLiteral("VoranotoOstrelBase.xml"), SettingsFile::Base);
+        if (c.refused) {
+            try {
+                store.loadFrom(c.file);
+                ADD_FAILURE() << "loaded";
+            } catch (const XmlParseError &e) {
+                EXPECT_TRUE(e.message().startsWith(QLatin1String("VoranotoOstrelBase.xml: regel ")))
+                    << e.message().toStdString();
+                EXPECT_TRUE(e.message().contains(QLatin1String(c.refused))) << e.message().toStdString();
+            }
+            continue;
+        }
+        ASSERT_NO_THROW(store.loadFrom(c.file));
+        MemoryControls controls;
+        ASSERT_TRUE(store.apply(controls));
+        store.save(controls);
+        const QByteArray first = store.serialize();
+        for (const QByteArray &part : c.written)
+            EXPECT_TRUE(first.contains(part)) << first.constData();
+
+        SettingsStore again(QStringLiteral("VoranotoOstrelBase.xml"), SettingsFile::Base);
+        ASSERT_NO_THROW(again.loadFrom(first)) << first.constData();
+        MemoryControls back;
+        ASSERT_TRUE(again.apply(back));
+        again.save(back);
+        EXPECT_EQ(again.serialize(), first);
+    }
+}
+
+TEST(SettingsStore, LongListsAreReadAndWrittenInOnePass)
+{
+    // 60,000 lines over a stored list of 100,000: with a search per item this took many minutes.
+    QByteArray body = "<BasicProducts_Lines>";
+    for (int i = 0; i < 100000; ++i)
+        body += "<Item" + QByteArray::number(i) + ">p" + QByteArray::number(i) + "</Item" + QByteArray::number(i) + ">";
+    body += "<Count>100000</Count></BasicProducts_Lines>";
+    SettingsStore store(QStringLiteral("unused.xml"), SettingsFile::Base);
+    store.loadFrom(baseFile(body));
+    MemoryControls controls;
+    ASSERT_TRUE(store.apply(controls));
+    QStringList lines = controls.lines(Control::BasicProducts);
+    ASSERT_EQ(lines.size(), 100000);
+    EXPECT_EQ(lines.at(99999), QLatin1String("p99999"));
+    lines.resize(60000);
+    lines[59999] = QStringLiteral("laatste");
+    controls.setLines(Control::BasicProducts, lines);
+    store.save(controls);
+    const QByteArray out = store.serialize();
+    EXPECT_TRUE(out.contains("      <Item59998>p59998</Item59998>\r\n      <Item59999>laatste</Item59999>\r\n"
+                             "      <Count>60000</Count>\r\n"));
+    EXPECT_FALSE(out.contains("<Item60000>"));
+}

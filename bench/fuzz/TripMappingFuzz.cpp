@@ -1,0 +1,14 @@
+// The trip mapping: the input is one trip element as the item walk hands it on. Building the ride row of a new
+// trip and of a change (found and not found, from the service and from a saved file), the ride texts and the
+// conversions of its values end in a row or in a conversion error, never in a crash.
+#include "FuzzSupport.h"
+#include "TripFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = fuzzBytes(data, size);
+    const unsigned char flags = bytes.isEmpty() ? 0 : uchar(bytes.at(0));
+    fuzzTrip(QString::fromUtf8(bytes), flags, false);
+    fuzzTrip(QString::fromUtf8(bytes), flags, true);
+    return 0;
+}
