@@ -60,7 +60,7 @@ SweepSize sweepSize()
 }
 
 constexpr int kFirstTrip = 500001;
-constexpr int kAnswerDelayMs = 5;    // every answer of the simulator, so a cycle takes some seconds
+constexpr int kAnswerDelayMs = 5;    // every answer of the simulator to the return cycle
 constexpr int kStartSpacingMs = 400; // programs are started apart, so their cycles do not all come at once
 constexpr int kCycleWaitMs = 400000; // the first timed cycle comes after 61 s; the machine may be loaded
 
@@ -135,7 +135,10 @@ class Instance
         }
         if (!sim.start())
             return fail(error, sim.errorString());
-        sim.setDefaultDelay(kAnswerDelayMs);
+        // The return cycle's answers come a little late, so kills land while an event waits for its reply; the
+        // import's come at once, so they land while a ride is stored or just after, before its confirmation.
+        if (kind == Kind::Return)
+            sim.setDefaultDelay(kAnswerDelayMs);
         runtimeDir = dir.filePath(QStringLiteral("runtime"));
         QDir().mkpath(runtimeDir);
         QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -430,7 +433,7 @@ TEST(KillSweep, NothingLostOrDoubledWhereverTheProgramIsKilled)
     // message so that some kills come while the next ride is stored, some while its confirmation waits.
     for (const Instance::Kind kind : {Instance::Kind::Import, Instance::Kind::Return})
         for (int i = 0; i < size.moments; ++i)
-            instances.push_back(std::make_unique<Instance>(kind, i * size.items / size.moments, (i % 4) * 2));
+            instances.push_back(std::make_unique<Instance>(kind, i * size.items / size.moments, (i % 5) * 2));
 
     for (auto &in : instances) {
         QString error;
