@@ -60,7 +60,8 @@ SweepSize sweepSize()
 }
 
 constexpr int kFirstTrip = 500001;
-constexpr int kAnswerDelayMs = 5;    // every answer of the simulator, so a cycle takes some seconds
+constexpr int kSteps = 5;            // kill moments between two messages
+constexpr int kAnswerDelayMs = 5;    // every answer of the simulator to the return cycle
 constexpr int kStartSpacingMs = 400; // programs are started apart, so their cycles do not all come at once
 constexpr int kCycleWaitMs = 400000; // the first timed cycle comes after 61 s; the machine may be loaded
 
@@ -105,10 +106,10 @@ class Instance
   public:
     enum class Kind { Import, Return };
 
-    Instance(Kind kind, int moment, int extraMs)
+    Instance(Kind kind, int moment, int step)
         : kind(kind)
         , moment(moment)
-        , extraMs(extraMs)
+        , step(step)
     {
     }
 
@@ -135,7 +136,10 @@ class Instance
         }
         if (!sim.start())
             return fail(error, sim.errorString());
-        sim.setDefaultDelay(kAnswerDelayMs);
+        // The return cycle's answers come a little late, so kills land while an event waits for its reply; the
+        // import's come at once, so they land while a ride is stored or just after, before its confirmation.
+        if (kind == Kind::Return)
+            sim.setDefaultDelay(kAnswerDelayMs);
         runtimeDir = dir.filePath(QStringLiteral("runtime"));
         QDir().mkpath(runtimeDir);
         QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -186,8 +190,21 @@ class Instance
         }
         if (sim.requestCount() - base < moment)
             return false;
-        if (extraMs > 0)
-            QThread::msleep(ulong(extraMs));
+        if (kind == Kind::Import && moment > 1) {
+            // A kill some way into the next trip: after the last confirmation, by a part of the time the trip
+            // before it took, so the kills land while a ride is stored and after, before its confirmation.
+            const QList<OstrelSim::Request> requests = sim.requests();
+            const qsizetype last = base + moment - 1;
+            if (last >= 1 && last < requests.size()) {
+                const qint64 periodMs = requests[last - 1].at.msecsTo(requests[last].at);
+                const qint64 waitMs = QDateTime::currentDateTime().msecsTo(
+                    requests[last].at.addMSecs(periodMs * (step + 1) / (kSteps + 1)));
+                if (waitMs > 0)
+                    QThread::msleep(ulong(waitMs));
+            }
+        } else if (step > 0) {
+            QThread::msleep(ulong(step * 2));
+        }
         ::kill(pid_t(program.processId()), SIGKILL);
         program.waitForFinished(10000);
         killed = true;
@@ -285,8 +302,8 @@ class Instance
     }
 
     const Kind kind;
-    const int moment;  // messages the service has received in the cycle when the kill is due
-    const int extraMs; // and this long after that
+    const int moment; // messages the service has received in the cycle when the kill is due
+    const int step;   // and this far after it (see killWhenDue)
     int receivedAtKill = -1;
     bool killed = false;
 
@@ -426,11 +443,11 @@ TEST(KillSweep, NothingLostOrDoubledWhereverTheProgramIsKilled)
 {
     const SweepSize size = sweepSize();
     std::vector<std::unique_ptr<Instance>> instances;
-    // Moments spread evenly over the cycle (0 .. items-1 messages received), each a few milliseconds after the
-    // message so that some kills come while the next ride is stored, some while its confirmation waits.
+    // Moments spread evenly over the cycle (0 .. items-1 messages received), each some way after the message:
+    // into the next trip for the import, a few milliseconds for the return cycle.
     for (const Instance::Kind kind : {Instance::Kind::Import, Instance::Kind::Return})
         for (int i = 0; i < size.moments; ++i)
-            instances.push_back(std::make_unique<Instance>(kind, i * size.items / size.moments, (i % 4) * 2));
+            instances.push_back(std::make_unique<Instance>(kind, i * size.items / size.moments, i % kSteps));
 
     for (auto &in : instances) {
         QString error;
@@ -472,8 +489,11 @@ TEST(KillSweep, NothingLostOrDoubledWhereverTheProgramIsKilled)
     for (auto &in : instances) {
         const Counts c = count(*in, size.items);
         const bool import = in->kind == Instance::Kind::Import;
-        std::printf("  %-7s %5d+%dms %9d | %10s %10s %10s | %9s %9s %8s\n", import ? "import" : "return", in->moment,
-                    in->extraMs, in->receivedAtKill, import ? qPrintable(QString::number(c.confirmedWithoutRide)) : "",
+        const QString moment =
+            QString::number(in->moment) + (import ? QStringLiteral("+%1/%2").arg(in->step + 1).arg(kSteps + 1)
+                                                  : QStringLiteral("+%1ms").arg(in->step * 2));
+        std::printf("  %-7s %8s %9d | %10s %10s %10s | %9s %9s %8s\n", import ? "import" : "return", qPrintable(moment),
+                    in->receivedAtKill, import ? qPrintable(QString::number(c.confirmedWithoutRide)) : "",
                     import ? qPrintable(QString::number(c.tripsWithoutRide)) : "",
                     import ? qPrintable(QString::number(c.tripsWithMoreRides)) : "",
                     import ? "" : qPrintable(QString::number(c.acceptedNotReceived)),
