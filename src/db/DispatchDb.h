@@ -14,6 +14,8 @@ enum class DbDialect { SQLite, SqlServer, PostgreSQL, OtherOdbc };
 // The one connection to the dispatch database ("ADO"). The connection string is rebuilt from the controls
 // before every opening; statements open the connection on demand. All failures throw DatabaseError with the
 // driver's message.
+class AbortToken;
+
 class DispatchDb
 {
   public:
@@ -40,6 +42,8 @@ class DispatchDb
 
     // Seconds an ODBC statement may take; the default is that of the dispatch product's own provider.
     static constexpr int kDefaultStatementTimeoutSeconds = 30;
+    // The token that cancels a running statement and refuses new ones (the program's token by default).
+    void setAbortToken(AbortToken &token) { m_abortToken = &token; }
     void setStatementTimeout(int seconds) { m_statementTimeout = seconds; }
 
     // The constants query (ADOConst): con_aanvraag_verzenden of the company whose number is the leading digits of
@@ -68,4 +72,5 @@ class DispatchDb
     QString m_connectionName;
     DbDialect m_openDialect = DbDialect::SQLite; // the dialect of the connection while it is open
     int m_statementTimeout = kDefaultStatementTimeoutSeconds;
+    AbortToken *m_abortToken;
 };

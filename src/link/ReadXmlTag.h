@@ -10,3 +10,6 @@ QString ReadXMLTag(const TextList &list, const QString &tag);
 
 // The same on a text that is already joined.
 QString ReadXMLTag(const QString &text, const QString &tag);
+
+// The same, taking the text: its buffer becomes the result (nothing is copied when the text is not shared).
+QString TakeXMLTag(QString &&text, const QString &tag);

@@ -18,6 +18,7 @@
 #include <QWaitCondition>
 #include <QXmlStreamReader>
 
+#include <atomic>
 #include <deque>
 
 namespace {
@@ -168,6 +169,7 @@ public:
     QString error;
     quint16 port = 0;
     bool tls = false;
+    std::atomic<bool> keepAlive{false};
     QSslConfiguration tlsConfiguration;
     QThread *thread = nullptr;
     SimServer *server = nullptr;
@@ -386,6 +388,10 @@ private:
         switch (step.kind) {
         case Step::Reply:
             wire = wireOf(soapReply(200, OstrelSim::responseEnvelope(step.text)));
+            if (m_d->keepAlive && step.delayMs <= 0) {
+                sendAndKeep(socket, wire);
+                return;
+            }
             break;
         case Step::Nil:
             wire = wireOf(soapReply(200, OstrelSim::nilEnvelope()));
@@ -422,6 +428,25 @@ private:
         socket->disconnectFromHost();
     }
 
+    // A plain reply on a kept-alive connection: the connection then waits for the next request.
+    void sendAndKeep(QTcpSocket *socket, QByteArray wire)
+    {
+        wire.replace("Connection: close\r\n", "Connection: keep-alive\r\n");
+        m_buffers.remove(socket);
+        socket->write(wire);
+        socket->setProperty("answered", false);
+        if (socket->bytesAvailable() > 0) {
+            QPointer<QTcpSocket> guarded(socket);
+            QMetaObject::invokeMethod(
+                this,
+                [this, guarded] {
+                    if (guarded)
+                        read(guarded);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+
     OstrelSim::Private *m_d;
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
@@ -434,6 +459,11 @@ OstrelSim::OstrelSim()
 OstrelSim::~OstrelSim()
 {
     stop();
+}
+
+void OstrelSim::setKeepAlive(bool keep)
+{
+    d->keepAlive = keep;
 }
 
 bool OstrelSim::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, quint16 port)
