@@ -72,6 +72,13 @@ int main(int argc, char **argv)
     }
     plain.setKeepAlive(true);
     tls.setKeepAlive(true);
+    // A server that closes every connection after its reply, as the simulator does by default.
+    OstrelSim closing;
+    if (!closing.start())
+        return 1;
+    const double closingMs = perCall(closing.url(), true, calls);
+    std::printf("  plain HTTP, server closes every connection: %.3f ms per call\n", closingMs);
+    std::fflush(stdout);
 
     const double inf = std::numeric_limits<double>::infinity();
     double httpKept = inf, httpNew = inf, httpsKept = inf, httpsNew = inf;

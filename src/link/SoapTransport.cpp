@@ -26,7 +26,6 @@
 namespace
 {
 
-constexpr qint64 kReadAhead = 256 * 1024;
 // A chunked body that floods the connection can keep the platform's HTTP reader from handing anything over while
 // it buffers on. The call then fails once the process has grown, beyond the body it holds, by twice the reply
 // limit and this slack (room for whatever else the process does meanwhile).
@@ -191,14 +190,17 @@ class NetworkThread
         return slot;
     }
 
-    // After a call that had to be stopped, the next calls get a manager of their own: the platform's HTTP reader
-    // of the old one may still be busy with what the server keeps sending. The old one goes with the thread.
-    void retire(QNetworkAccessManager *manager)
+    // The next calls get a manager of their own. After a call that had to be stopped the old one stays until the
+    // thread ends (the platform's HTTP reader may still be busy with what the server keeps sending); after a
+    // reply whose server closes its connections (nothing to keep) it goes at once, as a manager per call would.
+    void retire(QNetworkAccessManager *manager, bool destroy)
     {
         for (QNetworkAccessManager *&slot : m_managers) {
             if (slot == manager)
                 slot = nullptr;
         }
+        if (destroy)
+            manager->deleteLater();
     }
 
   private:
@@ -329,8 +331,14 @@ void complete(NetworkThread &net, const std::shared_ptr<Call> &call, const Servi
     if (result.networkFailed)
         result.body = QByteArray();
 
-    if (call->stop != Call::Stop::None && call->sharedManager)
-        net.retire(call->sharedManager);
+    // A server that closes every connection gains nothing from a kept manager, and the platform's HTTP client
+    // then spends a delayed acknowledgement on the next request to it; so such a manager is not kept.
+    const bool serverCloses = reply->rawHeader("Connection").toLower().contains("close") ||
+                              reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull();
+    if (call->sharedManager && call->stop != Call::Stop::None)
+        net.retire(call->sharedManager, false);
+    else if (call->sharedManager && serverCloses)
+        net.retire(call->sharedManager, true);
     call->reply = nullptr;
     reply->deleteLater();
     if (call->ownManager)
@@ -366,9 +374,6 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     auto *body = new OneShotBody(envelope);
     QNetworkReply *reply = manager->post(request, body);
     body->setParent(reply);
-    // Qt reads from the socket only this far ahead of us: the body is held in our one buffer, not also in Qt's,
-    // and a sender that floods the connection cannot keep Qt's own reading loop from reporting back.
-    reply->setReadBufferSize(kReadAhead);
     call->reply = reply;
 
     auto *idle = new QTimer(reply);
