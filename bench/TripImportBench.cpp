@@ -233,12 +233,17 @@ int main(int argc, char **argv)
                     r.reopenMs / r.trips);
         std::printf("         the look-up of a trip's ride (in the cycle and the floor) alone: %.3f ms/trip\n",
                     r.lookupMs / r.trips);
+        std::printf("BENCH\timport per new trip, %d trips, confirmations on\t%.3f ms\t%.3f ms (statements + one "
+                    "round trip)\t%.2f\t<= 1.5\n",
+                    r.trips, r.cycleMs / r.trips, r.floorMs / r.trips, r.cycleMs / r.floorMs);
     }
     if (runs.size() > 1) {
         const Run &a = runs.front();
         const Run &b = runs.back();
         std::printf("  %d trips take %.2fx the time of %d trips (%.1fx the trips)\n", b.trips, b.cycleMs / a.cycleMs,
                     a.trips, double(b.trips) / a.trips);
+        std::printf("BENCH\timport, %d vs %d trips\t%.2fx\t-\t-\t<= %.0fx\n", b.trips, a.trips, b.cycleMs / a.cycleMs,
+                    1.1 * b.trips / a.trips);
     }
     const Run &largest = runs.back();
     long beforeKb = 0;
@@ -251,5 +256,8 @@ int main(int argc, char **argv)
                 "  goal 60 MB + 4 x %.2f MB = %.1f MB\n",
                 largest.trips, peakKb / 1024.0, beforeKb / 1024.0, largest.replyBytes / 1048576.0,
                 60 + 4 * largest.replyBytes / 1048576.0);
+    const double goalMb = 60 + 4 * largest.replyBytes / 1048576.0;
+    std::printf("BENCH\timport peak memory, %d trips (%.1f MB reply)\t%.1f MB\t-\t%.2f of goal\t<= %.1f MB\n",
+                largest.trips, largest.replyBytes / 1048576.0, peakKb / 1024.0, peakKb / 1024.0 / goalMb, goalMb);
     return 0;
 }

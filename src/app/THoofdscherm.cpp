@@ -4,6 +4,7 @@
 #include "app/ReferencePage.h"
 #include "app/ReturnPage.h"
 #include "app/SettingsPage.h"
+#include "base/AbortToken.h"
 #include "base/ProgramBackup.h"
 #include "db/DispatchDb.h"
 #include "settings/ServiceEndpoints.h"
@@ -79,6 +80,8 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
 {
     setObjectName(QStringLiteral("Hoofdscherm"));
     setWindowTitle(kInitialCaption);
+    // A new window is a new session: a stop asked of an earlier one is forgotten.
+    AbortToken::program().reset();
     buildWindow();
     m_mainStore.load();
     m_baseStore.load();
@@ -357,6 +360,8 @@ void THoofdscherm::verbergenNaarTaakbalk()
 
 void THoofdscherm::sluiten()
 {
+    // An operation that let this click in between its items ends at its next call or statement.
+    AbortToken::program().trip();
     if (m_db->isOpen())
         m_db->close();
     close();
@@ -403,6 +408,8 @@ void THoofdscherm::closeEvent(QCloseEvent *event)
     m_runner.dropDeferred(); // no retrieval starts after the window has gone
     // A waiting update request ends now, and no updater starts after the window has closed.
     UpdateHttpClient::abortAllForClose();
+    // The program ends: an operation still under way stops at its next call or statement.
+    AbortToken::program().trip();
     saveSettings();
     event->accept();
     if (!m_closed) {

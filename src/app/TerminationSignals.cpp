@@ -1,5 +1,7 @@
 #include "app/TerminationSignals.h"
 
+#include "base/AbortToken.h"
+
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -10,9 +12,14 @@
 namespace {
 
 int g_pipe[2] = {-1, -1};
+AbortToken *g_token = nullptr; // set before the handler is installed: no lazy initialisation inside it
 
 extern "C" void onTerminationSignal(int)
 {
+    // First the call or statement that blocks the user-interface thread is abandoned (the event loop would not
+    // see the signal before it returned), then the event loop closes the program.
+    if (g_token)
+        g_token->trip();
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(g_pipe[0], &byte, 1);
 }
@@ -23,6 +30,7 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *
     : QObject(parent)
     , m_onSignal(std::move(onSignal))
 {
+    g_token = &AbortToken::program();
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
         return;
     for (int fd : g_pipe) {

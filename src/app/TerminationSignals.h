@@ -6,8 +6,9 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT into a call on the event loop, so the program can close the way "SLUITEN" does.
-// One instance per process.
+// Turns SIGTERM and SIGINT into a call on the event loop, so the program can close the way "SLUITEN" does. The
+// signal first trips the program's abort token, so a service call or database statement that blocks the event
+// loop gives up within a moment. One instance per process.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "db/DispatchDb.h"
 
+#include "base/AbortToken.h"
 #include "base/Conversions.h"
 #include "base/VoranoError.h"
 #include "base/WallDateTime.h"
@@ -11,10 +12,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QSqlResult>
 #include <QUrl>
+
+#include <dlfcn.h>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -78,12 +82,39 @@ void setOdbcQueryTimeout(const QSqlQuery &q, int seconds)
 
 constexpr const char *kInvalidDateTime = "Invalid argument to date encode";
 
+// What stops a statement that blocks the user-interface thread, called from the abort token's thread: SQLCancel
+// on the ODBC statement handle, sqlite3_interrupt on the SQLite connection (looked up in the SQLite library the
+// driver has loaded, so the program needs no SQLite of its own). Both are meant to be called from another thread
+// while the statement runs. Empty when the driver offers neither.
+std::function<void()> statementCancel(const QSqlQuery &q, const QSqlDatabase &db)
+{
+    const QVariant statementHandle = q.result() ? q.result()->handle() : QVariant();
+    if (statementHandle.isValid() && statementHandle.metaType() == QMetaType::fromType<SQLHANDLE>()) {
+        SQLHANDLE statement = *static_cast<const SQLHANDLE *>(statementHandle.constData());
+        if (statement)
+            return [statement] { SQLCancel(statement); };
+    }
+    const QVariant connectionHandle = db.driver() ? db.driver()->handle() : QVariant();
+    if (connectionHandle.isValid() && qstrcmp(connectionHandle.typeName(), "sqlite3*") == 0) {
+        void *connection = *static_cast<void *const *>(connectionHandle.constData());
+        using Interrupt = void (*)(void *);
+        static const Interrupt interrupt = [] {
+            void *library = ::dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+            return library ? reinterpret_cast<Interrupt>(::dlsym(library, "sqlite3_interrupt")) : nullptr;
+        }();
+        if (connection && interrupt)
+            return [connection] { interrupt(connection); };
+    }
+    return {};
+}
+
 } // namespace
 
 DispatchDb::DispatchDb(const Controls &controls, QString programDir, QString connectionName)
     : m_controls(controls)
     , m_programDir(std::move(programDir))
     , m_connectionName(reserveConnectionName(connectionName))
+    , m_abortToken(&AbortToken::program())
 {
 }
 
@@ -321,6 +352,10 @@ void DispatchDb::openOdbc()
 
 QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
 {
+    // A program that is closing starts no statement, and one that runs is cancelled: it fails like any failed
+    // statement, so the operation ends with its log line and stores nothing more.
+    if (m_abortToken->tripped())
+        throw DatabaseError(AbortToken::abortedText());
     QSqlDatabase db = connection();
     QString message;
     QSqlError error;
@@ -329,20 +364,23 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
         q.setForwardOnly(true);
         bool ok = false;
         if (params.isEmpty() && m_openDialect == DbDialect::SQLite) {
+            AbortToken::Watch watch(*m_abortToken, statementCancel(q, db));
             ok = q.exec(sql);
         } else if (q.prepare(sql)) {
             if (m_openDialect != DbDialect::SQLite)
                 setOdbcQueryTimeout(q, m_statementTimeout);
             for (const QVariant &p : params)
                 q.addBindValue(p.metaType().id() == QMetaType::QDateTime ? dateTimeParam(p.toDateTime()) : p);
+            AbortToken::Watch watch(*m_abortToken, statementCancel(q, db));
             ok = q.exec();
         }
         if (ok)
             return q;
         error = q.lastError();
-        message = messageOf(error);
+        message = m_abortToken->tripped() ? AbortToken::abortedText() : messageOf(error);
     }
-    dropConnectionIfLost(error);
+    if (!m_abortToken->tripped())
+        dropConnectionIfLost(error);
     throw DatabaseError(message);
 }
 

@@ -18,6 +18,8 @@ enum class DbDialect { SQLite, SqlServer, PostgreSQL, OtherOdbc };
 // The one connection to the dispatch database ("ADO"). The connection string is rebuilt from the controls
 // before every opening; statements open the connection on demand. All failures throw DatabaseError with the
 // driver's message.
+class AbortToken;
+
 class DispatchDb
 {
   public:
@@ -48,6 +50,8 @@ class DispatchDb
 
     // Seconds an ODBC statement may take; the default is that of the dispatch product's own provider.
     static constexpr int kDefaultStatementTimeoutSeconds = 30;
+    // The token that cancels a running statement and refuses new ones (the program's token by default).
+    void setAbortToken(AbortToken &token) { m_abortToken = &token; }
     void setStatementTimeout(int seconds) { m_statementTimeout = seconds; }
 
     // The constants query (ADOConst): con_aanvraag_verzenden of the company whose number is the leading digits of
@@ -88,4 +92,5 @@ class DispatchDb
     std::function<void(const QString &)> m_log;
     QSet<QString> m_seenSqliteFiles; // embedded database files opened by this object
     QString m_openSqlitePath;        // the file of the open embedded connection
+    AbortToken *m_abortToken;
 };

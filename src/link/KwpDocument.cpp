@@ -7,6 +7,7 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -42,10 +43,21 @@ class ReplyWriter
   public:
     explicit ReplyWriter(qsizetype sizeHint) { m_out.reserve(sizeHint); }
 
-    QString run(QXmlStreamReader &reader)
+    // feed hands the reader its next slice; false when there is none left.
+    template <typename Feed> QString run(QXmlStreamReader &reader, Feed feed)
     {
-        while (!reader.atEnd()) {
-            switch (reader.readNext()) {
+        for (;;) {
+            const QXmlStreamReader::TokenType token = reader.readNext();
+            if (token == QXmlStreamReader::Invalid) {
+                if (reader.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed())
+                    continue;
+                break;
+            }
+            // A text may reach the writer in pieces (the reader is handed the document in slices): the pieces
+            // are joined before the text is judged and written.
+            if (token != QXmlStreamReader::Characters || reader.isCDATA())
+                flushText();
+            switch (token) {
             case QXmlStreamReader::StartDocument:
                 if (!reader.documentVersion().isEmpty()) {
                     m_out += QLatin1String("<?xml version=\"");
@@ -98,9 +110,8 @@ class ReplyWriter
                     m_out += QLatin1String("<![CDATA[");
                     m_out += reader.text();
                     m_out += QLatin1String("]]>");
-                } else if (!reader.isWhitespace()) {
-                    closePendingStart();
-                    appendEscapedText(reader.text());
+                } else {
+                    m_text += reader.text();
                 }
                 break;
             case QXmlStreamReader::Comment:
@@ -128,11 +139,29 @@ class ReplyWriter
             default:
                 break;
             }
+            if (token == QXmlStreamReader::EndDocument)
+                break;
         }
+        flushText();
         return std::move(m_out);
     }
 
   private:
+    // Writes the text gathered so far, unless it is whitespace only.
+    void flushText()
+    {
+        if (m_text.isEmpty())
+            return;
+        const bool whitespace = std::all_of(m_text.cbegin(), m_text.cend(), [](QChar c) {
+            return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+        });
+        if (!whitespace) {
+            closePendingStart();
+            appendEscapedText(m_text);
+        }
+        m_text.clear();
+    }
+
     void closePendingStart()
     {
         if (m_startPending) {
@@ -192,6 +221,7 @@ class ReplyWriter
     }
 
     QString m_out;
+    QString m_text;
     bool m_startPending = false;
 };
 
@@ -237,9 +267,23 @@ bool ReplyAccepted(const QString &reply, const QString &actionName, bool compare
 
 QString NormalizeReply(const QString &text)
 {
-    QXmlStreamReader reader(text);
+    // The reader is handed the text a slice at a time, so it never holds a second whole copy of a large reply.
+    constexpr qsizetype kSlice = 1 << 20;
+    QXmlStreamReader reader;
+    qsizetype fed = 0;
+    const auto feed = [&] {
+        if (fed >= text.size())
+            return false;
+        qsizetype n = std::min(kSlice, text.size() - fed);
+        if (fed + n < text.size() && text.at(fed + n - 1).isHighSurrogate())
+            --n; // never part a surrogate pair
+        reader.addData(text.mid(fed, n));
+        fed += n;
+        return true;
+    };
+    feed();
     ReplyWriter writer(text.size());
-    QString result = writer.run(reader);
+    QString result = writer.run(reader, feed);
     if (reader.hasError())
         throw XmlParseError(QStringLiteral("%1 (regel %2, positie %3)")
                                 .arg(reader.errorString())

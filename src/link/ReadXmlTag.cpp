@@ -10,7 +10,16 @@ QString ReadXMLTag(const TextList &list, const QString &tag)
     return ReadXMLTag(list.text(), tag);
 }
 
-QString ReadXMLTag(const QString &text, const QString &tag)
+namespace
+{
+
+// Where the content of the first "<tag>" ... "</tag>" lies; start -1 when there is none (or it is empty).
+struct TagSpan {
+    qsizetype start = -1;
+    qsizetype length = 0;
+};
+
+TagSpan findTag(const QString &text, const QString &tag)
 {
     // The mapping reads dozens of tags per trip, so the text is scanned once, not once per tag form: every
     // occurrence of "<tag>" and of "</tag>" ends in "tag>", and the one or two characters before that part tell
@@ -32,12 +41,33 @@ QString ReadXMLTag(const QString &text, const QString &tag)
                 return {};
             const qsizetype start = open + n + 2;
             const qsizetype length = (p - 2) - start;
-            return length > 0 ? text.mid(start, length) : QString();
+            return length > 0 ? TagSpan{start, length} : TagSpan{};
         }
         if (before == u'<' && open < 0)
             open = p - 1;
     }
     return {};
+}
+
+} // namespace
+
+QString ReadXMLTag(const QString &text, const QString &tag)
+{
+    const TagSpan span = findTag(text, tag);
+    return span.start < 0 ? QString() : text.mid(span.start, span.length);
+}
+
+QString TakeXMLTag(QString &&text, const QString &tag)
+{
+    const TagSpan span = findTag(text, tag);
+    QString taken = std::move(text);
+    text = QString();
+    if (span.start < 0)
+        return QString();
+    // Cut in place: a text held by nobody else keeps its buffer, so a reply of many megabytes is not copied.
+    taken.truncate(span.start + span.length);
+    taken.remove(0, span.start);
+    return taken;
 }
 
 QString ReadXMLValue(const QString &text, const QString &tag)

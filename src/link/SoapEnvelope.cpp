@@ -58,7 +58,103 @@ QString charsetOf(const QString &contentType)
     return {};
 }
 
-[[noreturn]] void throwParseError(const QXmlStreamReader &reader)
+// A parser that is handed the reply a slice at a time, so it never holds a second whole copy of it: the bytes as
+// they are when the header names no charset (the parser then decodes them itself: byte-order mark, XML
+// declaration, UTF-8 by default), else the text decoded with the header's charset, slice by slice for UTF-8 (cut
+// between characters) and at once for other charsets. Decoding faults throw as soon as their slice is reached.
+class FedReader : public QXmlStreamReader
+{
+  public:
+    FedReader(QByteArray body, const QString &charset)
+        : m_body(std::move(body))
+        , m_charset(charset)
+    {
+        if (!m_charset.isEmpty()) {
+            const auto encoding = QStringConverter::encodingForName(m_charset.toLatin1().constData());
+            m_utf8 = encoding && *encoding == QStringConverter::Utf8;
+            m_decoder = QStringDecoder(m_charset.toLatin1().constData(), QStringDecoder::Flag::Stateless);
+            // A byte-order mark is dropped at the start of the body only, not at the start of every slice.
+            m_laterSlices = QStringDecoder(m_charset.toLatin1().constData(),
+                                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            m_decode = m_decoder.isValid() && m_laterSlices.isValid();
+        }
+        if (m_decode && !m_utf8) {
+            QString text = decoded(m_body);
+            m_body = QByteArray();
+            addData(text);
+            m_pos = 0;
+            return;
+        }
+        feed();
+    }
+
+    // As QXmlStreamReader::readNext, handing over the next slice whenever the parser runs out.
+    TokenType readNext()
+    {
+        for (;;) {
+            const TokenType token = QXmlStreamReader::readNext();
+            if (token == Invalid && error() == PrematureEndOfDocumentError && feed())
+                continue;
+            return token;
+        }
+    }
+
+    // As QXmlStreamReader::skipCurrentElement, through the readNext above.
+    void skipCurrentElement()
+    {
+        for (qsizetype depth = 1; depth > 0 && !atEnd();) {
+            const TokenType token = readNext();
+            if (token == StartElement)
+                ++depth;
+            else if (token == EndElement)
+                --depth;
+        }
+    }
+
+  private:
+    static constexpr qsizetype kSlice = 1 << 20;
+
+    QString decoded(QByteArrayView bytes)
+    {
+        QStringDecoder &decoder = m_pos == 0 ? m_decoder : m_laterSlices;
+        QString text = decoder.decode(bytes);
+        if (decoder.hasError())
+            throw XmlParseError(QLatin1String(kBadEncoding).arg(m_charset));
+        return text;
+    }
+
+    bool feed()
+    {
+        if (m_pos >= m_body.size())
+            return false;
+        qsizetype end = std::min(m_body.size(), m_pos + kSlice);
+        if (m_decode) {
+            // Never cut a UTF-8 sequence: back up to the byte that starts the character at the cut.
+            if (end < m_body.size()) {
+                qsizetype lead = end;
+                while (lead > m_pos && end - lead < 4 && (uchar(m_body.at(lead)) & 0xC0) == 0x80)
+                    --lead;
+                if (lead > m_pos)
+                    end = lead;
+            }
+            addData(decoded(QByteArrayView(m_body).sliced(m_pos, end - m_pos)));
+        } else {
+            addData(m_body.sliced(m_pos, end - m_pos));
+        }
+        m_pos = end;
+        return true;
+    }
+
+    QByteArray m_body;
+    QString m_charset;
+    QStringDecoder m_decoder;
+    QStringDecoder m_laterSlices;
+    bool m_decode = false;
+    bool m_utf8 = false;
+    qsizetype m_pos = 0;
+};
+
+[[noreturn]] void throwParseError(const FedReader &reader)
 {
     throw XmlParseError(QStringLiteral("%1 (regel %2, positie %3)")
                             .arg(reader.errorString())
@@ -67,7 +163,7 @@ QString charsetOf(const QString &contentType)
 }
 
 // Moves to the next start element at the current depth; false at the end of the enclosing element.
-bool nextChildElement(QXmlStreamReader &reader)
+bool nextChildElement(FedReader &reader)
 {
     while (!reader.atEnd()) {
         const auto token = reader.readNext();
@@ -86,24 +182,48 @@ bool isNil(const QXmlStreamReader &reader)
     return nil == QLatin1String("true") || nil == QLatin1String("1");
 }
 
-// The text content of the current element (child markup contributes its text only); empty for xsi:nil.
-QString elementText(QXmlStreamReader &reader)
+// The text content of the current element, child markup contributing its text only. Read in one loop with a
+// depth counter, never by recursion: a reply may nest as deep as it likes without touching the stack.
+QString innerText(FedReader &reader)
+{
+    QString text;
+    for (qsizetype depth = 1; depth > 0 && !reader.atEnd();) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += reader.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+// The same; empty for xsi:nil.
+QString elementText(FedReader &reader)
 {
     const bool nil = isNil(reader);
-    QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+    QString text = innerText(reader);
     return nil ? QString() : text;
 }
 
-[[noreturn]] void throwFault(QXmlStreamReader &reader)
+[[noreturn]] void throwFault(FedReader &reader)
 {
     QString faultString;
     bool cfc = false;
     while (nextChildElement(reader)) {
         if (reader.name() == QLatin1String("faultstring")) {
-            faultString = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+            faultString = innerText(reader);
         } else if (reader.name() == QLatin1String("Reason") && faultString.isEmpty()) {
             // Some servers put a SOAP 1.2 reason into a 1.1 envelope; its text is the message then.
-            faultString = reader.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+            faultString = innerText(reader).trimmed();
         } else if (reader.name() == QLatin1String("detail")) {
             int depth = 1;
             while (depth > 0 && !reader.atEnd()) {
@@ -125,20 +245,6 @@ QString elementText(QXmlStreamReader &reader)
     if (cfc)
         throw CFCInvocationException(faultString);
     throw SoapFault(faultString);
-}
-
-QString decodeBody(const QByteArray &body, const QString &contentType)
-{
-    const QString charset = charsetOf(contentType);
-    if (charset.isEmpty())
-        return {};
-    QStringDecoder decoder(charset.toLatin1().constData(), QStringDecoder::Flag::Stateless);
-    if (!decoder.isValid())
-        return {};
-    QString text = decoder.decode(body);
-    if (decoder.hasError())
-        throw XmlParseError(QLatin1String(kBadEncoding).arg(charset));
-    return text;
 }
 
 } // namespace
@@ -172,14 +278,14 @@ void CheckReplyContentType(const QString &contentType)
 
 QString ReadSoapReply(const QByteArray &body, const QString &contentType)
 {
-    // With a charset in the header the text is decoded by it; without one the parser reads the bytes itself
-    // (byte-order mark, XML declaration, UTF-8 by default) and reports badly encoded content.
-    const QString decoded = decodeBody(body, contentType);
-    QXmlStreamReader reader;
-    if (decoded.isNull())
-        reader.addData(body);
-    else
-        reader.addData(decoded);
+    return ReadSoapReply(QByteArray(body), contentType);
+}
+
+QString ReadSoapReply(QByteArray &&body, const QString &contentType)
+{
+    // The body moves into the reader, which hands it to the parser a slice at a time.
+    FedReader reader(std::move(body), charsetOf(contentType));
+    body = QByteArray();
 
     const QLatin1String envNs(SoapWire::EnvelopeNamespace);
     if (!nextChildElement(reader)) {

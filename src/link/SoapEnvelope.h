@@ -6,7 +6,8 @@
 // The SOAP 1.1 RPC/encoded wire format of xmlRequest, without the network: the request envelope and the reading
 // of a reply body. Kept apart from the transport so both can be tested and fuzzed on their own.
 
-namespace SoapWire {
+namespace SoapWire
+{
 inline constexpr const char *EnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
 inline constexpr const char *EncodingNamespace = "http://schemas.xmlsoap.org/soap/encoding/";
 inline constexpr const char *SchemaNamespace = "http://www.w3.org/2001/XMLSchema";
@@ -31,5 +32,7 @@ void CheckReplyContentType(const QString &contentType);
 
 // Reads the string a reply body carries. The body is decoded with the charset of contentType (UTF-8 when it
 // names none). Throws SoapFault (or CFCInvocationException) with the fault's faultstring, XmlParseError with the
-// parser's message for a body that is not a well-formed envelope.
+// parser's message for a body that is not a well-formed envelope. Nesting depth is not limited and costs no stack.
 QString ReadSoapReply(const QByteArray &body, const QString &contentType);
+// The same, releasing the body as soon as it has been decoded.
+QString ReadSoapReply(QByteArray &&body, const QString &contentType);

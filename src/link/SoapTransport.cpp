@@ -1,11 +1,13 @@
 #include "link/SoapTransport.h"
 
+#include "base/AbortToken.h"
 #include "base/VoranoError.h"
 #include "link/SoapEnvelope.h"
 #include "settings/Controls.h"
 #include "settings/ServiceEndpoints.h"
 
-#include <QEventLoop>
+#include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
@@ -15,14 +17,38 @@
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <unistd.h>
 
 namespace
 {
 
+// A chunked body that floods the connection can keep the platform's HTTP reader from handing anything over while
+// it buffers on. The call then fails once the process has grown, beyond the body it holds, by twice the reply
+// limit and this slack (room for whatever else the process does meanwhile).
+constexpr qint64 kBufferSlack = qint64(16) * 1024 * 1024;
+constexpr int kMemoryCheckMs = 200;
+
+// The resident size of the process, in bytes; 0 when unknown.
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    static const long page = ::sysconf(_SC_PAGESIZE);
+    return fields.size() > 1 ? fields.at(1).toLongLong() * page : 0;
+}
+
 constexpr const char *kNetworkFailure = "%1 - URL:%2 - SOAPAction:%3";
 constexpr const char *kHttpFailure = "%1 (%2) - '%3'";
 constexpr const char *kNoProgress = "Geen reactie van de server binnen %1 seconden";
+constexpr const char *kCallLimit = "Het antwoord was na %1 seconden nog niet compleet";
+constexpr const char *kTooLarge = "Het antwoord is groter dan %1 MB; het lezen is gestopt";
+constexpr const char *kIncomplete = "Het antwoord is onvolledig: %1 van de aangekondigde %2 bytes ontvangen";
 constexpr const char *kClosedBeforeReply =
     "De verbinding werd verbroken voordat het antwoord binnen was; het verzoek is niet opnieuw verstuurd";
 
@@ -110,13 +136,232 @@ class OneShotBody : public QIODevice
     qint64 m_pos = 0;
 };
 
-// Runs one HTTP exchange in the calling thread's own event loop; called on the worker thread only.
-Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceProxyOptions &options)
+// Qt's HTTP errors that only repeat the status line (404, 500, ...): the status decides those calls. Anything else
+// after the status line (a connection closed or reset in the middle of the body, a broken chunk) is a transfer
+// error and fails the call.
+bool statusMapping(QNetworkReply::NetworkError error)
 {
+    if (error == QNetworkReply::ContentReSendError)
+        return false;
+    if (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        return true;
+    if (error == QNetworkReply::ProtocolInvalidOperationError)
+        return true;
+    return error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
+}
+
+QNetworkAccessManager *newManager(QObject *parent)
+{
+    auto *manager = new QNetworkAccessManager(parent);
+    manager->setProxyFactory(new SystemProxyFactory);
+    manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    return manager;
+}
+
+// The thread that owns the long-lived network managers, so kept-alive connections and TLS sessions outlive the
+// calls (the calling thread blocks during a call and cannot keep them). One manager per certificate mode: a
+// connection whose certificate faults were let pass is never reused by a call that checks in full. The managers'
+// event loop runs between calls too, so a connection the server closes is noticed (and not reused) before the
+// next request goes out. Stopped when the application object goes.
+class NetworkThread
+{
+  public:
+    static NetworkThread &get()
+    {
+        std::lock_guard lock(s_mutex);
+        if (!s_instance) {
+            s_instance = new NetworkThread;
+            qAddPostRoutine(&NetworkThread::shutdown);
+        }
+        return *s_instance;
+    }
+
+    template <typename F> void post(F &&f)
+    {
+        QMetaObject::invokeMethod(m_context, std::forward<F>(f), Qt::QueuedConnection);
+    }
+
+    // On the network thread only.
+    QNetworkAccessManager *manager(bool relaxed)
+    {
+        QNetworkAccessManager *&slot = m_managers[relaxed ? 1 : 0];
+        if (!slot)
+            slot = newManager(m_context);
+        return slot;
+    }
+
+    // The next calls get a manager of their own. After a call that had to be stopped the old one stays until the
+    // thread ends (the platform's HTTP reader may still be busy with what the server keeps sending); after a
+    // reply whose server closes its connections (nothing to keep) it goes at once, as a manager per call would.
+    void retire(QNetworkAccessManager *manager, bool destroy)
+    {
+        for (QNetworkAccessManager *&slot : m_managers) {
+            if (slot == manager)
+                slot = nullptr;
+        }
+        if (destroy)
+            manager->deleteLater();
+    }
+
+  private:
+    NetworkThread()
+    {
+        m_thread.setObjectName(QStringLiteral("xmlRequest"));
+        m_context = new QObject;
+        m_context->moveToThread(&m_thread);
+        QObject::connect(&m_thread, &QThread::finished, m_context, &QObject::deleteLater);
+        m_thread.start();
+    }
+
+    static void shutdown()
+    {
+        NetworkThread *instance = nullptr;
+        {
+            std::lock_guard lock(s_mutex);
+            std::swap(instance, s_instance);
+        }
+        if (!instance)
+            return;
+        // The context and its managers go with the thread's end (finished -> deleteLater), on their own thread.
+        instance->m_thread.quit();
+        instance->m_thread.wait();
+        delete instance;
+    }
+
+    QThread m_thread;
+    QObject *m_context = nullptr;
+    QNetworkAccessManager *m_managers[2] = {nullptr, nullptr};
+    static inline std::mutex s_mutex;
+    static inline NetworkThread *s_instance = nullptr;
+};
+
+// One call in flight. The calling thread waits on done; everything else belongs to the network thread.
+struct Call {
+    enum class Stop { None, NoProgress, CallLimit, TooLarge, Aborted };
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
     Exchange result;
-    QNetworkAccessManager manager;
-    manager.setProxyFactory(new SystemProxyFactory);
-    manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+
+    QNetworkReply *reply = nullptr;
+    QNetworkAccessManager *sharedManager = nullptr;
+    QNetworkAccessManager *ownManager = nullptr;
+    Stop stop = Stop::None;
+    bool completing = false;
+
+    void abort(Stop why)
+    {
+        if (!reply || stop != Stop::None)
+            return;
+        stop = why;
+        reply->abort();
+    }
+};
+
+QString stopText(Call::Stop stop, const ServiceProxyOptions &options)
+{
+    switch (stop) {
+    case Call::Stop::NoProgress:
+        return QLatin1String(kNoProgress).arg(QString::number(options.noProgressTimeoutMs / 1000.0));
+    case Call::Stop::CallLimit:
+        return QLatin1String(kCallLimit).arg(QString::number(options.callLimitMs / 1000.0));
+    case Call::Stop::TooLarge:
+        return QLatin1String(kTooLarge).arg(QString::number(options.maxReplyBytes / 1048576.0));
+    case Call::Stop::Aborted:
+        return AbortToken::abortedText();
+    case Call::Stop::None:
+        break;
+    }
+    return {};
+}
+
+// Moves what has arrived into the one body buffer, which holds the reply once (reserved at its announced size).
+void takeBody(Call &call, const ServiceProxyOptions &options)
+{
+    QNetworkReply *reply = call.reply;
+    QByteArray &body = call.result.body;
+    const qint64 available = reply->bytesAvailable();
+    if (available <= 0)
+        return;
+    if (body.size() + available > options.maxReplyBytes) {
+        call.abort(Call::Stop::TooLarge);
+        return;
+    }
+    const qsizetype old = body.size();
+    body.resize(old + available);
+    const qint64 got = reply->read(body.data() + old, available);
+    body.resize(old + std::max<qint64>(got, 0));
+}
+
+void complete(NetworkThread &net, const std::shared_ptr<Call> &call, const ServiceProxyOptions &options)
+{
+    QNetworkReply *reply = call->reply;
+    Exchange &result = call->result;
+    call->completing = true;
+    if (call->stop == Call::Stop::None)
+        takeBody(*call, options);
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (call->stop != Call::Stop::None) {
+        result.networkFailed = true;
+        result.errorText = stopText(call->stop, options);
+    } else if (!status.isValid()) {
+        result.networkFailed = true;
+        if (reply->error() == QNetworkReply::ContentReSendError)
+            result.errorText = QLatin1String(kClosedBeforeReply);
+        else
+            result.errorText = withoutTrailingLineBreaks(reply->errorString());
+    } else if (reply->error() != QNetworkReply::NoError && !statusMapping(reply->error())) {
+        result.networkFailed = true;
+        result.errorText = withoutTrailingLineBreaks(reply->errorString());
+    } else if (announced.isValid() && (encoding.isEmpty() || encoding == "identity") &&
+               announced.toLongLong() != result.body.size()) {
+        // A body that ended before its Content-Length is not a reply, whatever its bytes parse as.
+        result.networkFailed = true;
+        result.errorText = QLatin1String(kIncomplete)
+                               .arg(QString::number(result.body.size()), QString::number(announced.toLongLong()));
+    } else {
+        result.status = status.toInt();
+        result.reasonPhrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        result.contentType = QString::fromLatin1(reply->rawHeader("Content-Type"));
+    }
+    if (result.networkFailed)
+        result.body = QByteArray();
+
+    // A server that closes every connection gains nothing from a kept manager, and the platform's HTTP client
+    // then spends a delayed acknowledgement on the next request to it; so such a manager is not kept.
+    const bool serverCloses = reply->rawHeader("Connection").toLower().contains("close") ||
+                              reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull();
+    if (call->sharedManager && call->stop != Call::Stop::None)
+        net.retire(call->sharedManager, false);
+    else if (call->sharedManager && serverCloses)
+        net.retire(call->sharedManager, true);
+    call->reply = nullptr;
+    reply->deleteLater();
+    if (call->ownManager)
+        call->ownManager->deleteLater();
+    {
+        std::lock_guard lock(call->mutex);
+        call->done = true;
+    }
+    call->finished.notify_all();
+}
+
+// Starts the exchange; on the network thread only.
+void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &url, const QByteArray &envelope,
+           const ServiceProxyOptions &options)
+{
+    QNetworkAccessManager *manager = nullptr;
+    if (options.keepConnections) {
+        manager = net.manager(options.ignoreCertificateErrors);
+        call->sharedManager = manager;
+    } else {
+        call->ownManager = newManager(nullptr);
+        manager = call->ownManager;
+    }
 
     QNetworkRequest request(url);
     request.setRawHeader("SOAPAction", SoapWire::SoapActionHeader);
@@ -126,59 +371,98 @@ Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceP
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     request.setHeader(QNetworkRequest::ContentLengthHeader, envelope.size());
 
-    QEventLoop loop;
-    OneShotBody body(envelope);
-    QNetworkReply *reply = manager.post(request, &body);
-    QTimer idle;
-    idle.setSingleShot(true);
-    idle.setInterval(options.noProgressTimeoutMs);
-    QObject::connect(&idle, &QTimer::timeout, reply, [&] {
-        result.timedOut = true;
-        reply->abort();
+    auto *body = new OneShotBody(envelope);
+    QNetworkReply *reply = manager->post(request, body);
+    body->setParent(reply);
+    call->reply = reply;
+
+    auto *idle = new QTimer(reply);
+    idle->setSingleShot(true);
+    idle->setInterval(options.noProgressTimeoutMs);
+    QObject::connect(idle, &QTimer::timeout, reply, [call] { call->abort(Call::Stop::NoProgress); });
+    auto *overall = new QTimer(reply);
+    overall->setSingleShot(true);
+    overall->setInterval(options.callLimitMs);
+    QObject::connect(overall, &QTimer::timeout, reply, [call] { call->abort(Call::Stop::CallLimit); });
+
+    const auto progress = [idle] { idle->start(); };
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, progress);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, idle, progress);
+    QObject::connect(reply, &QNetworkReply::encrypted, idle, progress);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [call, options, idle] {
+        idle->start();
+        QNetworkReply *r = call->reply;
+        if (!r)
+            return;
+        const QVariant announced = r->header(QNetworkRequest::ContentLengthHeader);
+        if (!announced.isValid())
+            return;
+        if (announced.toLongLong() > options.maxReplyBytes)
+            call->abort(Call::Stop::TooLarge);
+        else if (announced.toLongLong() > 0)
+            call->result.body.reserve(qsizetype(announced.toLongLong()));
     });
-    const auto progress = [&idle] { idle.start(); };
-    QObject::connect(reply, &QNetworkReply::uploadProgress, &idle, progress);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &idle, progress);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &idle, progress);
-    QObject::connect(reply, &QNetworkReply::encrypted, &idle, progress);
-    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [&](const QList<QSslError> &errors) {
-        if (!options.ignoreCertificateErrors)
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [call, options, idle] {
+        idle->start();
+        if (call->reply && call->stop == Call::Stop::None)
+            takeBody(*call, options);
+    });
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [call, options](const QList<QSslError> &errors) {
+        if (!options.ignoreCertificateErrors || !call->reply)
             return;
         for (const QSslError &error : errors) {
             if (!relaxable(error.error()))
                 return;
         }
-        reply->ignoreSslErrors(errors);
+        call->reply->ignoreSslErrors(errors);
     });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    idle.start();
-    if (!reply->isFinished())
-        loop.exec();
+    QObject::connect(reply, &QNetworkReply::finished, reply, [&net, call, options] {
+        if (call->reply && !call->completing)
+            complete(net, call, options);
+    });
+    auto *memory = new QTimer(reply);
+    memory->setInterval(kMemoryCheckMs);
+    const qint64 residentAtStart = residentBytes();
+    QObject::connect(memory, &QTimer::timeout, reply, [call, options, residentAtStart] {
+        const qint64 grown = residentBytes() - residentAtStart - call->result.body.capacity();
+        if (residentAtStart > 0 && grown > 2 * options.maxReplyBytes + kBufferSlack)
+            call->abort(Call::Stop::TooLarge);
+    });
 
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (result.timedOut || !status.isValid()) {
-        result.networkFailed = true;
-        if (result.timedOut)
-            result.errorText = QLatin1String(kNoProgress).arg(QString::number(options.noProgressTimeoutMs / 1000.0));
-        else if (reply->error() == QNetworkReply::ContentReSendError)
-            result.errorText = QLatin1String(kClosedBeforeReply);
-        else
-            result.errorText = withoutTrailingLineBreaks(reply->errorString());
-    } else {
-        result.status = status.toInt();
-        result.reasonPhrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        result.contentType = QString::fromLatin1(reply->rawHeader("Content-Type"));
-        result.body = reply->readAll();
-    }
-    delete reply;
-    return result;
+    idle->start();
+    overall->start();
+    memory->start();
+    if (reply->isFinished() && call->reply && !call->completing)
+        complete(net, call, options);
 }
 
-// One stub per call. The call blocks the calling thread without running its event loop: the exchange runs on a
-// worker thread with its own network manager and event loop, and the caller waits for that thread to end. So no
-// timer, click or repaint of the caller's thread is handled during a call (the window does not repaint while a
-// call is under way; the no-progress limit bounds that), and no operation can start inside another through a
-// call. A nested event loop on the caller's thread would have let all of those in.
+// Runs one exchange on the network thread and waits for it without running the caller's event loop. The
+// program's abort token (or the one in the options) ends the wait within a moment.
+Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceProxyOptions &options)
+{
+    AbortToken &token = options.abortToken ? *options.abortToken : AbortToken::program();
+    Exchange aborted;
+    aborted.networkFailed = true;
+    aborted.errorText = AbortToken::abortedText();
+    if (token.tripped())
+        return aborted;
+
+    NetworkThread &net = NetworkThread::get();
+    auto call = std::make_shared<Call>();
+    net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
+    {
+        AbortToken::Watch watch(token, [&net, call] { net.post([call] { call->abort(Call::Stop::Aborted); }); });
+        std::unique_lock lock(call->mutex);
+        call->finished.wait(lock, [&] { return call->done; });
+    }
+    return std::move(call->result);
+}
+
+// One stub per call. The call blocks the calling thread without running its event loop: the exchange runs on the
+// network thread, and the caller waits for it to end. So no timer, click or repaint of the caller's thread is
+// handled during a call (the window does not repaint while a call is under way; the limits and the abort token
+// bound that), and no operation can start inside another through a call. A nested event loop on the caller's
+// thread would have let all of those in.
 class SoapStub : public External_
 {
   public:
@@ -190,15 +474,9 @@ class SoapStub : public External_
 
     QString xmlRequest(const QString &xml) override
     {
-        const QByteArray envelope = BuildSoapEnvelope(xml);
         // The URL goes to the network as it stands; one that is not a valid URL fails there with the
         // platform's message.
-        const QUrl url(m_url);
-        Exchange exchange;
-        std::unique_ptr<QThread> worker(QThread::create([&] { exchange = runExchange(url, envelope, m_options); }));
-        worker->setObjectName(QStringLiteral("xmlRequest"));
-        worker->start();
-        worker->wait();
+        Exchange exchange = runExchange(QUrl(m_url), BuildSoapEnvelope(xml), m_options);
 
         if (exchange.networkFailed)
             throw TransportError(QLatin1String(kNetworkFailure)
@@ -207,7 +485,7 @@ class SoapStub : public External_
             throw TransportError(
                 QLatin1String(kHttpFailure).arg(exchange.reasonPhrase).arg(exchange.status).arg(m_url));
         CheckReplyContentType(exchange.contentType);
-        return ReadSoapReply(exchange.body, exchange.contentType);
+        return ReadSoapReply(std::move(exchange.body), exchange.contentType);
     }
 
   private:

@@ -2,7 +2,16 @@
 
 #include "link/External_.h"
 
+#include <QtGlobal>
+
+class AbortToken;
 class Controls;
+
+// The limits of one call. A reply bigger than kMaxReplyBytes is not read further (a 10,000-trip reply is about
+// 22 MB); a call that has not completed after kCallLimitMs fails even while bytes keep trickling in.
+inline constexpr qint64 kMaxReplyBytes = qint64(256) * 1024 * 1024;
+inline constexpr int kCallLimitMs = 5 * 60 * 1000;
+inline constexpr int kNoProgressLimitMs = 60 * 1000;
 
 // How a stub behaves beyond its URL.
 struct ServiceProxyOptions {
@@ -10,14 +19,23 @@ struct ServiceProxyOptions {
     // expired or not yet valid). Off: the platform's certificate checks apply in full.
     bool ignoreCertificateErrors = false;
     // A call fails when no byte moves in either direction for this long.
-    int noProgressTimeoutMs = 60000;
+    int noProgressTimeoutMs = kNoProgressLimitMs;
+    // The whole call, from sending to the last byte of the reply.
+    int callLimitMs = kCallLimitMs;
+    // The reply body as it arrives on the wire.
+    qint64 maxReplyBytes = kMaxReplyBytes;
+    // A call fails at once when this token trips (null: the program's token).
+    AbortToken *abortToken = nullptr;
+    // Calls to the same host share kept-alive connections and TLS sessions (one network manager per certificate
+    // mode, on a thread of its own). Off: the call gets a connection of its own that ends with it.
+    bool keepConnections = true;
 };
 
 // A stub of External_ bound to the URL (empty: the built-in default endpoint). xmlRequest blocks the calling
-// thread without running its event loop (the exchange runs on a worker thread of its own): during a call no timer,
-// click or repaint of the window is handled, so no operation can start inside another. The no-progress limit
-// bounds how long the window can stand still. The network layer never sends a request twice by itself. Certificate errors are ignored
-// only when ignoreCertificateErrors is true. A call that makes no progress for 60 s fails.
+// thread without running its event loop (the exchange runs on the network thread): during a call no timer, click
+// or repaint of the window is handled, so no operation can start inside another. The no-progress limit, the call
+// limit and the program's abort token bound how long the window can stand still. The network layer never sends a
+// request twice by itself. Certificate errors are ignored only when ignoreCertificateErrors is true.
 std::unique_ptr<External_> CreateServiceProxy(const QString &url, bool ignoreCertificateErrors = false);
 std::unique_ptr<External_> CreateServiceProxy(const QString &url, const ServiceProxyOptions &options);
 

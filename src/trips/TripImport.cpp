@@ -85,8 +85,8 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
         QString reply = origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
         ctx.controls.setText(Control::yStatus, ReadXMLValue(reply, QStringLiteral("status")));
         ctx.controls.setText(Control::ySoort, ReadXMLValue(reply, QStringLiteral("name")));
-        QString tripList = ReadXMLTag(reply, QStringLiteral("triplist"));
-        reply = QString(); // a large reply is held once, as the trip list, while the trips are handled
+        // A large reply is held once, as the trip list (cut out of the reply in place), while the trips are handled.
+        QString tripList = TakeXMLTag(std::move(reply), QStringLiteral("triplist"));
         ItemWalk walk(std::move(tripList), QStringLiteral("trip"));
         QString item;
         for (;;) {

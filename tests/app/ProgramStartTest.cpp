@@ -1,9 +1,11 @@
 // The program file itself: started from a scratch program folder, ended by a signal or refused at start.
 #include "OstrelSim.h"
+#include "support/HostileServer.h"
 
 #include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -88,6 +91,43 @@ TEST_F(ProgramTest, TermAndIntCloseTheProgramAsSluitenDoes)
         EXPECT_TRUE(main.contains("<xCertNegeren_Checked>FALSE</xCertNegeren_Checked>")) << main.constData();
         EXPECT_TRUE(read("VoranotoOstrelBase.xml").contains("<BasicVehicleTypes_Lines>")) << signal;
     }
+}
+
+// A stop request while a service call hangs: the call is abandoned at once instead of after the no-progress
+// limit, the operation ends as a failed call does, and the program closes as "SLUITEN" does.
+TEST_F(ProgramTest, TermDuringAHangingServiceCallClosesAtOnceWithTheSettingsWritten)
+{
+    HostileServer service(HostileServer::Script{{HostileServer::Step::Hold}}); // takes the call, never answers
+    write("VoranotoOstrel.xml",
+          "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
+          "    <Eigenaar_Text>123</Eigenaar_Text>\r\n    <xAuto_Checked>TRUE</xAuto_Checked>\r\n"
+          "    <xInterval_Text>60</xInterval_Text>\r\n    <xSoapServer_Text>" +
+              service.url().toUtf8() + "</xSoapServer_Text>\r\n  </Hoofdscherm>\r\n</Configuration>\r\n");
+    QFile::remove(dir.filePath(QStringLiteral("VoranotoOstrelBase.xml")));
+    program.start();
+    ASSERT_TRUE(program.waitForStarted());
+    // The reference lists are fetched ten seconds after start; the first fetch hangs.
+    const QDeadlineTimer called(60000);
+    while (service.requests() == 0 && !called.hasExpired() && program.state() == QProcess::Running)
+        QThread::msleep(20);
+    ASSERT_EQ(service.requests(), 1) << program.readAllStandardError().constData();
+    QThread::msleep(300);
+
+    QElapsedTimer stopping;
+    stopping.start();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const qint64 stopMs = stopping.elapsed();
+    std::printf("SIGTERM during a hanging call: ended after %lld ms\n", static_cast<long long>(stopMs));
+    // Waiting for the call would take the 60 s no-progress limit.
+    EXPECT_LT(stopMs, 15000);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(service.requests(), 1) << "no further call after the stop";
+    const QByteArray main = read("VoranotoOstrel.xml");
+    EXPECT_TRUE(main.contains("<xCertNegeren_Checked>FALSE</xCertNegeren_Checked>")) << main.constData();
+    EXPECT_TRUE(main.contains("<Eigenaar_Text>123</Eigenaar_Text>")) << main.constData();
+    EXPECT_TRUE(read("VoranotoOstrelBase.xml").contains("<BasicVehicleTypes_Lines>"));
 }
 
 TEST_F(ProgramTest, SettingsFileThatIsNotWellFormedStopsTheStart)

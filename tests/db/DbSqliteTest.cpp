@@ -1,3 +1,4 @@
+#include "base/AbortToken.h"
 #include "base/VoranoError.h"
 #include "base/WallDateTime.h"
 #include "db/DatabaseTest.h"
@@ -15,6 +16,9 @@
 #include <QSqlRecord>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 namespace
 {
@@ -379,3 +383,28 @@ TEST_F(SqliteDb, DatabaseTestShowsTheBoxAndClosesTheConnection)
 }
 
 } // namespace
+
+// A statement that runs long is cancelled when the token trips (the program is closing): it fails with the
+// abort text, the connection stays usable, and no statement starts while the token stays tripped.
+TEST_F(SqliteDb, ATrippedTokenCancelsARunningStatementAndRefusesTheNext)
+{
+    AbortToken token;
+    db.setAbortToken(token);
+    db.open();
+    const QString endless =
+        QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n) select count(*) from n");
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        token.trip();
+    });
+    try {
+        db.exec(endless);
+        ADD_FAILURE() << "no error";
+    } catch (const DatabaseError &e) {
+        EXPECT_EQ(e.message(), AbortToken::abortedText());
+    }
+    stopper.join();
+    EXPECT_THROW(db.exec(QStringLiteral("select 1")), DatabaseError);
+    token.reset();
+    EXPECT_EQ(scalar(QStringLiteral("select 1")).toInt(), 1);
+}

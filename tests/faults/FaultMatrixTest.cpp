@@ -3,7 +3,10 @@
 // fault is gone, each failed run leaves one log line, and the next run works.
 
 #include "link/SoapTransport.h"
+#include "link/TextList.h"
+#include "settings/MemoryControls.h"
 #include "support/CycleHarness.h"
+#include "support/HostileServer.h"
 #include "support/PgServer.h"
 
 #include <QDir>
@@ -316,5 +319,106 @@ TEST_F(FaultMatrix, DatabaseGoesDownInTheMiddleOfAReturnCycle)
     EXPECT_GE(eventsWithStatus(0), kEvents - 1);
     expectRecovery(0);
 }
+
+} // namespace
+
+// ---- Hostile replies: a service that sends a broken, endless, huge or deeply nested reply. Each run fails with
+// one log line and stores or marks nothing, with the transport's limits made small; the next run works.
+namespace
+{
+
+constexpr qint64 kHostileReplyLimit = 256 * 1024;
+
+QByteArray tripsEnvelope()
+{
+    return OstrelSim::responseEnvelope(OstrelSim::retrieveTripsReply(generatedTrips(kTrips)));
+}
+
+struct HostileCell {
+    const char *name;
+    std::function<HostileServer::Script()> script;
+};
+
+using HostileStep = HostileServer::Step;
+
+const HostileCell kHostileCells[] = {
+    {"BodyShortOfItsLength",
+     [] {
+         const QByteArray body = tripsEnvelope();
+         return HostileServer::Script{{HostileStep::Send, HostileServer::head(body.size() + 1000) + body},
+                                      {HostileStep::Close}};
+     }},
+    {"ResetMidBody",
+     [] {
+         const QByteArray body = tripsEnvelope();
+         return HostileServer::Script{
+             {HostileStep::Send, HostileServer::head(body.size()) + body.left(body.size() / 2)},
+             {HostileStep::Pause, {}, 50},
+             {HostileStep::Reset}};
+     }},
+    {"NestedTooDeepAndCut",
+     [] {
+         const QByteArray body = HostileServer::envelope(QByteArray("<a>").repeated(60000));
+         return HostileServer::Script{{HostileStep::Send, HostileServer::head(body.size()) + body}};
+     }},
+    {"HugeBody",
+     [] {
+         return HostileServer::Script{{HostileStep::Send, HostileServer::chunkedHead()},
+                                      {HostileStep::Endless, "1000\r\n" + QByteArray(4096, 'x') + "\r\n"}};
+     }},
+    {"EndlessTrickle",
+     [] {
+         return HostileServer::Script{{HostileStep::Send, HostileServer::head(100000)},
+                                      {HostileStep::Trickle, tripsEnvelope(), 50}};
+     }},
+};
+
+void PrintTo(const HostileCell &cell, std::ostream *os)
+{
+    *os << cell.name;
+}
+
+class HostileReplyFaults : public FaultMatrix, public ::testing::WithParamInterface<HostileCell>
+{
+  protected:
+    // The operation's context with a stub of small limits.
+    template <typename Run> void runWithSmallLimits(Run run)
+    {
+        OperationContext ctx = context();
+        ctx.service = [](const QString &url) {
+            ServiceProxyOptions options;
+            options.noProgressTimeoutMs = 1000;
+            options.callLimitMs = 2000;
+            options.maxReplyBytes = kHostileReplyLimit;
+            return CreateServiceProxy(url, options);
+        };
+        runner.runExclusive([&] { run(ctx); });
+    }
+};
+
+TEST_P(HostileReplyFaults, FailWithOneLogLineAndStoreNothing)
+{
+    seedEvents();
+    HostileServer hostile(GetParam().script());
+    const QString url = controls.text(Control::xSoapServer);
+    controls.setText(Control::xSoapServer, hostile.url());
+
+    runWithSmallLimits([this](OperationContext &ctx) { trips.runRetrievalCycle(ctx); });
+    ASSERT_EQ(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(rides(), 0);
+    EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 0);
+
+    log.clear();
+    runWithSmallLimits([this](OperationContext &ctx) { retourCycle.RetourTimerTimer(ctx); });
+    ASSERT_EQ(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(eventsWithStatus(1), 0);
+    EXPECT_EQ(eventsWithStatus(0), kEvents);
+
+    controls.setText(Control::xSoapServer, url);
+    expectRecovery(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, HostileReplyFaults, ::testing::ValuesIn(kHostileCells),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -221,3 +221,28 @@ TEST(ItemWalk, NextKeepsReturningFalseAfterTheEnd)
 }
 
 } // namespace
+
+namespace
+{
+
+// The normalisation reads a large reply in slices: texts and whitespace that straddle a cut are judged whole.
+TEST(NormalizeReply, LargeRepliesComeOutAsIfReadAtOnce)
+{
+    QString text = QStringLiteral("<kwp><status>200</status><triplist>");
+    QString expected = text;
+    for (int i = 0; text.size() < 3 * (1 << 20); ++i) {
+        const QString spaces(i % 13, u' ');
+        text += QStringLiteral("<trip><id>%1</id>\n\t<t>a%2b&amp;c</t>%2</trip>").arg(i).arg(spaces);
+        expected += QStringLiteral("<trip><id>%1</id><t>a%2b&amp;c</t></trip>").arg(i).arg(spaces);
+        text += QString::fromUtf8("<x>\xf0\x9d\x84\x9e</x>");
+        expected += QString::fromUtf8("<x>\xf0\x9d\x84\x9e</x>");
+    }
+    text += QStringLiteral("</triplist></kwp>");
+    expected += QStringLiteral("</triplist></kwp>");
+    EXPECT_EQ(NormalizeReply(text), expected);
+
+    const QString deep = QStringLiteral("<a>").repeated(100000) + QStringLiteral("</a>").repeated(100000);
+    EXPECT_EQ(NormalizeReply(deep).size(), 99999 * 7 + 4); // the innermost element as <a/>
+}
+
+} // namespace

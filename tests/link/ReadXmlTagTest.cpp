@@ -84,9 +84,12 @@ TEST(ReadXmlTag, AgreesWithSeparateSearchesOnRandomTexts)
         const int length = int(next() % 24);
         for (int j = 0; j < length; ++j)
             text += QChar(alphabet[next() % 5]);
-        for (const QString &tag : tags)
-            ASSERT_EQ(ReadXMLTag(text, tag), naiveReadXmlTag(text, tag))
+        for (const QString &tag : tags) {
+            const QString expected = naiveReadXmlTag(text, tag);
+            ASSERT_EQ(ReadXMLTag(text, tag), expected) << text.toStdString() << " / " << tag.toStdString();
+            ASSERT_EQ(TakeXMLTag(QString(text.constData(), text.size()), tag), expected)
                 << text.toStdString() << " / " << tag.toStdString();
+        }
     }
 }
 

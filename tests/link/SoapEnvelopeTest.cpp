@@ -175,3 +175,37 @@ TEST(SoapEnvelope, ContentTypeCheckRefusesPlainTextAndHtml)
 }
 
 } // namespace
+
+namespace
+{
+
+// Large replies reach the parser in slices of a megabyte: characters of several bytes, entities and texts that
+// straddle a cut come out whole, in every charset path, and nesting of any depth costs no stack.
+TEST(SoapEnvelope, LargeAndDeepRepliesReadWhole)
+{
+    // "é" (2 bytes), "€" (3 bytes), "𝄞" (4 bytes, a surrogate pair) and "&amp;" at every offset around each cut.
+    QString expected;
+    QByteArray escaped;
+    const QString piece = QString::fromUtf8("ab\xc3\xa9\xe2\x82\xac\xf0\x9d\x84\x9e&<");
+    const QByteArray pieceEscaped = "ab\xc3\xa9\xe2\x82\xac\xf0\x9d\x84\x9e&amp;&lt;";
+    while (escaped.size() < 3 * (1 << 20) + 100) {
+        expected += piece;
+        escaped += pieceEscaped;
+    }
+    const QByteArray body = envelope("<ns1:xmlRequestResponse xmlns:ns1=\"http://_external\"><r>" + escaped +
+                                     "</r></ns1:xmlRequestResponse>");
+    for (const char *contentType : {"text/xml; charset=utf-8", "text/xml", "text/xml; charset=\"UTF-8\""})
+        EXPECT_EQ(ReadSoapReply(body, QLatin1String(contentType)), expected) << contentType;
+
+    // A faulty byte far beyond the first slice is still found.
+    QByteArray broken = body;
+    broken[broken.size() - 200] = '\xff';
+    EXPECT_THROW(ReadSoapReply(broken, QStringLiteral("text/xml; charset=utf-8")), XmlParseError);
+
+    const QByteArray deep = QByteArray("<a>").repeated(100000) + "diep" + QByteArray("</a>").repeated(100000);
+    EXPECT_EQ(ReadSoapReply(envelope("<ns1:x xmlns:ns1=\"http://_external\"><r>" + deep + "</r></ns1:x>"),
+                            QStringLiteral("text/xml")),
+              QStringLiteral("diep"));
+}
+
+} // namespace

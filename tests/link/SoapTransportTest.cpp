@@ -1,11 +1,13 @@
 #include "link/SoapTransport.h"
 
+#include "base/AbortToken.h"
 #include "base/VoranoError.h"
 #include "link/SoapEnvelope.h"
 #include "settings/MemoryControls.h"
 #include "settings/ServiceEndpoints.h"
 
 #include "OstrelSim.h"
+#include "support/HostileServer.h"
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>
@@ -14,6 +16,10 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cctype>
+#include <functional>
+#include <thread>
 
 namespace
 {
@@ -291,6 +297,223 @@ TEST(SoapTransportFactory, StubsCallTheUrlTheyAreGiven)
     factory(sim.url())->xmlRequest(QStringLiteral("<kwp><name>SendStatus</name></kwp>"));
     ASSERT_EQ(sim.requestCount(), 1);
     EXPECT_EQ(sim.requests().at(0).action, QStringLiteral("SendStatus"));
+}
+
+// Replies of a hostile or broken service, against the real transport, with the limits made small.
+constexpr qint64 kSmallReplyLimit = 1024 * 1024;
+constexpr int kSmallCallLimitMs = 1500;
+constexpr int kSmallNoProgressMs = 1000;
+
+QByteArray nested(int depth, const QByteArray &name, const QByteArray &core = "x")
+{
+    QByteArray open = "<" + name + ">";
+    QByteArray close = "</" + name + ">";
+    return open.repeated(depth) + core + close.repeated(depth);
+}
+
+QByteArray faultEnvelope(const QByteArray &faultString)
+{
+    return "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body>"
+           "<soapenv:Fault><faultcode>soapenv:Server</faultcode><faultstring>" +
+           faultString + "</faultstring></soapenv:Fault></soapenv:Body></soapenv:Envelope>";
+}
+
+using Step = HostileServer::Step;
+
+struct HostileCase {
+    const char *label;
+    std::function<HostileServer::Script()> script;
+    enum Outcome { Returns, Transport, Fault, Parse } outcome;
+    const char *text; // the returned text, or the message (the transport's text inside the network form)
+};
+
+void PrintTo(const HostileCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+HostileServer::Script whole(const QByteArray &body, int status = 200)
+{
+    return {{Step::Send, HostileServer::head(body.size(), "text/xml; charset=utf-8", false, status) + body}};
+}
+
+const HostileCase kHostileCases[] = {
+    {"nesting 60000 deep inside the return element",
+     [] { return whole(HostileServer::envelope(nested(60000, "a", "diep"))); }, HostileCase::Returns, "diep"},
+    {"nesting 60000 deep in a header",
+     [] {
+         return whole("<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Header>" +
+                      nested(60000, "h") + "</e:Header><e:Body><r><s>ok</s></r></e:Body></e:Envelope>");
+     },
+     HostileCase::Returns, "ok"},
+    {"nesting 60000 deep in a faultstring", [] { return whole(faultEnvelope(nested(60000, "f", "stuk")), 500); },
+     HostileCase::Fault, "stuk"},
+    {"nesting 60000 deep and never closed",
+     [] { return whole(HostileServer::envelope(QByteArray("<a>").repeated(60000))); }, HostileCase::Parse, nullptr},
+    {"body 1000 bytes short of its Content-Length, then closed",
+     [] {
+         const QByteArray body = HostileServer::envelope("<kwp><status>200</status></kwp>");
+         return HostileServer::Script{{Step::Send, HostileServer::head(body.size() + 1000) + body}, {Step::Close}};
+     },
+     HostileCase::Transport, nullptr},
+    {"reset in the middle of the body",
+     [] {
+         const QByteArray body = HostileServer::envelope("<kwp><status>200</status></kwp>");
+         return HostileServer::Script{
+             {Step::Send, HostileServer::head(body.size()) + body.left(100)}, {Step::Pause, {}, 100}, {Step::Reset}};
+     },
+     HostileCase::Transport, nullptr},
+    {"chunked body cut in the middle of a chunk",
+     [] {
+         return HostileServer::Script{{Step::Send, HostileServer::chunkedHead() + "400\r\n<soapenv:Envelope"},
+                                      {Step::Pause, {}, 100},
+                                      {Step::Close}};
+     },
+     HostileCase::Transport, nullptr},
+    {"Content-Length above the limit",
+     [] {
+         return HostileServer::Script{{Step::Send, HostileServer::head(kSmallReplyLimit + 1) + "<soapenv:Envelope"},
+                                      {Step::Hold}};
+     },
+     HostileCase::Transport, "Het antwoord is groter dan 1 MB; het lezen is gestopt"},
+    {"endless body until the connection closes",
+     [] {
+         return HostileServer::Script{
+             {Step::Send, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n"},
+             {Step::Endless, QByteArray(4096, 'x')}};
+     },
+     HostileCase::Transport, "Het antwoord is groter dan 1 MB; het lezen is gestopt"},
+    // The platform's HTTP reader may buffer a flood of chunks without handing any over: the call then ends by the
+    // process's growth or the no-progress limit, whichever comes first.
+    {"endless chunked body",
+     [] {
+         return HostileServer::Script{{Step::Send, HostileServer::chunkedHead()},
+                                      {Step::Endless, "1000\r\n" + QByteArray(4096, 'x') + "\r\n"}};
+     },
+     HostileCase::Transport, nullptr},
+    {"a byte every 100 ms, for ever",
+     [] {
+         return HostileServer::Script{{Step::Send, HostileServer::head(100000)},
+                                      {Step::Trickle, "<soapenv:Envelope>", 100}};
+     },
+     HostileCase::Transport, "Het antwoord was na 1.5 seconden nog niet compleet"},
+};
+
+class HostileReplies : public ::testing::TestWithParam<HostileCase>
+{
+};
+
+TEST_P(HostileReplies, FailTheCallOrAreReadWithoutCrashingOrHanging)
+{
+    const HostileCase &c = GetParam();
+    const HostileServer::Script script = c.script();
+    HostileServer server(script);
+    ServiceProxyOptions options;
+    options.maxReplyBytes = kSmallReplyLimit;
+    options.callLimitMs = kSmallCallLimitMs;
+    options.noProgressTimeoutMs = kSmallNoProgressMs;
+    const QString networkForm = QStringLiteral(" - URL:%1 - SOAPAction:\"\"").arg(server.url());
+    try {
+        const QString reply = CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+        ASSERT_EQ(c.outcome, HostileCase::Returns) << "accepted: " << reply.left(200).toStdString();
+        EXPECT_EQ(reply, QLatin1String(c.text));
+    } catch (const TransportError &e) {
+        ASSERT_EQ(c.outcome, HostileCase::Transport) << e.message().toStdString();
+        EXPECT_TRUE(e.message().endsWith(networkForm)) << e.message().toStdString();
+        EXPECT_GT(e.message().size(), networkForm.size()) << "the transport's own text comes first";
+        if (c.text) {
+            EXPECT_EQ(e.message(), QString::fromUtf8(c.text) + networkForm);
+        }
+    } catch (const SoapFault &e) {
+        ASSERT_EQ(c.outcome, HostileCase::Fault) << e.message().toStdString();
+        EXPECT_EQ(e.message(), QLatin1String(c.text));
+    } catch (const XmlParseError &e) {
+        ASSERT_EQ(c.outcome, HostileCase::Parse) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QLatin1String("(regel "))) << e.message().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileReplies, ::testing::ValuesIn(kHostileCases), [](const auto &info) {
+    std::string name;
+    for (const char *p = info.param.label; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+});
+
+TEST(SoapTransportLimits, TheProgramLimitsLeaveRoomForABigBacklogAndEndAHungCall)
+{
+    EXPECT_GE(kMaxReplyBytes, qint64(200) * 1024 * 1024); // a 10,000-trip reply is about 22 MB
+    EXPECT_GT(kCallLimitMs, kNoProgressLimitMs);
+    const ServiceProxyOptions defaults;
+    EXPECT_EQ(defaults.maxReplyBytes, kMaxReplyBytes);
+    EXPECT_EQ(defaults.callLimitMs, kCallLimitMs);
+    EXPECT_EQ(defaults.noProgressTimeoutMs, kNoProgressLimitMs);
+}
+
+// The abort token ends a call that hangs, in the network form, and a tripped token fails the next call before
+// anything is sent.
+TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
+{
+    HostileServer server(HostileServer::Script{{Step::Hold}});
+    AbortToken token;
+    ServiceProxyOptions options;
+    options.abortToken = &token;
+    std::thread stopper([&] {
+        while (server.requests() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        token.trip();
+    });
+    const QString expected =
+        AbortToken::abortedText() + QStringLiteral(" - URL:%1 - SOAPAction:\"\"").arg(server.url());
+    try {
+        CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+        ADD_FAILURE() << "no error";
+    } catch (const TransportError &e) {
+        EXPECT_EQ(e.message(), expected);
+    }
+    stopper.join();
+    EXPECT_EQ(server.requests(), 1);
+    try {
+        CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+        ADD_FAILURE() << "no error";
+    } catch (const TransportError &e) {
+        EXPECT_EQ(e.message(), expected);
+    }
+    EXPECT_EQ(server.requests(), 1);
+}
+
+// Kept-alive connections: calls in a row share one connection; one the server has closed in between is not
+// reused and costs the next call nothing.
+TEST(SoapTransportConnections, CallsReuseAKeptConnectionAndSurviveOneTheServerClosed)
+{
+    const QByteArray body = HostileServer::envelope("&lt;kwp/&gt;");
+    const QByteArray reply = HostileServer::head(body.size(), "text/xml; charset=utf-8", true) + body;
+    {
+        HostileServer server({{Step::Send, reply}}, true);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(CreateServiceProxy(server.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
+        EXPECT_EQ(server.requests(), 3);
+        EXPECT_EQ(server.connections(), 1);
+    }
+    {
+        // The server closes every connection shortly after its reply, as an idle timeout would.
+        HostileServer server({{Step::Send, reply}, {Step::Pause, {}, 50}, {Step::Close}}, true);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(CreateServiceProxy(server.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        EXPECT_EQ(server.requests(), 3);
+        EXPECT_EQ(server.connections(), 3);
+    }
+    {
+        // A call that asks for a connection of its own does not share one.
+        HostileServer server({{Step::Send, reply}}, true);
+        ServiceProxyOptions own;
+        own.keepConnections = false;
+        for (int i = 0; i < 2; ++i)
+            CreateServiceProxy(server.url(), own)->xmlRequest(QStringLiteral("<kwp/>"));
+        EXPECT_EQ(server.connections(), 2);
+    }
 }
 
 } // namespace

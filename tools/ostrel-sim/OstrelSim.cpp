@@ -18,6 +18,7 @@
 #include <QWaitCondition>
 #include <QXmlStreamReader>
 
+#include <atomic>
 #include <deque>
 #include <optional>
 
@@ -169,6 +170,7 @@ public:
     QString error;
     quint16 port = 0;
     bool tls = false;
+    std::atomic<bool> keepAlive{false};
     // Only while serving TLS: making a QSslConfiguration loads the TLS library, megabytes that a simulator which
     // is never started (or serves plain HTTP) should not add to the memory of the process it lives in.
     std::optional<QSslConfiguration> tlsConfiguration;
@@ -389,6 +391,10 @@ private:
         switch (step.kind) {
         case Step::Reply:
             wire = wireOf(soapReply(200, OstrelSim::responseEnvelope(step.text)));
+            if (m_d->keepAlive && step.delayMs <= 0) {
+                sendAndKeep(socket, wire);
+                return;
+            }
             break;
         case Step::Nil:
             wire = wireOf(soapReply(200, OstrelSim::nilEnvelope()));
@@ -425,6 +431,25 @@ private:
         socket->disconnectFromHost();
     }
 
+    // A plain reply on a kept-alive connection: the connection then waits for the next request.
+    void sendAndKeep(QTcpSocket *socket, QByteArray wire)
+    {
+        wire.replace("Connection: close\r\n", "Connection: keep-alive\r\n");
+        m_buffers.remove(socket);
+        socket->write(wire);
+        socket->setProperty("answered", false);
+        if (socket->bytesAvailable() > 0) {
+            QPointer<QTcpSocket> guarded(socket);
+            QMetaObject::invokeMethod(
+                this,
+                [this, guarded] {
+                    if (guarded)
+                        read(guarded);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+
     OstrelSim::Private *m_d;
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
@@ -437,6 +462,11 @@ OstrelSim::OstrelSim()
 OstrelSim::~OstrelSim()
 {
     stop();
+}
+
+void OstrelSim::setKeepAlive(bool keep)
+{
+    d->keepAlive = keep;
 }
 
 bool OstrelSim::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, quint16 port)

@@ -113,6 +113,9 @@ public:
     void setGeneratedTrips(const TripGeneration &generation);
     // A delay added to every answer that has none of its own.
     void setDefaultDelay(int delayMs);
+    // Plain replies (no delay) keep the connection open for the next request, as a server with keep-alive does;
+    // every other answer still closes it. Off by default: one connection per request.
+    void setKeepAlive(bool keep);
     // Reads a folder: "<Action>.xml" becomes the action's default reply; "<Action>.<n>.xml" (a kwp reply),
     // "<Action>.<n>.fault" (a faultstring) and "<Action>.<n>.http" (raw HTTP bytes) are queued in order of n.
     // False when the folder cannot be read.

@@ -1,0 +1,191 @@
+#include "support/HostileServer.h"
+
+#include <QList>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace
+{
+
+// False once the client has gone (or the server stops).
+bool sendAll(int fd, const char *data, qsizetype size)
+{
+    qsizetype sent = 0;
+    while (sent < size) {
+        const ssize_t n = ::send(fd, data + sent, size_t(size - sent), MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += n;
+    }
+    return true;
+}
+
+// Waits up to ms for the client to close (or send); true when it has gone.
+bool clientGone(int fd, int ms)
+{
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, ms) <= 0)
+        return false;
+    char c;
+    return ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
+}
+
+// Reads one request (headers and a body of its Content-Length); false when the connection ends first.
+bool readRequest(int fd, QByteArray &pending, const std::atomic<bool> &stop)
+{
+    auto fill = [&] {
+        while (!stop) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 100) == 0)
+                continue;
+            char buffer[16384];
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return false;
+            pending.append(buffer, n);
+            return true;
+        }
+        return false;
+    };
+    qsizetype end = -1;
+    while ((end = pending.indexOf("\r\n\r\n")) < 0) {
+        if (!fill())
+            return false;
+    }
+    qint64 length = 0;
+    for (const QByteArray &line : pending.left(end).split('\n')) {
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toLongLong();
+    }
+    while (pending.size() < end + 4 + length) {
+        if (!fill())
+            return false;
+    }
+    pending.remove(0, end + 4 + length);
+    return true;
+}
+
+} // namespace
+
+HostileServer::HostileServer(Script script, bool keepAlive)
+    : m_script(std::move(script))
+    , m_keepAlive(keepAlive)
+{
+    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0)
+        throw std::runtime_error("HostileServer: cannot listen on 127.0.0.1");
+    socklen_t len = sizeof addr;
+    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
+    m_port = ntohs(addr.sin_port);
+    m_acceptor = std::thread([this] { acceptLoop(); });
+}
+
+HostileServer::~HostileServer()
+{
+    m_stop = true;
+    m_acceptor.join();
+    std::lock_guard lock(m_mutex);
+    for (std::thread &t : m_workers)
+        t.join();
+    ::close(m_listen);
+}
+
+QString HostileServer::url() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/_external/external.cfc").arg(m_port);
+}
+
+QByteArray HostileServer::head(qint64 contentLength, const QByteArray &contentType, bool keepAlive, int status)
+{
+    return "HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Internal Server Error") +
+           "\r\nContent-Type: " + contentType + "\r\nContent-Length: " + QByteArray::number(contentLength) +
+           "\r\nConnection: " + (keepAlive ? "keep-alive" : "close") + "\r\n\r\n";
+}
+
+QByteArray HostileServer::chunkedHead(const QByteArray &contentType)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + contentType +
+           "\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+}
+
+QByteArray HostileServer::envelope(const QByteArray &inner)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><soapenv:Envelope "
+           "xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body><ns1:xmlRequestResponse "
+           "xmlns:ns1=\"http://_external\"><xmlRequestReturn>" +
+           inner + "</xmlRequestReturn></ns1:xmlRequestResponse></soapenv:Body></soapenv:Envelope>";
+}
+
+void HostileServer::acceptLoop()
+{
+    while (!m_stop) {
+        pollfd p{m_listen, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        const int fd = ::accept(m_listen, nullptr, nullptr);
+        if (fd < 0)
+            continue;
+        ++m_connections;
+        std::lock_guard lock(m_mutex);
+        m_workers.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+void HostileServer::serve(int fd)
+{
+    QByteArray pending;
+    bool open = true;
+    while (open && !m_stop && readRequest(fd, pending, m_stop)) {
+        ++m_requests;
+        for (const Step &step : m_script) {
+            if (!open || m_stop)
+                break;
+            switch (step.kind) {
+            case Step::Send:
+                open = sendAll(fd, step.bytes.constData(), step.bytes.size());
+                break;
+            case Step::Pause:
+                open = !clientGone(fd, step.ms);
+                break;
+            case Step::Close:
+                open = false;
+                break;
+            case Step::Reset: {
+                linger hard{1, 0};
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                open = false;
+                break;
+            }
+            case Step::Trickle:
+                for (qsizetype i = 0; open && !m_stop; ++i) {
+                    open = sendAll(fd, step.bytes.constData() + i % step.bytes.size(), 1) && !clientGone(fd, step.ms);
+                }
+                break;
+            case Step::Endless:
+                while (open && !m_stop)
+                    open = sendAll(fd, step.bytes.constData(), step.bytes.size());
+                break;
+            case Step::Hold:
+                while (!m_stop && !clientGone(fd, 50)) {
+                }
+                open = false;
+                break;
+            }
+        }
+        if (!m_keepAlive)
+            break;
+    }
+    ::close(fd);
+}
