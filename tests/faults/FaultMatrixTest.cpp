@@ -384,15 +384,15 @@ class HostileReplyFaults : public FaultMatrix, public ::testing::WithParamInterf
     // The operation's context with a stub of small limits.
     template <typename Run> void runWithSmallLimits(Run run)
     {
-        OperationContext ctx = context();
-        ctx.service = [](const QString &url) {
+        OperationContext small = ctx();
+        small.service = [](const QString &url) {
             ServiceProxyOptions options;
             options.noProgressTimeoutMs = 1000;
             options.callLimitMs = 2000;
             options.maxReplyBytes = kHostileReplyLimit;
             return CreateServiceProxy(url, options);
         };
-        runner.runExclusive([&] { run(ctx); });
+        runner.runExclusive([&] { run(small); });
     }
 };
 
@@ -403,7 +403,7 @@ TEST_P(HostileReplyFaults, FailWithOneLogLineAndStoreNothing)
     const QString url = controls.text(Control::xSoapServer);
     controls.setText(Control::xSoapServer, hostile.url());
 
-    runWithSmallLimits([this](OperationContext &ctx) { trips.runRetrievalCycle(ctx); });
+    runWithSmallLimits([this](OperationContext &ctx) { tripImport.runRetrievalCycle(ctx); });
     ASSERT_EQ(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(rides(), 0);
     EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 0);
