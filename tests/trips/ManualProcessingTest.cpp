@@ -131,8 +131,8 @@ QVariantMap comparable(QVariantMap ride)
 } // namespace
 
 // The same reply saved in each of the usual encodings gives the same rides, and so does the copy that manual
-// processing keeps of it: characters of the code page (euro sign, dashes, curly quotes) come back as they were,
-// one outside it ("Ł") as a character reference.
+// processing keeps of it: characters of the code page (euro sign, dashes, curly quotes) come back as they were;
+// one outside it ("Ł") travels in the single-byte files as a character reference and is stored as "Ł" again.
 TEST_F(ManualProcessing, EveryEncodingAndTheCopyGiveTheSameRides)
 {
     controls.setChecked(Control::xBevestigen, false);
@@ -169,19 +169,20 @@ TEST_F(ManualProcessing, EveryEncodingAndTheCopyGiveTheSameRides)
         {"the copy", copy, false},
     };
     for (const auto &source : sources) {
+        // Each source stores its rides afresh: a trip whose ride is already stored would not get a second one.
+        db.exec(QStringLiteral("DELETE FROM Planning")).finish();
         manual(file(source.bytes));
         ASSERT_TRUE(log.isEmpty()) << source.what << log.join(QLatin1Char('|')).toStdString();
         ids = rideIds();
-        ASSERT_GE(ids.size(), 2) << source.what;
-        EXPECT_EQ(comparable(ride(ids[ids.size() - 2])), first) << source.what;
-        if (source.holdsEveryCharacter)
-            EXPECT_EQ(comparable(ride(ids.last())), second) << source.what;
-        else
+        ASSERT_EQ(ids.size(), 2) << source.what;
+        EXPECT_EQ(comparable(ride(ids[0])), first) << source.what;
+        EXPECT_EQ(comparable(ride(ids[1])), second) << source.what;
+        if (!source.holdsEveryCharacter) {
             EXPECT_TRUE(resultList.text().contains(QStringLiteral("<lastname>&#321;ukasiewicz</lastname>"
                                                                   "<firstname>&#937;mega</firstname>")))
                 << source.what;
+        }
     }
-    EXPECT_EQ(rideIds().size(), 12);
     // The copy of the copy is the copy: nothing is lost or changed by going round again.
     EXPECT_EQ(dir.read(QStringLiteral("Ostrel/Backups/In/RetrieveTrips.xml")), copy);
     EXPECT_TRUE(copy.startsWith("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n")) << copy.constData();
