@@ -119,10 +119,14 @@ CREATE TABLE Planning (
     pla_eta_klok                  datetime,
     pla_etd_klok                  datetime,
     pla_odo_start                 decimal(18,2),
-    pla_odo_stop                  decimal(18,2)
+    pla_odo_stop                  decimal(18,2),
+    pla_extern_verwijderd         int
 );
 GO
 
+-- pla_extern_verwijderd: 1 on a ride the link client cancelled for its trip, 0 on a ride it made; nothing else
+-- writes it. A database without the column still works (cancelled rides are then told by their remark alone);
+-- it is added with ALTER TABLE Planning ADD pla_extern_verwijderd int.
 -- A stored ride is found again by its temporary key, so a key may occur only once. The filter keeps rows
 -- without a key (written by other programs) apart: a plain unique index would allow only one NULL.
 CREATE UNIQUE INDEX planning_pla_temp ON Planning (pla_temp) WHERE pla_temp IS NOT NULL;

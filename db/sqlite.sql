@@ -114,9 +114,13 @@ CREATE TABLE Planning (
     pla_eta_klok                  DATETIME,
     pla_etd_klok                  DATETIME,
     pla_odo_start                 REAL,
-    pla_odo_stop                  REAL
+    pla_odo_stop                  REAL,
+    pla_extern_verwijderd         INTEGER
 );
 
+-- pla_extern_verwijderd: 1 on a ride the link client cancelled for its trip, 0 on a ride it made; nothing else
+-- writes it. A database without the column still works (cancelled rides are then told by their remark alone);
+-- it is added with ALTER TABLE Planning ADD pla_extern_verwijderd INTEGER.
 -- A stored ride is found again by its temporary key, so a key may occur only once.
 CREATE UNIQUE INDEX planning_pla_temp ON Planning (pla_temp) WHERE pla_temp IS NOT NULL;
 CREATE INDEX planning_pla_extern_ritnummer ON Planning (pla_extern_ritnummer);

@@ -241,6 +241,22 @@ bool sqliteConnectionLevel(const QSqlError &error)
     }
 }
 
+// An embedded database made by an earlier version lacks the columns added since: they are added when it is
+// opened. Should that fail, the import works without them.
+void addMissingColumns(QSqlDatabase &db)
+{
+    {
+        QSqlQuery probe(db);
+        const bool present = probe.exec(QStringLiteral("SELECT pla_extern_verwijderd FROM Planning WHERE 1=0"));
+        probe.finish();
+        if (present)
+            return;
+    }
+    QSqlQuery alter(db);
+    alter.exec(QStringLiteral("ALTER TABLE Planning ADD COLUMN pla_extern_verwijderd INTEGER"));
+    alter.finish();
+}
+
 } // namespace
 
 void DispatchDb::createSqliteFile(const QString &path)
@@ -326,6 +342,7 @@ void DispatchDb::openSqlite()
         if (m_log)
             m_log(QStringLiteral("Databasebestand %1 was leeg en heeft de tabellen gekregen.").arg(nativePath(path)));
     }
+    addMissingColumns(db);
     m_seenSqliteFiles.insert(path);
     m_openSqlitePath = path;
 }

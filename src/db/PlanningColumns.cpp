@@ -127,6 +127,7 @@ const QList<PlanningColumn> kColumns = {
     {"pla_etd_klok", Dt, 0},
     {"pla_odo_start", Dec, 0},
     {"pla_odo_stop", Dec, 0},
+    {"pla_extern_verwijderd", Int, 0},
 };
 
 } // namespace

@@ -13,7 +13,7 @@ const QString kInsertTransactie =
 
 } // namespace
 
-void LogTransactie(DispatchDb &db, const Controls &controls, const ErrorHook &logError, int rideState, int ride,
+bool LogTransactie(DispatchDb &db, const Controls &controls, const ErrorHook &logError, int rideState, int ride,
                    int vehicle, int driver, int code, const QString &remark)
 {
     try {
@@ -22,6 +22,7 @@ void LogTransactie(DispatchDb &db, const Controls &controls, const ErrorHook &lo
         // A null text would be bound as NULL; an empty remark is an empty text.
         const QString text = remark.isNull() ? QString(QLatin1String("")) : remark;
         db.exec(sql, {QVariant(text)}).finish();
+        return true;
     } catch (const VoranoError &e) {
         if (logError)
             logError(e.message());
@@ -29,10 +30,11 @@ void LogTransactie(DispatchDb &db, const Controls &controls, const ErrorHook &lo
         if (logError)
             logError(QString::fromLocal8Bit(e.what()));
     }
+    return false;
 }
 
-void LogTransactie(const OperationContext &context, int rideState, int ride, int vehicle, int driver, int code,
+bool LogTransactie(const OperationContext &context, int rideState, int ride, int vehicle, int driver, int code,
                    const QString &remark)
 {
-    LogTransactie(context.db, context.controls, context.logError, rideState, ride, vehicle, driver, code, remark);
+    return LogTransactie(context.db, context.controls, context.logError, rideState, ride, vehicle, driver, code, remark);
 }

@@ -69,7 +69,8 @@ RideRow BuildChangedRide(const TripTexts &trip, const Controls &controls, const 
     if (present(t, "price"))
         row.setDecimal(QStringLiteral("pla_bedrag_5"), LeadingInt(tag(t, "price")) / 100.0);
     if (present(t, "tripexternalcomment"))
-        row.setText(QStringLiteral("pla_opmerking"), cut(t, "tripexternalcomment", 50));
+        row.setText(QStringLiteral("pla_opmerking"),
+                    StripSeparators(CrLfLineBreaks(tag(t, "tripexternalcomment")).left(50)));
     if (present(c, "phone"))
         row.setText(QStringLiteral("pla_telefoon"), cut(c, "phone", 40));
 

@@ -16,28 +16,42 @@ constexpr int kNewRideTransaction = 91;
 
 } // namespace
 
+TripRideKey RideKeyOfTrip(OperationContext &ctx, qint32 tripNumber)
+{
+    // The owner as the import writes it into pla_eigenaar (fitted to the column), so the comparison finds it.
+    RideRow owner;
+    owner.setText(QStringLiteral("pla_eigenaar"), ctx.controls.text(Control::Eigenaar));
+    TripRideKey key;
+    key.tripNumber = tripNumber;
+    key.owner = owner.text(QStringLiteral("pla_eigenaar"));
+    key.cancelledColumn = HasCancelledColumn(ctx.db);
+    return key;
+}
+
 int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual)
 {
     const QDateTime now = ctx.clock.now();
     RideRow row = BuildNewRide(trip, ctx.controls, now, keys.next(now), manual);
 
     // A trip the service offers again (twice in one reply, again after a confirmation that did not arrive, or a
-    // saved reply processed once more) keeps the ride it has: a second ride would send two taxis. A trip without
-    // digits in its id has no number to be found by.
+    // saved reply processed once more) keeps the live ride it has: a second ride would send two taxis. Rides of
+    // other owners and rides the import cancelled do not count.
     const qint32 tripNumber = row.value(QStringLiteral("pla_extern")).toInt();
-    if (tripNumber != 0) {
-        const int existing = FindRideOfTrip(ctx.db, tripNumber);
-        if (existing > 0) {
-            ctx.controls.setText(Control::LaatsteRit, QString::number(existing));
-            ctx.logError(QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe rit gemaakt.")
-                             .arg(tripNumber)
-                             .arg(existing));
-            ctx.db.close();
-            return existing;
-        }
+    const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
+    const int existing = FindLiveRide(ctx.db, key);
+    if (existing > 0) {
+        ctx.controls.setText(Control::LaatsteRit, QString::number(existing));
+        ctx.logError(QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe rit gemaakt.")
+                         .arg(tripNumber)
+                         .arg(existing));
+        ctx.db.close();
+        return existing;
     }
+    if (key.cancelledColumn)
+        row.setInt(QLatin1String(kCancelledColumn), 0);
 
-    // The ride and its internal action go in together: a failure leaves neither, so the trip comes again whole.
+    // The ride, its internal action and its transaction row go in together: a failure leaves none of them, so the
+    // trip comes again whole, and no ride is ever without its row.
     int rideId = 0;
     InTransaction(ctx.db, [&] {
         rideId = InsertRide(ctx.db, row, [&] { return keys.next(ctx.clock.now()); });
@@ -48,9 +62,9 @@ int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip
                       {rideId, requestCode})
                 .finish();
         }
+        LogRideTransaction(ctx, rideId, kNewRideTransaction, QString::number(tripNumber));
     });
     ctx.controls.setText(Control::LaatsteRit, QString::number(rideId));
-    LogRideTransaction(ctx, rideId, kNewRideTransaction, QString::number(tripNumber));
     ctx.db.close();
     CountProcessed(ctx.controls);
     return rideId;

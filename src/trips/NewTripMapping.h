@@ -2,14 +2,19 @@
 
 #include "trips/NewRide.h"
 
+#include "trips/RideStore.h"
+
 class Controls;
 class TemporaryKeys;
 struct OperationContext;
 
-// Maps a new trip to a ride and stores it, with its internal action, in one transaction; then the code-91
-// transaction, the connection closed, LaatsteRit and Verwerkt. Returns the ride number.
-// When the trip already has a ride (FindRideOfTrip), nothing is stored or counted: LaatsteRit shows that ride,
-// one log line names the trip and the ride, and its number is returned for the confirmation.
+// Where the rides of this trip are looked for: the trip number within the rides of the owner in Eigenaar.
+TripRideKey RideKeyOfTrip(OperationContext &ctx, qint32 tripNumber);
+
+// Maps a new trip to a ride and stores it, with its internal action and its code-91 transaction row, in one
+// transaction; then the connection closed, LaatsteRit and Verwerkt. Returns the ride number.
+// When the trip already has a live ride of our owner (FindLiveRide), nothing is stored or counted: LaatsteRit
+// shows that ride, one log line names the trip and the ride, and its number is returned for the confirmation.
 int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual);
 
 // Verwerkt raised by one.

@@ -97,12 +97,34 @@ int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nex
     return insertByTemporaryKey(db, row, nextKey);
 }
 
-int FindRideOfTrip(DispatchDb &db, qint32 tripNumber)
+bool HasCancelledColumn(DispatchDb &db)
+{
+    // The connection is opened first, so a database that cannot be reached is an error, not a missing column.
+    db.connection();
+    try {
+        db.exec(QLatin1String("SELECT ") + QLatin1String(kCancelledColumn) + QLatin1String(" FROM Planning WHERE 1=0"))
+            .finish();
+    } catch (const DatabaseError &) {
+        if (!db.isOpen())
+            throw;
+        return false;
+    }
+    return true;
+}
+
+int FindLiveRide(DispatchDb &db, const TripRideKey &key)
 {
     // A ride without a remark (NULL) counts: NOT LIKE alone would leave it out.
-    QSqlQuery q = db.exec(QStringLiteral("SELECT pla_id FROM planning WHERE pla_extern_ritnummer=? AND "
-                                         "(pla_opmerking IS NULL OR pla_opmerking NOT LIKE ?) ORDER BY pla_id"),
-                          {tripNumber, QLatin1String(kCancelledRemarkPrefix) + QLatin1Char('%')});
+    const QString byRemark = QStringLiteral("(pla_opmerking IS NULL OR pla_opmerking NOT LIKE ?)");
+    const QString live = key.cancelledColumn
+                             ? QLatin1String("(") + QLatin1String(kCancelledColumn) + QLatin1String("=0 OR (") +
+                                   QLatin1String(kCancelledColumn) + QLatin1String(" IS NULL AND ") + byRemark +
+                                   QLatin1String("))")
+                             : byRemark;
+    QSqlQuery q = db.exec(QLatin1String("SELECT pla_id FROM planning WHERE pla_extern_ritnummer=? AND pla_eigenaar=? "
+                                        "AND ") +
+                              live + QLatin1String(" ORDER BY pla_id"),
+                          {key.tripNumber, key.owner, QLatin1String(kCancelledRemarkPrefix) + QLatin1Char('%')});
     const int id = q.next() ? q.value(0).toInt() : 0;
     q.finish();
     return id;
@@ -136,5 +158,27 @@ void InTransaction(DispatchDb &db, const std::function<void()> &work)
         const QString message = connection.lastError().text();
         connection.rollback();
         throw DatabaseError(message);
+    }
+}
+
+void WithSavepoint(DispatchDb &db, const std::function<bool()> &work)
+{
+    // The PostgreSQL ODBC driver sets a savepoint of its own around every statement in a transaction and undoes
+    // a failed statement alone (its default rollback level, "statement"); its release after each statement would
+    // take a savepoint of ours with it. There a statement tells whether the transaction goes on: if the driver
+    // was set up to leave a failed transaction aborted, it fails, and so does the whole transaction, never the
+    // ride without its row.
+    if (db.dialect() == DbDialect::PostgreSQL) {
+        if (!work())
+            db.exec(QStringLiteral("SELECT 1")).finish();
+        return;
+    }
+    // The savepoint lives until the transaction ends.
+    const bool sqlServer = db.dialect() == DbDialect::SqlServer;
+    db.exec(sqlServer ? QStringLiteral("SAVE TRANSACTION vorano_sp") : QStringLiteral("SAVEPOINT vorano_sp")).finish();
+    if (!work()) {
+        db.exec(sqlServer ? QStringLiteral("ROLLBACK TRANSACTION vorano_sp")
+                          : QStringLiteral("ROLLBACK TO SAVEPOINT vorano_sp"))
+            .finish();
     }
 }

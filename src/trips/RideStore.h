@@ -17,13 +17,34 @@ int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nex
 // The start of the remark (pla_opmerking) that the import's own cancellation writes into a ride it cancels.
 inline constexpr char kCancelledRemarkPrefix[] = "(VERWIJDERD ";
 
-// The ride already made from a trip: pla_id of the first ride whose pla_extern_ritnummer is the trip number and
-// whose remark does not carry the import's own cancellation mark; 0 when there is none. Uses the index on
-// pla_extern_ritnummer. Throws DatabaseError.
-int FindRideOfTrip(DispatchDb &db, qint32 tripNumber);
+// The column in which the import marks a ride it cancelled (1) or made (0). Nothing else writes it, so a change of
+// the remark, by a trip or by a person, never brings a cancelled ride back or makes a live one look cancelled.
+// Rides from before the column (NULL) are told by the remark alone.
+inline constexpr char kCancelledColumn[] = "pla_extern_verwijderd";
+
+// Whether Planning has kCancelledColumn. A dispatch database set up before it does not; there the import writes
+// no such mark and tells cancelled rides by the remark alone. Run it outside a transaction. Throws DatabaseError
+// when the database cannot be reached.
+bool HasCancelledColumn(DispatchDb &db);
+
+// Where the rides of one trip are looked for: the trip number, the owner code (pla_eigenaar) the import writes
+// into its rides, and whether the database has kCancelledColumn.
+struct TripRideKey {
+    qint32 tripNumber = 0;
+    QString owner;
+    bool cancelledColumn = false;
+};
+
+// The live ride of a trip: pla_id of the first ride of the owner with the trip number that the import has not
+// cancelled; 0 when there is none. Uses the index on pla_extern_ritnummer. Throws DatabaseError.
+int FindLiveRide(DispatchDb &db, const TripRideKey &key);
 
 // Writes the columns of the row into the ride with this pla_id, in one statement. Throws DatabaseError.
 void UpdateRide(DispatchDb &db, int rideId, const RideRow &row);
 
 // Runs `work` inside a transaction of the connection: committed when it returns, rolled back when it throws.
 void InTransaction(DispatchDb &db, const std::function<void()> &work);
+
+// Inside a transaction: runs `work` after a savepoint; when it returns false, everything it did is undone back to
+// the savepoint and the transaction goes on. Throws DatabaseError when the savepoint itself fails.
+void WithSavepoint(DispatchDb &db, const std::function<bool()> &work);

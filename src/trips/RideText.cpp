@@ -14,7 +14,7 @@ class Lines
   public:
     void add(const QString &line)
     {
-        m_text += line;
+        m_text += CrLfLineBreaks(line);
         m_text += kLineEnd;
     }
     QString take() { return std::move(m_text); }
@@ -138,6 +138,16 @@ QString BuildRideText(const QString &tripText, const QString &clientText, RideTe
         }
     }
     return lines.take();
+}
+
+QString CrLfLineBreaks(QString text)
+{
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), kLineEnd);
+    return text;
 }
 
 bool CallbackWanted(const QString &tripText)

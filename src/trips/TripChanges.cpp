@@ -21,26 +21,13 @@ namespace
 
 constexpr int kChangedRideTransaction = 92;
 
-struct FoundRide {
-    bool found = false;
-    int id = 0;
-    QString remark;
-};
-
-// The first ride that carries the trip number.
-FoundRide findRide(DispatchDb &db, qint32 tripNumber)
+// The ride text (pla_tekst) of a stored ride, in which the row rules look for their words.
+QString storedRideText(DispatchDb &db, int rideId)
 {
-    QSqlQuery q =
-        db.exec(QStringLiteral("SELECT pla_id, pla_tekst FROM planning WHERE pla_extern_ritnummer=? ORDER BY pla_id"),
-                {tripNumber});
-    FoundRide ride;
-    if (q.next()) {
-        ride.found = true;
-        ride.id = q.value(0).toInt();
-        ride.remark = q.value(1).toString();
-    }
+    QSqlQuery q = db.exec(QStringLiteral("SELECT pla_tekst FROM planning WHERE pla_id=?"), {rideId});
+    const QString text = q.next() ? q.value(0).toString() : QString();
     q.finish();
-    return ride;
+    return text;
 }
 
 } // namespace
@@ -49,18 +36,24 @@ void ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &tr
 {
     const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
     const qint32 tripNumber = TripNumber(idText);
-    const FoundRide ride = findRide(ctx.db, tripNumber);
+    const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
+    // Only the live ride of our owner takes the change; without one, the ride is added.
+    const int rideId = FindLiveRide(ctx.db, key);
+    const bool found = rideId > 0;
     const QDateTime now = ctx.clock.now();
-    RideRow row =
-        BuildChangedRide(trip, ctx.controls, now, ride.found ? QString() : keys.next(now), ride.found, manual);
-    if (ride.found) {
-        UpdateRide(ctx.db, ride.id, row);
-        LogRideTransaction(ctx, ride.id, kChangedRideTransaction, QString::number(tripNumber));
+    RideRow row = BuildChangedRide(trip, ctx.controls, now, found ? QString() : keys.next(now), found, manual);
+    if (found) {
+        InTransaction(ctx.db, [&] {
+            UpdateRide(ctx.db, rideId, row);
+            LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
+        });
     } else {
+        if (key.cancelledColumn)
+            row.setInt(QLatin1String(kCancelledColumn), 0);
         InsertRide(ctx.db, row, [&] { return keys.next(ctx.clock.now()); });
     }
     // An added ride is confirmed with 0, as it had no number when the trip came.
-    ctx.controls.setText(Control::LaatsteRit, QString::number(ride.found ? ride.id : 0));
+    ctx.controls.setText(Control::LaatsteRit, QString::number(found ? rideId : 0));
     CountProcessed(ctx.controls);
     if (ctx.controls.checked(Control::xBevestigen))
         ConfirmTrip(ctx, idText, ctx.controls.text(Control::LaatsteRit));
@@ -70,20 +63,28 @@ void ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
 {
     const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
     const qint32 tripNumber = TripNumber(idText);
-    const FoundRide ride = findRide(ctx.db, tripNumber);
+    const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
+    const int rideId = FindLiveRide(ctx.db, key);
     QString externalId = QStringLiteral("0");
-    if (ride.found) {
+    if (rideId > 0) {
         RideRow row;
         row.setInt(QStringLiteral("pla_cloud"), 2);
         row.setText(QStringLiteral("pla_opmerking"),
                     QLatin1String(kCancelledRemarkPrefix) +
                         FormatDateTime(QLatin1String(kCancelRemarkPattern), ctx.clock.now()) + QLatin1Char(')'));
         row.setText(QStringLiteral("pla_filter"), ctx.controls.text(Control::StandaardFilter));
-        ApplyBeforeStore(row, RideQuery::QWijzigen, ctx.controls, ride.remark);
-        UpdateRide(ctx.db, ride.id, row);
-        LogRideTransaction(ctx, ride.id, kChangedRideTransaction, QString::number(tripNumber));
-        externalId = QString::number(ride.id);
+        if (key.cancelledColumn)
+            row.setInt(QLatin1String(kCancelledColumn), 1);
+        ApplyBeforeStore(row, RideQuery::QWijzigen, ctx.controls, storedRideText(ctx.db, rideId));
+        InTransaction(ctx.db, [&] {
+            UpdateRide(ctx.db, rideId, row);
+            LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
+        });
+        externalId = QString::number(rideId);
         ctx.controls.setText(Control::LaatsteRit, externalId);
+    } else {
+        ctx.logError(QStringLiteral("Rit ID %1 heeft geen actieve rit in de planning; er is niets geannuleerd.")
+                         .arg(tripNumber));
     }
     // Without a ride the confirmation says 0, never a number left from another trip.
     if (ctx.controls.checked(Control::xBevestigen))

@@ -1,8 +1,10 @@
 #include "trips/TripImport.h"
 
+#include "base/AbortToken.h"
 #include "base/FormatDateTime.h"
 #include "base/OperationContext.h"
 #include "base/VoranoError.h"
+#include "db/DispatchDb.h"
 #include "link/DocumentCopies.h"
 #include "link/External_.h"
 #include "link/KwpDocument.h"
@@ -11,8 +13,11 @@
 #include "trips/NewTripMapping.h"
 #include "trips/TripChanges.h"
 #include "trips/TripConfirmation.h"
+#include "trips/TripValues.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 
 namespace
 {
@@ -24,15 +29,31 @@ const QLatin1String kManualReplyCopy("RetrieveTrips.xml");
 
 enum class Origin { Service, File };
 
-// A character that may not stand in a file name is replaced, so a trip id cannot point a copy elsewhere.
+// The trip id as it stands in a copy's file name. A character that may not stand in a file name is replaced, so
+// a trip id cannot point a copy elsewhere; a long id is cut, with a fingerprint of the whole id, so the name stays
+// well within the file system's limit (255 bytes) whatever the id.
 QString fileNamePart(const QString &text)
 {
+    constexpr qsizetype kMaxBytes = 120;
     QString out = text;
     for (QChar &c : out) {
         if (c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|").contains(c))
             c = QLatin1Char('_');
     }
-    return out;
+    if (out.toUtf8().size() <= kMaxBytes)
+        return out;
+    const QString fingerprint = QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+    QString cut;
+    for (qsizetype i = 0; i < out.size();) {
+        const qsizetype step = out.at(i).isHighSurrogate() && i + 1 < out.size() ? 2 : 1;
+        const QString next = out.mid(i, step);
+        if ((cut + next).toUtf8().size() > kMaxBytes - 1 - fingerprint.size())
+            break;
+        cut += next;
+        i += step;
+    }
+    return cut + QLatin1Char('~') + fingerprint;
 }
 
 void writeTripCopy(OperationContext &ctx, const char *kind, const QString &idText, const QString &tripText)
@@ -43,6 +64,31 @@ void writeTripCopy(OperationContext &ctx, const char *kind, const QString &idTex
                          fileNamePart(idText) + QLatin1Char('_') +
                          FormatDateTime(QLatin1String(kTripFilePattern), ctx.clock.now()) + QLatin1String(".xml");
     WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, name, TextList(tripText).text());
+}
+
+// The trip id as a log line shows it: a very long id is cut.
+QString idForLog(const QString &idText)
+{
+    constexpr qsizetype kShown = 40;
+    return idText.size() <= kShown ? idText : idText.left(kShown) + QStringLiteral("...");
+}
+
+// The log line of a trip that could not be handled.
+QString tripFailure(const QString &idText, const QString &message)
+{
+    return QStringLiteral("Rit ID %1 is niet verwerkt: %2").arg(idForLog(idText), message);
+}
+
+// Whether the copy folders can be written to: when they cannot, every trip would fail the same way, and the walk
+// ends as for any other failure of the whole cycle.
+bool copyFoldersUsable(const OperationContext &ctx)
+{
+    for (const QString &folder : {ctx.folders.backupsInDir, ctx.folders.backupsUitDir}) {
+        const QFileInfo info(folder);
+        if (!info.isDir() || !info.isWritable())
+            return false;
+    }
+    return true;
 }
 
 void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin)
@@ -58,27 +104,52 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
     ctx.controls.setText(Control::yActie, action);
     const QString kind = action.toUpper();
     const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
-
-    if (kind == kInsert) {
-        if (!manual)
-            writeTripCopy(ctx, "INS", idText, trip.trip);
-        const int rideId = MapNewTrip(ctx, keys, trip, manual);
-        if (!manual && ctx.controls.checked(Control::xBevestigen))
-            ConfirmTrip(ctx, idText, QString::number(rideId));
-    } else if (kind == kUpdate) {
-        if (!manual)
-            writeTripCopy(ctx, "UPD", idText, trip.trip);
-        ApplyChange(ctx, keys, trip, manual);
-    } else if (kind == kDelete) {
-        if (!manual)
-            writeTripCopy(ctx, "DEL", idText, trip.trip);
-        ApplyCancellation(ctx, trip);
-    }
+    const char *copyKind = kind == kInsert ? "INS" : kind == kUpdate ? "UPD" : kind == kDelete ? "DEL" : nullptr;
     // Any other action: the trip is neither stored nor confirmed.
+    if (!copyKind)
+        return;
+
+    // What goes wrong with this trip alone (its copy, a value that does not convert, its own row refused by the
+    // database) is logged with its id and leaves it unconfirmed, so the service offers it again; the trips after
+    // it are handled as usual. A database that cannot be reached, a setting that does not convert, copy folders
+    // that cannot be written and a service that does not answer end the walk.
+    try {
+        if (!manual)
+            writeTripCopy(ctx, copyKind, idText, trip.trip);
+        qint32 tripNumber = 0;
+        if (!WholeTripNumber(idText, tripNumber)) {
+            ctx.logError(
+                QStringLiteral("Rit ID %1 is geen geldig ritnummer; de rit is niet verwerkt.").arg(idForLog(idText)));
+            return;
+        }
+        if (kind == kInsert) {
+            const int rideId = MapNewTrip(ctx, keys, trip, manual);
+            if (!manual && ctx.controls.checked(Control::xBevestigen))
+                ConfirmTrip(ctx, idText, QString::number(rideId));
+        } else if (kind == kUpdate) {
+            ApplyChange(ctx, keys, trip, manual);
+        } else {
+            ApplyCancellation(ctx, trip);
+        }
+    } catch (const SettingError &) {
+        throw;
+    } catch (const DatabaseError &e) {
+        if (!ctx.db.isOpen() || AbortToken::program().tripped())
+            throw;
+        ctx.logError(tripFailure(idText, e.message()));
+    } catch (const FileError &e) {
+        if (!copyFoldersUsable(ctx))
+            throw;
+        ctx.logError(tripFailure(idText, e.message()));
+    } catch (const ConversionError &e) {
+        ctx.logError(tripFailure(idText, e.message()));
+    } catch (const XmlParseError &e) {
+        ctx.logError(tripFailure(idText, e.message()));
+    }
 }
 
-// Reads the trips of an accepted reply and handles them one after another. Every error ends the walk with one
-// log line; the trips before it stay handled.
+// Reads the trips of an accepted reply and handles them one after another. A failure of one trip is that trip's
+// alone (handleTrip); any other error ends the walk with one log line, and the trips before it stay handled.
 void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
 {
     try {

@@ -113,7 +113,7 @@ qint32 SettingInt(const Controls &controls, Control control)
     const QString text = controls.text(control);
     qint32 value = 0;
     if (!StrictInt(text, value))
-        throw ConversionError(QStringLiteral("''%1'' is not a valid integer value").arg(text));
+        throw SettingError(QStringLiteral("''%1'' is not a valid integer value").arg(text));
     return value;
 }
 
@@ -135,6 +135,25 @@ qint32 TripNumber(const QString &idText)
         return 0;
     throw ConversionError(
         QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(idText, QStringLiteral("pla_extern")));
+}
+
+bool WholeTripNumber(const QString &idText, qint32 &number)
+{
+    const QString digits = idText.trimmed();
+    if (digits.isEmpty())
+        return false;
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > std::numeric_limits<qint32>::max())
+            return false;
+    }
+    if (value == 0)
+        return false;
+    number = qint32(value);
+    return true;
 }
 
 QString LowerAsciiLetters(const QString &text)

@@ -1,6 +1,7 @@
 #include "EndToEnd.h"
 #include "ImportHarness.h"
 #include "RepeatedTrips.h"
+#include "TripSequences.h"
 
 #include "support/PgServer.h"
 
@@ -23,5 +24,18 @@ TEST(OneRidePerTrip, PostgreSqlOverOdbc)
     ImportHarness h;
     pg.applyTo(h.controls);
     RunRepeatedTrips(h);
+    EXPECT_EQ(h.db.dialect(), DbDialect::PostgreSQL);
+}
+
+TEST(TripSequences, PostgreSqlOverOdbc)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.ok()) << pg.error().toStdString();
+    ImportHarness h;
+    pg.applyTo(h.controls);
+    RunTripSequences(h);
+    RunTwoOwners(h);
+    RunBadTripsInTheMiddle(h);
+    RunLineBreaksAndRefusedTransactions(h);
     EXPECT_EQ(h.db.dialect(), DbDialect::PostgreSQL);
 }

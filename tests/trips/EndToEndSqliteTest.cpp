@@ -1,6 +1,7 @@
 #include "EndToEnd.h"
 #include "ImportHarness.h"
 #include "RepeatedTrips.h"
+#include "TripSequences.h"
 
 #include <gtest/gtest.h>
 
@@ -14,4 +15,13 @@ TEST(OneRidePerTrip, EmbeddedDatabase)
 {
     ImportHarness h;
     RunRepeatedTrips(h);
+}
+
+TEST(TripSequences, EmbeddedDatabase)
+{
+    ImportHarness h;
+    RunTripSequences(h);
+    RunTwoOwners(h);
+    RunBadTripsInTheMiddle(h);
+    RunLineBreaksAndRefusedTransactions(h);
 }

@@ -81,8 +81,9 @@ void RunRepeatedTrips(ImportHarness &h)
                                               {QStringLiteral("8"), QString::number(ride8again)}}));
     EXPECT_EQ(h.log, QStringList{seenLine(8, ride8again)});
 
-    // A ride that another program wrote, without any remark, counts as the trip's ride.
-    h.db.exec(QStringLiteral("INSERT INTO Planning (pla_extern, pla_extern_ritnummer, pla_temp) VALUES (9, 9, 'x')"))
+    // A ride of our owner that another program wrote, without any remark or mark, counts as the trip's ride.
+    h.db.exec(QStringLiteral("INSERT INTO Planning (pla_eigenaar, pla_extern, pla_extern_ritnummer, pla_temp) VALUES "
+                             "('007', 9, 9, 'x')"))
         .finish();
     const int foreign = rideOf(h, 9);
 

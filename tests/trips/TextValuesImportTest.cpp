@@ -91,9 +91,9 @@ TEST_F(TextValuesImport, RetrievalCycleAndManualProcessingStoreTheSameTexts)
 
 TEST_F(TextValuesImport, AChangeStoresTheTextsAndTheConfirmationCarriesTheIdAsWritten)
 {
-    h.service.reply(reply(trip(QStringLiteral("7003&amp;b"), QStringLiteral("INSERT"), QLatin1String(kDates))));
+    h.service.reply(reply(trip(QStringLiteral("0007003"), QStringLiteral("INSERT"), QLatin1String(kDates))));
     h.cycle();
-    h.service.reply(reply(marked(QStringLiteral("7003&amp;b"), QStringLiteral("UPDATE"))));
+    h.service.reply(reply(marked(QStringLiteral("0007003"), QStringLiteral("UPDATE"))));
     h.cycle();
     ASSERT_TRUE(h.log.isEmpty()) << qPrintable(h.log.join(u'\n'));
     ASSERT_EQ(h.rideIds().size(), 1);
@@ -105,7 +105,7 @@ TEST_F(TextValuesImport, AChangeStoresTheTextsAndTheConfirmationCarriesTheIdAsWr
     const auto confirmations = h.confirmations();
     ASSERT_EQ(confirmations.size(), 2);
     for (const auto &c : confirmations)
-        EXPECT_EQ(c.first, QStringLiteral("7003&amp;b"));
+        EXPECT_EQ(c.first, QStringLiteral("0007003"));
 }
 
 } // namespace

@@ -1,0 +1,382 @@
+#include "TripSequences.h"
+
+#include "ImportHarness.h"
+#include "TripFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using TripFixtures::reply;
+using TripFixtures::trip;
+
+enum class Path { Cycle, Manual };
+
+const char *pathName(Path path)
+{
+    return path == Path::Cycle ? "retrieval cycle" : "manual processing";
+}
+
+// Hands the trips to the import: as the reply of one retrieval cycle, or as a saved reply processed by hand.
+void offer(ImportHarness &h, Path path, const QString &trips)
+{
+    if (path == Path::Cycle) {
+        h.service.reply(reply(trips));
+        h.cycle();
+        return;
+    }
+    static int files = 0;
+    const QString name = h.dir.path() + QStringLiteral("/opgeslagen") + QString::number(++files) + QStringLiteral(".xml");
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reply(trips).toUtf8());
+    f.close();
+    h.manual(name);
+}
+
+QString at(int hour)
+{
+    return QStringLiteral("<fromdatetime>20130514%1</fromdatetime><destinationdatetime>20130514%2</destinationdatetime>")
+        .arg(hour * 100, 4, 10, QLatin1Char('0'))
+        .arg(hour * 100 + 30, 4, 10, QLatin1Char('0'));
+}
+
+QString comment(const QString &text)
+{
+    return QStringLiteral("<tripexternalcomment>%1</tripexternalcomment>").arg(text);
+}
+
+struct StoredRide {
+    int id = 0;
+    bool cancelled = false;
+    int hour = -1;
+    QString remark;
+    QString owner;
+};
+
+QList<StoredRide> ridesOf(ImportHarness &h, int tripNumber)
+{
+    QSqlQuery q = h.db.exec(QStringLiteral("SELECT pla_id, pla_extern_verwijderd, pla_tijdstip, pla_opmerking, "
+                                           "pla_eigenaar FROM Planning WHERE pla_extern_ritnummer=? ORDER BY pla_id"),
+                            {tripNumber});
+    QList<StoredRide> out;
+    while (q.next()) {
+        StoredRide r;
+        r.id = q.value(0).toInt();
+        r.cancelled = q.value(1).toInt() == 1;
+        const QDateTime time = DispatchDb::toDateTime(q.value(2));
+        r.hour = time.isValid() ? time.time().hour() : -1;
+        r.remark = q.value(3).toString();
+        r.owner = q.value(4).toString();
+        out << r;
+    }
+    q.finish();
+    return out;
+}
+
+int count(ImportHarness &h, const QString &sql, const QVariantList &params = {})
+{
+    return h.scalar(sql, params).toInt();
+}
+
+// Rides of the import that have no code-91 row, among those of the trip numbers from `first` to `last`.
+int ridesWithoutTheirRow(ImportHarness &h, int first, int last)
+{
+    return count(h,
+                 QStringLiteral("SELECT COUNT(*) FROM Planning WHERE pla_temp LIKE 'P%' AND pla_extern_ritnummer "
+                                "BETWEEN ? AND ? AND NOT EXISTS (SELECT 1 FROM TRANSACTIES WHERE tra_code=91 AND "
+                                "tra_rit=pla_id)"),
+                 {first, last});
+}
+
+// Makes the database refuse the rows of the table that the condition selects (a trigger on SQLite, a check on
+// PostgreSQL); rows already stored stay.
+void refuse(ImportHarness &h, const QString &name, const QString &table, const QString &sqliteWhen,
+            const QString &check)
+{
+    if (h.db.dialect() == DbDialect::SQLite) {
+        h.db.exec(QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, "
+                                 "'%1 geweigerd'); END")
+                      .arg(name, table, sqliteWhen))
+            .finish();
+    } else {
+        h.db.exec(QStringLiteral("ALTER TABLE %2 ADD CONSTRAINT %1 CHECK (%3) NOT VALID").arg(name, table, check))
+            .finish();
+    }
+}
+
+struct Step {
+    const char *action;
+    QString elements;
+    int confirmedRide; // the ride (1 = the first of the trip) its confirmation carries; 0 for "0"
+};
+
+struct Expected {
+    bool cancelled;
+    int hour;
+    QString remark; // empty: not looked at
+};
+
+struct Sequence {
+    const char *name;
+    int trip;
+    QList<Step> steps;
+    QList<Expected> rides;
+    QStringList log; // {T} the trip number, {R1}, {R2} the rides
+};
+
+} // namespace
+
+void RunTripSequences(ImportHarness &h)
+{
+    const QString cancelMark = QStringLiteral("(VERWIJDERD 31-03 07:05)");
+    const QString staatAl =
+        QStringLiteral("Rit ID {T} staat al als rit %1 in de planning; er is geen nieuwe rit gemaakt.");
+    const QString nietsGeannuleerd =
+        QStringLiteral("Rit ID {T} heeft geen actieve rit in de planning; er is niets geannuleerd.");
+    const QList<Sequence> sequences = {
+        {"offered again after its cancellation, changed, cancelled",
+         5002,
+         {{"INSERT", at(11), 1}, {"DELETE", {}, 1}, {"INSERT", at(11), 2}, {"UPDATE", at(12), 2}, {"DELETE", {}, 2}},
+         {{true, 11, cancelMark}, {true, 12, cancelMark}},
+         {}},
+        {"a change of the second ride leaves the first one cancelled",
+         5003,
+         {{"INSERT", at(11), 1},
+          {"DELETE", {}, 1},
+          {"INSERT", at(11), 2},
+          {"UPDATE", comment(QStringLiteral("nieuw")), 2},
+          {"INSERT", at(11), 2}},
+         {{true, 11, cancelMark}, {false, 11, QStringLiteral("nieuw")}},
+         {staatAl.arg(QStringLiteral("{R2}"))}},
+        {"a cancellation without a ride, then a change adds one",
+         5004,
+         {{"DELETE", {}, 0}, {"UPDATE", at(12), 0}, {"DELETE", {}, 1}},
+         {{true, 12, cancelMark}},
+         {nietsGeannuleerd}},
+        {"a remark that reads as a cancellation does not cancel",
+         5005,
+         {{"INSERT", at(11), 1},
+          {"UPDATE", comment(QStringLiteral("(VERWIJDERD 01-01 00:00)")), 1},
+          {"INSERT", at(11), 1},
+          {"DELETE", {}, 1},
+          {"DELETE", {}, 0}},
+         {{true, 11, cancelMark}},
+         {staatAl.arg(QStringLiteral("{R1}")), nietsGeannuleerd}},
+    };
+
+    for (const Path path : {Path::Cycle, Path::Manual}) {
+        for (const Sequence &s : sequences) {
+            const int tripNumber = s.trip + (path == Path::Manual ? 100 : 0);
+            SCOPED_TRACE(std::string(pathName(path)) + ": " + s.name);
+            h.log.clear();
+            const qsizetype sent = h.confirmations().size();
+            for (const Step &step : s.steps)
+                offer(h, path, trip(QString::number(tripNumber), QLatin1String(step.action), step.elements));
+
+            const QList<StoredRide> rides = ridesOf(h, tripNumber);
+            ASSERT_EQ(rides.size(), s.rides.size()) << h.log.join(QLatin1Char('|')).toStdString();
+            for (qsizetype i = 0; i < rides.size(); ++i) {
+                SCOPED_TRACE(i + 1);
+                EXPECT_EQ(rides[i].cancelled, s.rides[i].cancelled);
+                EXPECT_EQ(rides[i].hour, s.rides[i].hour);
+                if (!s.rides[i].remark.isEmpty()) {
+                    EXPECT_EQ(rides[i].remark, s.rides[i].remark);
+                }
+                EXPECT_EQ(rides[i].owner, QStringLiteral("007"));
+            }
+            QList<QPair<QString, QString>> expected;
+            for (const Step &step : s.steps) {
+                // Manual processing confirms no new trip.
+                if (path == Path::Manual && QLatin1String(step.action) == QLatin1String("INSERT"))
+                    continue;
+                expected.append({QString::number(tripNumber),
+                                 QString::number(step.confirmedRide ? rides.value(step.confirmedRide - 1).id : 0)});
+            }
+            EXPECT_EQ(h.confirmations().mid(sent), expected);
+            QStringList log;
+            for (QString line : s.log) {
+                line.replace(QStringLiteral("{T}"), QString::number(tripNumber));
+                for (qsizetype i = 0; i < rides.size(); ++i)
+                    line.replace(QStringLiteral("{R%1}").arg(i + 1), QString::number(rides[i].id));
+                log << line;
+            }
+            EXPECT_EQ(h.log, log);
+        }
+    }
+    // A ride that a change adds because the trip had none gets no row (5004); every other ride has its own.
+    EXPECT_EQ(ridesWithoutTheirRow(h, 5002, 5003) + ridesWithoutTheirRow(h, 5005, 5103) +
+                  ridesWithoutTheirRow(h, 5105, 5105),
+              0);
+}
+
+void RunTwoOwners(ImportHarness &h)
+{
+    // Another owner's ride carries the trip numbers 4711 and 4712 too.
+    for (int number : {4711, 4712})
+        h.db.exec(QStringLiteral("INSERT INTO Planning (pla_eigenaar, pla_extern, pla_extern_ritnummer, pla_temp) "
+                                 "VALUES ('007', ?, ?, ?)"),
+                  {number, number, QStringLiteral("ander%1").arg(number)})
+            .finish();
+    const int foreign = count(h, QStringLiteral("SELECT pla_id FROM Planning WHERE pla_temp='ander4711'"));
+    const qsizetype sent = h.confirmations().size();
+
+    for (const Path path : {Path::Cycle, Path::Manual}) {
+        SCOPED_TRACE(pathName(path));
+        const int number = path == Path::Cycle ? 4711 : 4712;
+        const QString id = QString::number(number);
+        h.log.clear();
+        h.controls.setText(Control::Eigenaar, QStringLiteral("042"));
+        offer(h, path, trip(id, QStringLiteral("INSERT"), at(11)));
+        offer(h, path, trip(id, QStringLiteral("UPDATE"), at(12)));
+        QList<StoredRide> rides = ridesOf(h, number);
+        ASSERT_EQ(rides.size(), 2) << h.log.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(rides[1].owner, QStringLiteral("042"));
+        EXPECT_EQ(rides[1].hour, 12);
+        EXPECT_EQ(rides[0].hour, -1) << "the other owner's ride is not changed";
+        EXPECT_EQ(count(h, QStringLiteral("SELECT COUNT(*) FROM TRANSACTIES WHERE tra_rit=? AND tra_code=91"),
+                        {rides[1].id}),
+                  1);
+        offer(h, path, trip(id, QStringLiteral("DELETE")));
+        rides = ridesOf(h, number);
+        EXPECT_TRUE(rides[1].cancelled);
+        EXPECT_FALSE(rides[0].cancelled);
+        EXPECT_TRUE(rides[0].remark.isEmpty());
+        EXPECT_TRUE(h.log.isEmpty()) << h.log.join(QLatin1Char('|')).toStdString();
+
+        // Offered to the other owner, the trip finds that owner's ride.
+        h.controls.setText(Control::Eigenaar, QStringLiteral("007"));
+        offer(h, path, trip(id, QStringLiteral("INSERT"), at(11)));
+        EXPECT_EQ(ridesOf(h, number).size(), 2);
+        EXPECT_EQ(h.log, QStringList{QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe "
+                                                    "rit gemaakt.")
+                                         .arg(number)
+                                         .arg(rides[0].id)});
+    }
+    const QList<QPair<QString, QString>> confirmations = h.confirmations().mid(sent);
+    ASSERT_GE(confirmations.size(), 4);
+    EXPECT_EQ(confirmations.first().second, QString::number(ridesOf(h, 4711)[1].id));
+    EXPECT_EQ(confirmations[3].second, QString::number(foreign));
+}
+
+void RunBadTripsInTheMiddle(ImportHarness &h)
+{
+    refuse(h, QStringLiteral("weiger_rit"), QStringLiteral("Planning"),
+           QStringLiteral("NEW.pla_extern_ritnummer IN (6006, 6106)"),
+           QStringLiteral("pla_extern_ritnummer NOT IN (6006, 6106)"));
+    const QString longId(300, QLatin1Char('1'));
+    const QDir copyFolder(h.dir.folders().backupsInDir);
+    const QStringList copiesBefore = copyFolder.entryList(QDir::Files);
+
+    for (const Path path : {Path::Cycle, Path::Manual}) {
+        SCOPED_TRACE(pathName(path));
+        const int base = path == Path::Cycle ? 6000 : 6100;
+        auto id = [&](int n) { return QString::number(base + n); };
+        h.log.clear();
+        const qsizetype sent = h.confirmations().size();
+        offer(h, path,
+              trip(id(1), QStringLiteral("INSERT"), at(11)) + trip(longId, QStringLiteral("INSERT"), at(11)) +
+                  trip(QStringLiteral("12abc"), QStringLiteral("INSERT"), at(11)) +
+                  trip(QString(), QStringLiteral("DELETE")) +
+                  trip(id(4), QStringLiteral("INSERT"), QStringLiteral("<fromdatetime>201302301200</fromdatetime>")) +
+                  trip(id(5), QStringLiteral("UPDATE"), QStringLiteral("<passengers>drie</passengers>")) +
+                  trip(id(6), QStringLiteral("INSERT"), at(11)) + trip(id(7), QStringLiteral("INSERT"), at(11)) +
+                  trip(id(8), QStringLiteral("DELETE")));
+
+        const int ride1 = count(h, QStringLiteral("SELECT pla_id FROM Planning WHERE pla_extern_ritnummer=?"), {base + 1});
+        const int ride7 = count(h, QStringLiteral("SELECT pla_id FROM Planning WHERE pla_extern_ritnummer=?"), {base + 7});
+        EXPECT_GT(ride1, 0);
+        EXPECT_GT(ride7, 0) << "the trips after the bad ones are stored";
+        EXPECT_EQ(count(h, QStringLiteral("SELECT COUNT(*) FROM Planning WHERE pla_extern_ritnummer BETWEEN ? AND ?"),
+                        {base + 2, base + 6}),
+                  0);
+        EXPECT_EQ(count(h, QStringLiteral("SELECT COUNT(*) FROM Planning WHERE pla_extern_ritnummer=0")), 0);
+        QList<QPair<QString, QString>> expected;
+        if (path == Path::Cycle)
+            expected = {{id(1), QString::number(ride1)}, {id(7), QString::number(ride7)}};
+        expected.append({id(8), QStringLiteral("0")});
+        EXPECT_EQ(h.confirmations().mid(sent), expected) << "a bad trip is left unconfirmed";
+
+        ASSERT_EQ(h.log.size(), 7) << h.log.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(h.log[0], QStringLiteral("Rit ID %1... is geen geldig ritnummer; de rit is niet verwerkt.")
+                                .arg(longId.left(40)));
+        EXPECT_EQ(h.log[1], QStringLiteral("Rit ID 12abc is geen geldig ritnummer; de rit is niet verwerkt."));
+        EXPECT_EQ(h.log[2], QStringLiteral("Rit ID  is geen geldig ritnummer; de rit is niet verwerkt."));
+        EXPECT_EQ(h.log[3], QStringLiteral("Rit ID %1 is niet verwerkt: Invalid argument to date encode").arg(id(4)));
+        EXPECT_EQ(h.log[4],
+                  QStringLiteral("Rit ID %1 is niet verwerkt: 'drie' is not a valid integer value for field "
+                                 "'pla_lopers'")
+                      .arg(id(5)));
+        EXPECT_TRUE(h.log[5].startsWith(QStringLiteral("Rit ID %1 is niet verwerkt: ").arg(id(6))) &&
+                    h.log[5].contains(QStringLiteral("weiger_rit")))
+            << h.log[5].toStdString();
+        EXPECT_EQ(h.log[6], QStringLiteral("Rit ID %1 heeft geen actieve rit in de planning; er is niets "
+                                           "geannuleerd.")
+                                .arg(id(8)));
+    }
+
+    // Every copy of the retrieval cycle was written, the long id's too, with a name the file system takes.
+    QStringList copies = copyFolder.entryList(QDir::Files);
+    for (const QString &name : copiesBefore)
+        copies.removeAll(name);
+    copies.removeAll(QStringLiteral("RetrieveTrips.xml"));
+    EXPECT_EQ(copies.size(), 9) << copies.join(QLatin1Char(' ')).toStdString();
+    for (const QString &name : copies)
+        EXPECT_LE(name.toUtf8().size(), 200) << name.toStdString();
+    EXPECT_EQ(ridesWithoutTheirRow(h, 6000, 6199), 0);
+}
+
+void RunLineBreaksAndRefusedTransactions(ImportHarness &h)
+{
+    // Line breaks: the client's comment and the trip's comment, as the service and a saved file carry them.
+    const QString twoLines = QStringLiteral("regel een\r\nregel twee");
+    h.log.clear();
+    for (const Path path : {Path::Cycle, Path::Manual}) {
+        SCOPED_TRACE(pathName(path));
+        const int number = path == Path::Cycle ? 7001 : 7101;
+        const QString client = QStringLiteral("<lastname>Jansen</lastname><comment>%1</comment>").arg(twoLines);
+        offer(h, path, trip(QString::number(number), QStringLiteral("INSERT"), at(11) + comment(twoLines), client));
+        offer(h, path, trip(QString::number(number), QStringLiteral("UPDATE"), comment(twoLines), client));
+        const QList<StoredRide> rides = ridesOf(h, number);
+        ASSERT_EQ(rides.size(), 1) << h.log.join(QLatin1Char('|')).toStdString();
+        const QString text = h.ride(rides[0].id).value(QStringLiteral("pla_tekst")).toString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Opmerking: regel een\r\nregel twee\r\n"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Commentaar: regel een\r\nregel twee\r\n"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[^\r]\n")))) << text.toStdString();
+        EXPECT_EQ(rides[0].remark, twoLines);
+    }
+    EXPECT_TRUE(h.log.isEmpty()) << h.log.join(QLatin1Char('|')).toStdString();
+
+    // A TRANSACTIES table that refuses every row: the rides are stored, changed and cancelled all the same, with
+    // their internal action, and each refusal is one log line.
+    h.controls.setText(Control::xBedrijf, QStringLiteral("4"));
+    h.db.exec(QStringLiteral("INSERT INTO constanten (con_bdr_id, con_aanvraag_verzenden) VALUES (4, 6)")).finish();
+    refuse(h, QStringLiteral("weiger_transactie"), QStringLiteral("TRANSACTIES"), QStringLiteral("1"),
+           QStringLiteral("tra_code < 0"));
+    const int rowsBefore = count(h, QStringLiteral("SELECT COUNT(*) FROM TRANSACTIES"));
+    for (const Path path : {Path::Cycle, Path::Manual}) {
+        SCOPED_TRACE(pathName(path));
+        const QString id = QString::number(path == Path::Cycle ? 7002 : 7102);
+        h.log.clear();
+        const qsizetype sent = h.confirmations().size();
+        offer(h, path, trip(id, QStringLiteral("INSERT"), at(11)));
+        offer(h, path, trip(id, QStringLiteral("UPDATE"), at(12)));
+        offer(h, path, trip(id, QStringLiteral("DELETE")));
+        const QList<StoredRide> rides = ridesOf(h, id.toInt());
+        ASSERT_EQ(rides.size(), 1);
+        EXPECT_EQ(rides[0].hour, 12);
+        EXPECT_TRUE(rides[0].cancelled);
+        EXPECT_EQ(count(h, QStringLiteral("SELECT COUNT(*) FROM InterneActies WHERE iac_rit=?"), {rides[0].id}), 1);
+        ASSERT_EQ(h.log.size(), 3) << h.log.join(QLatin1Char('|')).toStdString();
+        for (const QString &line : h.log)
+            EXPECT_TRUE(line.contains(QStringLiteral("weiger_transactie"))) << line.toStdString();
+        EXPECT_EQ(h.confirmations().size() - sent, path == Path::Cycle ? 3 : 2);
+    }
+    EXPECT_EQ(count(h, QStringLiteral("SELECT COUNT(*) FROM TRANSACTIES")), rowsBefore);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+class ImportHarness;
+
+// Trips as several owners and a real service give them, through the retrieval cycle and manual processing, on
+// whatever database the harness's controls point at:
+// - sequences of offers, changes and cancellations of one trip each reach the live ride of our owner;
+// - trip numbers that another owner's rides carry too;
+// - bad trips in the middle of a reply fail alone;
+// - line breaks of the texts stored as CR LF;
+// - a TRANSACTIES table that refuses its row never costs the ride.
+void RunTripSequences(ImportHarness &h);
+void RunTwoOwners(ImportHarness &h);
+void RunBadTripsInTheMiddle(ImportHarness &h);
+void RunLineBreaksAndRefusedTransactions(ImportHarness &h);
