@@ -37,5 +37,6 @@ TEST(TripSequences, PostgreSqlOverOdbc)
     RunTwoOwners(h);
     RunBadTripsInTheMiddle(h);
     RunLineBreaksAndRefusedTransactions(h);
+    RunWithoutTheCancelledColumn(h);
     EXPECT_EQ(h.db.dialect(), DbDialect::PostgreSQL);
 }

@@ -24,4 +24,5 @@ TEST(TripSequences, EmbeddedDatabase)
     RunTwoOwners(h);
     RunBadTripsInTheMiddle(h);
     RunLineBreaksAndRefusedTransactions(h);
+    RunWithoutTheCancelledColumn(h);
 }

@@ -140,8 +140,8 @@ TEST_F(TripChanges, OnlyTheFirstOfTwoRidesWithTheNumberChanges)
 {
     const int first = newRide(QStringLiteral("60"));
     // The import keeps one ride per trip; a second one comes from elsewhere (another program, an older version).
-    db.exec(QStringLiteral("INSERT INTO Planning (pla_extern, pla_extern_ritnummer, pla_ophstad, pla_temp) "
-                            "VALUES (60, 60, 'Delft', 'tweede')"))
+    db.exec(QStringLiteral("INSERT INTO Planning (pla_eigenaar, pla_extern, pla_extern_ritnummer, pla_ophstad, "
+                            "pla_temp) VALUES ('007', 60, 60, 'Delft', 'tweede')"))
         .finish();
     const int second = scalar(QStringLiteral("SELECT pla_id FROM Planning WHERE pla_temp='tweede'")).toInt();
     run(trip(QStringLiteral("60"), QStringLiteral("UPDATE"), QStringLiteral("<fromcity>Gouda</fromcity>")) +

@@ -111,6 +111,15 @@ void refuse(ImportHarness &h, const QString &name, const QString &table, const Q
     }
 }
 
+// Takes a refusal of refuse() away again.
+void allow(ImportHarness &h, const QString &name, const QString &table)
+{
+    if (h.db.dialect() == DbDialect::SQLite)
+        h.db.exec(QStringLiteral("DROP TRIGGER %1").arg(name)).finish();
+    else
+        h.db.exec(QStringLiteral("ALTER TABLE %2 DROP CONSTRAINT %1").arg(name, table)).finish();
+}
+
 struct Step {
     const char *action;
     QString elements;
@@ -379,4 +388,46 @@ void RunLineBreaksAndRefusedTransactions(ImportHarness &h)
         EXPECT_EQ(h.confirmations().size() - sent, path == Path::Cycle ? 3 : 2);
     }
     EXPECT_EQ(count(h, QStringLiteral("SELECT COUNT(*) FROM TRANSACTIES")), rowsBefore);
+    allow(h, QStringLiteral("weiger_transactie"), QStringLiteral("TRANSACTIES"));
+}
+
+void RunWithoutTheCancelledColumn(ImportHarness &h)
+{
+    h.log.clear();
+    if (h.db.dialect() == DbDialect::SQLite) {
+        // An embedded database made before the column gets it when it is opened.
+        const QString path = h.db.sqlitePath();
+        h.db.close();
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("zonder-kolom"));
+            raw.setDatabaseName(path);
+            ASSERT_TRUE(raw.open());
+            QSqlQuery q(raw);
+            ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE Planning DROP COLUMN pla_extern_verwijderd")));
+            q.finish();
+            raw.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("zonder-kolom"));
+        EXPECT_NO_THROW(h.db.exec(QStringLiteral("SELECT pla_extern_verwijderd FROM Planning WHERE 1=0")).finish());
+        return;
+    }
+    // A dispatch database without the column: the import goes on, and tells its cancelled rides by their remark.
+    h.db.exec(QStringLiteral("ALTER TABLE Planning DROP COLUMN pla_extern_verwijderd")).finish();
+    for (const char *action : {"INSERT", "DELETE", "INSERT", "UPDATE", "INSERT"})
+        offer(h, Path::Cycle, trip(QStringLiteral("8001"), QLatin1String(action), at(11)));
+    const QList<int> rides = [&] {
+        QList<int> ids;
+        QSqlQuery q = h.db.exec(QStringLiteral("SELECT pla_id FROM Planning WHERE pla_extern_ritnummer=8001 ORDER BY "
+                                               "pla_id"));
+        while (q.next())
+            ids << q.value(0).toInt();
+        return ids;
+    }();
+    ASSERT_EQ(rides.size(), 2) << h.log.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(h.ride(rides[0]).value(QStringLiteral("pla_opmerking")).toString(),
+              QStringLiteral("(VERWIJDERD 31-03 07:05)"));
+    EXPECT_EQ(h.ride(rides[1]).value(QStringLiteral("pla_cloud")).toInt(), 2);
+    EXPECT_EQ(h.log, QStringList{QStringLiteral("Rit ID 8001 staat al als rit %1 in de planning; er is geen nieuwe "
+                                                "rit gemaakt.")
+                                     .arg(rides[1])});
 }

@@ -8,8 +8,10 @@ class ImportHarness;
 // - trip numbers that another owner's rides carry too;
 // - bad trips in the middle of a reply fail alone;
 // - line breaks of the texts stored as CR LF;
-// - a TRANSACTIES table that refuses its row never costs the ride.
+// - a TRANSACTIES table that refuses its row never costs the ride;
+// - a database without the column that marks cancelled rides (the embedded one gets it when opened).
 void RunTripSequences(ImportHarness &h);
 void RunTwoOwners(ImportHarness &h);
 void RunBadTripsInTheMiddle(ImportHarness &h);
 void RunLineBreaksAndRefusedTransactions(ImportHarness &h);
+void RunWithoutTheCancelledColumn(ImportHarness &h);
