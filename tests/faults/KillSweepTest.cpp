@@ -1,7 +1,9 @@
 // The real program killed (SIGKILL) at many moments of an import of a few hundred trips and of a return cycle of a
 // few hundred events, started again, and its next cycles left to run; then counted against what the service
-// received: trips confirmed without a ride, trips with more than one ride, events marked accepted that the service
-// never received (all must be 0), and events the service received twice (reported: an event is sent at least once).
+// received: trips confirmed without a ride, trips without a live ride or with more than one, rides without their
+// code-91 transaction row, events marked accepted that the service never received (all must be 0), and events the
+// service received twice (reported: an event is sent at least once). The import's reply also offers trips again
+// (one right after itself) and cancels trips and offers them once more, as a service does.
 //
 // The program's first timed cycle comes a minute after it starts, so the moments are not taken one after another:
 // every moment has a program of its own, in its own program folder with its own database and its own simulator,
@@ -65,39 +67,93 @@ constexpr int kAnswerDelayMs = 5;    // every answer of the simulator to the ret
 constexpr int kStartSpacingMs = 400; // programs are started apart, so their cycles do not all come at once
 constexpr int kCycleWaitMs = 400000; // the first timed cycle comes after 61 s; the machine may be loaded
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs, int pollMs = 200)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(pollMs);
+// A RetrieveTrips reply cut into its trip elements and what stands around them.
+struct TripReply {
+    QString head;
+    QStringList trips;
+    QString tail;
+
+    static TripReply split(const QString &reply)
+    {
+        TripReply r;
+        const qsizetype first = reply.indexOf(QLatin1String("<trip>"));
+        const qsizetype last = reply.lastIndexOf(QLatin1String("</trip>"));
+        if (first < 0 || last < 0) {
+            r.head = reply;
+            return r;
+        }
+        r.head = reply.left(first);
+        r.tail = reply.mid(last + 7);
+        qsizetype from = first;
+        for (;;) {
+            const qsizetype open = reply.indexOf(QLatin1String("<trip>"), from);
+            if (open < 0 || open > last)
+                break;
+            const qsizetype end = reply.indexOf(QLatin1String("</trip>"), open) + 7;
+            r.trips << reply.mid(open, end - open);
+            from = end;
+        }
+        return r;
     }
-    return true;
+
+    QString text() const { return head + trips.join(QString()) + tail; }
+};
+
+// Which trips of the import are cancelled and offered again, and which are offered twice in a row.
+bool cancelledAndOfferedAgain(int index)
+{
+    return index % 5 == 2;
+}
+bool offeredTwice(int index)
+{
+    return index % 5 == 4;
 }
 
-// The trips of a generated reply without those the service has seen confirmed: what it offers again.
-QString withoutTrips(const QString &reply, const QSet<QString> &confirmed)
+// The generated trips, with a cancellation and a new offer of every fifth trip (after the trip that follows it)
+// and every fifth trip offered twice.
+QString sweepReply(int items)
 {
-    QString out;
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype open = reply.indexOf(QLatin1String("<trip>"), from);
-        if (open < 0)
-            break;
-        const qsizetype close = reply.indexOf(QLatin1String("</trip>"), open);
-        if (close < 0)
-            break;
-        const qsizetype end = close + 7;
-        out += reply.mid(from, open - from);
-        const QString element = reply.mid(open, end - open);
-        if (!confirmed.contains(ReadXMLTag(element, QStringLiteral("id"))))
-            out += element;
-        from = end;
+    OstrelSim::TripGeneration generation;
+    generation.count = items;
+    generation.firstId = kFirstTrip;
+    const TripReply generated = TripReply::split(OstrelSim::retrieveTripsReply(generation));
+    TripReply out = generated;
+    out.trips.clear();
+    const QString insert = QStringLiteral("<tripaction>INSERT</tripaction>");
+    for (qsizetype i = 0; i < generated.trips.size(); ++i) {
+        const QString &trip = generated.trips[i];
+        out.trips << trip;
+        if (offeredTwice(int(i)))
+            out.trips << trip;
+        if (i > 0 && cancelledAndOfferedAgain(int(i) - 1)) {
+            QString cancel = generated.trips[i - 1];
+            cancel.replace(insert, QStringLiteral("<tripaction>DELETE</tripaction>"));
+            out.trips << cancel << generated.trips[i - 1];
+        }
     }
-    out += reply.mid(from);
-    return out;
+    return out.text();
+}
+
+// The trips of the reply that the service has not seen confirmed, in their order: what it offers again. Each
+// confirmation takes the first trip element with its id that was still waiting.
+QString unconfirmedTrips(const QString &reply, const QStringList &confirmedIds)
+{
+    TripReply r = TripReply::split(reply);
+    QHash<QString, QList<qsizetype>> waiting; // positions of each id's elements, first first
+    for (qsizetype i = 0; i < r.trips.size(); ++i)
+        waiting[ReadXMLTag(r.trips[i], QStringLiteral("id"))].append(i);
+    QSet<qsizetype> taken;
+    for (const QString &id : confirmedIds) {
+        auto it = waiting.find(id);
+        if (it != waiting.end() && !it->isEmpty())
+            taken.insert(it->takeFirst());
+    }
+    QStringList left;
+    for (qsizetype i = 0; i < r.trips.size(); ++i)
+        if (!taken.contains(i))
+            left << r.trips[i];
+    r.trips = left;
+    return r.text();
 }
 
 // One program with its folder, database and service.
@@ -144,10 +200,7 @@ class Instance
         QDir().mkpath(runtimeDir);
         QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (kind == Kind::Import) {
-            OstrelSim::TripGeneration trips;
-            trips.count = items;
-            trips.firstId = kFirstTrip;
-            fullReply = OstrelSim::retrieveTripsReply(trips);
+            fullReply = sweepReply(items);
             sim.setDefaultReply(QStringLiteral("RetrieveTrips"), fullReply);
         } else if (!seedEvents(items, error)) {
             return false;
@@ -212,19 +265,46 @@ class Instance
         return true;
     }
 
-    // After the kill: the service offers again every trip it has not seen confirmed, as it does.
+    // After the kill: the service offers again every trip it has not seen confirmed, as it does. A confirmation
+    // the program sent just before it was killed may still be on its way into the service's record.
     void restart()
     {
-        if (kind == Kind::Import)
-            sim.setDefaultReply(QStringLiteral("RetrieveTrips"), withoutTrips(fullReply, confirmedTrips()));
+        if (kind == Kind::Import) {
+            QThread::msleep(300);
+            confirmedAtRestart = int(confirmations().size());
+            const QString offer = unconfirmedTrips(fullReply, confirmedIds());
+            offeredAtRestart = int(TripReply::split(offer).trips.size());
+            requestsAtRestart = sim.requestCount();
+            sim.setDefaultReply(QStringLiteral("RetrieveTrips"), offer);
+        }
         closeDb();
         start();
     }
 
-    bool done(int items)
+    // Once the restarted program has fetched the trips offered again, the service has nothing more to offer: a
+    // trip it saw confirmed is never offered again (a cancellation offered once more would cancel the ride offered
+    // after it).
+    void offerNothingOnceFetched()
+    {
+        if (kind != Kind::Import || offerEmptied)
+            return;
+        const QList<OstrelSim::Request> requests = sim.requests();
+        for (qsizetype i = requestsAtRestart; i < requests.size(); ++i) {
+            if (requests[i].action == QLatin1String("RetrieveTrips")) {
+                TripReply empty = TripReply::split(fullReply);
+                empty.trips.clear();
+                sim.setDefaultReply(QStringLiteral("RetrieveTrips"), empty.text());
+                offerEmptied = true;
+                return;
+            }
+        }
+    }
+
+    // Every trip offered again has been confirmed (each trip element once), every event accepted.
+    bool done(int)
     {
         if (kind == Kind::Import)
-            return confirmedTrips().size() >= items;
+            return int(confirmations().size()) - confirmedAtRestart >= offeredAtRestart;
         return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0;
     }
 
@@ -251,11 +331,11 @@ class Instance
         return out;
     }
 
-    QSet<QString> confirmedTrips() const
+    QStringList confirmedIds() const
     {
-        QSet<QString> ids;
+        QStringList ids;
         for (const auto &c : confirmations())
-            ids.insert(c.first);
+            ids << c.first;
         return ids;
     }
 
@@ -399,12 +479,17 @@ class Instance
     QString connectionName;
     bool cycleSeen = false;
     int base = 0; // index of the cycle's first message in the service's record
+    int confirmedAtRestart = 0;
+    int offeredAtRestart = 0;
+    int requestsAtRestart = 0;
+    bool offerEmptied = false;
 };
 
 struct Counts {
     int confirmedWithoutRide = 0; // a confirmation whose externalID is not a ride of that trip
-    int tripsWithoutRide = 0;     // trips of the import with no ride at the end
-    int tripsWithMoreRides = 0;
+    int tripsWithoutRide = 0;     // trips of the import with no live ride at the end
+    int tripsWithMoreRides = 0;   // with more than one live ride
+    int ridesWithoutRow = 0;      // rides of the import without their code-91 transaction row
     int acceptedNotReceived = 0;
     int receivedTwice = 0;
     int pending = 0; // events still waiting at the end
@@ -415,16 +500,41 @@ Counts count(Instance &in, int items)
     Counts c;
     if (in.kind == Instance::Kind::Import) {
         for (const auto &[trip, externalId] : in.confirmations()) {
+            // A cancellation that found no live ride (it was cancelled before the kill) is confirmed with 0.
+            if (externalId == 0 && cancelledAndOfferedAgain(trip.toInt() - kFirstTrip))
+                continue;
             if (in.scalar(QStringLiteral("select count(*) from Planning where pla_id = ? and pla_extern_ritnummer = ?"),
                           {externalId, trip.toInt()}) != 1)
                 ++c.confirmedWithoutRide;
         }
-        c.tripsWithMoreRides = in.scalar(QStringLiteral("select count(*) from (select pla_extern_ritnummer from "
-                                                        "Planning group by pla_extern_ritnummer having count(*) > 1)"));
+        const QString live = QStringLiteral("coalesce(pla_extern_verwijderd, 0) = 0");
+        c.tripsWithMoreRides =
+            in.scalar(QStringLiteral("select count(*) from (select pla_extern_ritnummer from Planning where ") + live +
+                      QStringLiteral(" group by pla_extern_ritnummer having count(*) > 1)"));
         c.tripsWithoutRide =
             items - in.scalar(QStringLiteral("select count(distinct pla_extern_ritnummer) from Planning where "
-                                             "pla_extern_ritnummer between ? and ?"),
+                                             "pla_extern_ritnummer between ? and ? and ") +
+                                  live,
                               {kFirstTrip, kFirstTrip + items - 1});
+        if (c.tripsWithoutRide > 0) {
+            for (const QString &line : in.column(QStringLiteral(
+                     "select t.n || ': ' || coalesce((select group_concat(pla_id || '/' || coalesce(pla_extern_verwijderd, "
+                     "'-') || '/' || coalesce(pla_opmerking, ''), ' ') from Planning where pla_extern_ritnummer = t.n), "
+                     "'') from (select distinct pla_extern_ritnummer as n from Planning) t where not exists (select 1 "
+                     "from Planning p where p.pla_extern_ritnummer = t.n and coalesce(p.pla_extern_verwijderd, 0) = 0)"))) {
+                QString confirmed;
+                for (const auto &[trip, externalId] : in.confirmations())
+                    if (line.startsWith(trip + QLatin1Char(':')))
+                        confirmed += QLatin1Char(' ') + QString::number(externalId);
+                // trip: its rides as id/mark/remark, and the externalIDs its confirmations carried
+                std::printf("  no live ride (moment %d) %s | confirmed with%s\n", in.moment, qPrintable(line),
+                            qPrintable(confirmed));
+            }
+        }
+        c.ridesWithoutRow = in.scalar(QStringLiteral("select count(*) from Planning where pla_extern_ritnummer between "
+                                                     "? and ? and not exists (select 1 from TRANSACTIES where "
+                                                     "tra_code = 91 and tra_rit = pla_id)"),
+                                      {kFirstTrip, kFirstTrip + items - 1});
     } else {
         const QHash<QString, int> received = in.receivedEvents();
         for (const QString &moment : in.column(QStringLiteral("select kop_datumtijd from koppelingen where "
@@ -475,16 +585,38 @@ TEST(KillSweep, NothingLostOrDoubledWhereverTheProgramIsKilled)
         in->restart();
         QThread::msleep(kStartSpacingMs);
     }
-    for (auto &in : instances)
-        EXPECT_TRUE(waitFor([&] { return in->done(size.items); }, kCycleWaitMs, 500))
-            << "the cycle after the restart did not finish";
+    // Each program is stopped once its work is done.
+    QElapsedTimer waited;
+    waited.start();
+    std::vector<bool> finished(instances.size(), false);
+    for (;;) {
+        bool all = true;
+        for (size_t i = 0; i < instances.size(); ++i) {
+            if (finished[i])
+                continue;
+            instances[i]->offerNothingOnceFetched();
+            if (instances[i]->done(size.items)) {
+                instances[i]->stop();
+                finished[i] = true;
+            } else {
+                all = false;
+            }
+        }
+        if (all)
+            break;
+        if (waited.elapsed() > kCycleWaitMs) {
+            ADD_FAILURE() << "the cycle after the restart did not finish";
+            break;
+        }
+        QThread::msleep(500);
+    }
     for (auto &in : instances)
         in->stop();
 
     std::printf("\nkill sweep: %d moments of each kind, %d trips / %d events per program\n", size.moments, size.items,
                 size.items);
-    std::printf("  %-7s %8s %9s | %10s %10s %10s | %9s %9s %8s\n", "kind", "moment", "received", "conf.w/o", "no ride",
-                "2+ rides", "acc.w/o", "twice", "pending");
+    std::printf("  %-7s %8s %9s | %10s %10s %10s %8s | %9s %9s %8s\n", "kind", "moment", "received", "conf.w/o",
+                "no ride", "2+ rides", "no 91", "acc.w/o", "twice", "pending");
     Counts total;
     for (auto &in : instances) {
         const Counts c = count(*in, size.items);
@@ -492,31 +624,36 @@ TEST(KillSweep, NothingLostOrDoubledWhereverTheProgramIsKilled)
         const QString moment =
             QString::number(in->moment) + (import ? QStringLiteral("+%1/%2").arg(in->step + 1).arg(kSteps + 1)
                                                   : QStringLiteral("+%1ms").arg(in->step * 2));
-        std::printf("  %-7s %8s %9d | %10s %10s %10s | %9s %9s %8s\n", import ? "import" : "return", qPrintable(moment),
-                    in->receivedAtKill, import ? qPrintable(QString::number(c.confirmedWithoutRide)) : "",
+        std::printf("  %-7s %8s %9d | %10s %10s %10s %8s | %9s %9s %8s\n", import ? "import" : "return",
+                    qPrintable(moment), in->receivedAtKill,
+                    import ? qPrintable(QString::number(c.confirmedWithoutRide)) : "",
                     import ? qPrintable(QString::number(c.tripsWithoutRide)) : "",
                     import ? qPrintable(QString::number(c.tripsWithMoreRides)) : "",
+                    import ? qPrintable(QString::number(c.ridesWithoutRow)) : "",
                     import ? "" : qPrintable(QString::number(c.acceptedNotReceived)),
                     import ? "" : qPrintable(QString::number(c.receivedTwice)),
                     import ? "" : qPrintable(QString::number(c.pending)));
         total.confirmedWithoutRide += c.confirmedWithoutRide;
         total.tripsWithoutRide += c.tripsWithoutRide;
         total.tripsWithMoreRides += c.tripsWithMoreRides;
+        total.ridesWithoutRow += c.ridesWithoutRow;
         total.acceptedNotReceived += c.acceptedNotReceived;
         total.receivedTwice += c.receivedTwice;
         total.pending += c.pending;
     }
-    std::printf("  %-7s %8s %9s | %10d %10d %10d | %9d %9d %8d\n", "total", "", "", total.confirmedWithoutRide,
-                total.tripsWithoutRide, total.tripsWithMoreRides, total.acceptedNotReceived, total.receivedTwice,
-                total.pending);
-    std::printf("  conf.w/o: trips confirmed without a ride of theirs; no ride: trips left without a ride;\n"
-                "  2+ rides: trips with more than one ride; acc.w/o: events marked accepted that the service never\n"
+    std::printf("  %-7s %8s %9s | %10d %10d %10d %8d | %9d %9d %8d\n", "total", "", "", total.confirmedWithoutRide,
+                total.tripsWithoutRide, total.tripsWithMoreRides, total.ridesWithoutRow, total.acceptedNotReceived,
+                total.receivedTwice, total.pending);
+    std::printf("  conf.w/o: trips confirmed without a ride of theirs; no ride: trips left without a live ride;\n"
+                "  2+ rides: trips with more than one live ride; no 91: rides without their code-91 row;\n"
+                "  acc.w/o: events marked accepted that the service never\n"
                 "  received; twice: events the service received twice; pending: events not yet accepted.\n");
     std::fflush(stdout);
 
     EXPECT_EQ(total.confirmedWithoutRide, 0);
     EXPECT_EQ(total.tripsWithoutRide, 0);
     EXPECT_EQ(total.tripsWithMoreRides, 0);
+    EXPECT_EQ(total.ridesWithoutRow, 0);
     EXPECT_EQ(total.acceptedNotReceived, 0);
     EXPECT_EQ(total.pending, 0);
     // At least once: only the event in flight at a kill may go out again.
