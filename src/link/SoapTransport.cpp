@@ -190,17 +190,17 @@ class NetworkThread
         return slot;
     }
 
-    // The next calls get a manager of their own. After a call that had to be stopped the old one stays until the
-    // thread ends (the platform's HTTP reader may still be busy with what the server keeps sending); after a
-    // reply whose server closes its connections (nothing to keep) it goes at once, as a manager per call would.
-    void retire(QNetworkAccessManager *manager, bool destroy)
+    // The next calls get a manager of their own, and the old one goes with its thread and its connections once
+    // the transfer that made it go has ended (a reply whose server closes its connections, with nothing to keep)
+    // or has been aborted (a call that had to be stopped). Kept until the program ends, every stopped call would
+    // leave a thread and a socket behind.
+    void retire(QNetworkAccessManager *manager)
     {
         for (QNetworkAccessManager *&slot : m_managers) {
             if (slot == manager)
                 slot = nullptr;
         }
-        if (destroy)
-            manager->deleteLater();
+        manager->deleteLater();
     }
 
   private:
@@ -335,12 +335,10 @@ void complete(NetworkThread &net, const std::shared_ptr<Call> &call, const Servi
     // then spends a delayed acknowledgement on the next request to it; so such a manager is not kept.
     const bool serverCloses = reply->rawHeader("Connection").toLower().contains("close") ||
                               reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull();
-    if (call->sharedManager && call->stop != Call::Stop::None)
-        net.retire(call->sharedManager, false);
-    else if (call->sharedManager && serverCloses)
-        net.retire(call->sharedManager, true);
     call->reply = nullptr;
     reply->deleteLater();
+    if (call->sharedManager && (call->stop != Call::Stop::None || serverCloses))
+        net.retire(call->sharedManager);
     if (call->ownManager)
         call->ownManager->deleteLater();
     {

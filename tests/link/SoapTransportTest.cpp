@@ -8,6 +8,7 @@
 
 #include "OstrelSim.h"
 #include "support/HostileServer.h"
+#include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>
@@ -480,6 +481,35 @@ TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
         EXPECT_EQ(e.message(), expected);
     }
     EXPECT_EQ(server.requests(), 1);
+}
+
+// A service that accepts and never answers: every call ends at the no-progress limit, and each stopped call frees
+// its network manager, with the manager's thread and connection, once the transfer has been aborted. A hundred
+// time-outs in a row leave the process with the threads and descriptors it had before them.
+TEST(SoapTransportLeaks, TimedOutCallsLeaveNoThreadOrDescriptorBehind)
+{
+    HostileServer server(HostileServer::Script{{Step::Hold}});
+    ServiceProxyOptions options;
+    options.noProgressTimeoutMs = 50;
+    const auto timeOut = [&] {
+        EXPECT_THROW(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
+    };
+    // What freeing leaves running: the network thread itself and the server's listener.
+    timeOut();
+    const auto settled = [](const std::function<bool()> &condition) {
+        for (int i = 0; i < 200 && !condition(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the first stopped call's manager goes
+    const int threads = ThreadCount();
+    const int descriptors = OpenDescriptors();
+
+    for (int i = 0; i < 100; ++i)
+        timeOut();
+    EXPECT_EQ(server.requests(), 101);
+    settled([&] { return ThreadCount() <= threads && OpenDescriptors() <= descriptors; });
+    EXPECT_LE(ThreadCount(), threads);
+    EXPECT_LE(OpenDescriptors(), descriptors);
 }
 
 // Kept-alive connections: calls in a row share one connection; one the server has closed in between is not
