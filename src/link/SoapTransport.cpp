@@ -249,6 +249,8 @@ struct Call {
     QNetworkAccessManager *ownManager = nullptr;
     Stop stop = Stop::None;
     bool completing = false;
+    bool onTheWire = false;    // a byte of the request has gone out
+    bool stopAsked = false;    // the abort token tripped during the call
 
     void abort(Stop why)
     {
@@ -384,7 +386,11 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     QObject::connect(overall, &QTimer::timeout, reply, [call] { call->abort(Call::Stop::CallLimit); });
 
     const auto progress = [idle] { idle->start(); };
-    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, progress);
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [call, idle](qint64 sent, qint64) {
+        idle->start();
+        if (sent > 0)
+            call->onTheWire = true;
+    });
     QObject::connect(reply, &QNetworkReply::downloadProgress, idle, progress);
     QObject::connect(reply, &QNetworkReply::encrypted, idle, progress);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [call, options, idle] {
@@ -449,7 +455,20 @@ Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceP
     auto call = std::make_shared<Call>();
     net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
     {
-        AbortToken::Watch watch(token, [&net, call] { net.post([call] { call->abort(Call::Stop::Aborted); }); });
+        // A request already on the wire may still be answered within the grace of a stop, so that its answer
+        // can be recorded; one that has not gone out is abandoned at once.
+        const int grace = options.stopGraceMs;
+        AbortToken::Watch watch(token, [&net, call, grace] {
+            net.post([call, grace] {
+                if (!call->reply || call->stopAsked)
+                    return;
+                call->stopAsked = true;
+                if (!call->onTheWire || grace <= 0)
+                    call->abort(Call::Stop::Aborted);
+                else
+                    QTimer::singleShot(grace, call->reply, [call] { call->abort(Call::Stop::Aborted); });
+            });
+        });
         std::unique_lock lock(call->mutex);
         call->finished.wait(lock, [&] { return call->done; });
     }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/AbortToken.h"
 #include "link/External_.h"
 
 #include <QtGlobal>
 
-class AbortToken;
 class Controls;
 
 // The limits of one call. A reply bigger than kMaxReplyBytes is not read further (a 10,000-trip reply is about
@@ -24,8 +24,10 @@ struct ServiceProxyOptions {
     int callLimitMs = kCallLimitMs;
     // The reply body as it arrives on the wire.
     qint64 maxReplyBytes = kMaxReplyBytes;
-    // A call fails at once when this token trips (null: the program's token).
+    // The token whose trip stops the call (null: the program's token). A call whose request has not gone out yet
+    // fails at once; one already on the wire may still finish for stopGraceMs, and fails only then.
     AbortToken *abortToken = nullptr;
+    int stopGraceMs = AbortToken::kStopGraceMs;
     // Calls to the same host share kept-alive connections and TLS sessions (one network manager per certificate
     // mode, on a thread of its own). Off: the call gets a connection of its own that ends with it.
     bool keepConnections = true;

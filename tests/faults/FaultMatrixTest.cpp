@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace
 {
@@ -319,6 +320,74 @@ TEST_F(FaultMatrix, DatabaseGoesDownInTheMiddleOfAReturnCycle)
     EXPECT_GE(eventsWithStatus(0), kEvents - 1);
     expectRecovery(0);
 }
+
+// The dispatch holds the row of the oldest pending event (a second connection: SELECT ... FOR UPDATE on
+// PostgreSQL, BEGIN IMMEDIATE on the embedded database, whose one lock is the whole database's). While the lock
+// lasts, the event is not sent at all; once it is gone the event goes out once, with one code-94 row.
+class LockedEventRow : public FaultMatrix, public ::testing::WithParamInterface<const char *>
+{
+  protected:
+    bool onPostgreSql() const { return qstrcmp(GetParam(), "PostgreSql") == 0; }
+    int received(int messageType)
+    {
+        int n = 0;
+        for (const OstrelSim::Request &r : sim.requests())
+            n += r.kwp.contains(QStringLiteral("<messagetype>%1</messagetype>").arg(messageType));
+        return n;
+    }
+};
+
+TEST_P(LockedEventRow, IsNotSentWhileLockedAndOnceAfterwards)
+{
+    std::unique_ptr<PgServer> pg;
+    if (onPostgreSql()) {
+        pg = std::make_unique<PgServer>();
+        ASSERT_TRUE(pg->ok()) << pg->error().toStdString();
+        pg->applyTo(controls);
+    }
+    seedEvents();
+    // The oldest event is the ride's position report (type 2).
+    const QString oldest = scalar(QStringLiteral("select kop_id from koppelingen where kop_type = 2")).toString();
+
+    DispatchDb dispatch(controls, dir.path(), QStringLiteral("dispatch"));
+    QSqlDatabase held = dispatch.connection();
+    {
+        QSqlQuery lock(held);
+        if (onPostgreSql()) {
+            ASSERT_TRUE(held.transaction());
+            ASSERT_TRUE(lock.exec(QStringLiteral("select kop_id from koppelingen where kop_id = %1 for update").arg(oldest)));
+        } else {
+            ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        }
+    }
+    for (int tick = 0; tick < 3; ++tick)
+        retour();
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(received(2), 0) << "an event whose row is held is not sent";
+    EXPECT_EQ(scalar(QStringLiteral("select kop_status from koppelingen where kop_id = ") + oldest).toInt(), 0);
+    // PostgreSQL holds the one row; the embedded database holds them all.
+    EXPECT_EQ(eventsWithStatus(1), onPostgreSql() ? kEvents - 1 : 0);
+
+    if (onPostgreSql()) {
+        ASSERT_TRUE(held.rollback());
+    } else {
+        QSqlQuery release(held);
+        ASSERT_TRUE(release.exec(QStringLiteral("ROLLBACK")));
+    }
+    retour();
+    retour();
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(received(2), 1);
+    EXPECT_EQ(eventsWithStatus(1), kEvents);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from TRANSACTIES where tra_code = 94")).toInt(), kEvents)
+        << "one code-94 row per event";
+    held = QSqlDatabase();
+    dispatch.close();
+    db.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LockedEventRow, ::testing::Values("Sqlite", "PostgreSql"),
+                         [](const auto &info) { return std::string(info.param); });
 
 } // namespace
 
