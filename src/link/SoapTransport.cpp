@@ -13,6 +13,8 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSet>
+#include <QElapsedTimer>
 #include <QSslError>
 #include <QThread>
 #include <QTimer>
@@ -181,13 +183,51 @@ class NetworkThread
         QMetaObject::invokeMethod(m_context, std::forward<F>(f), Qt::QueuedConnection);
     }
 
-    // On the network thread only.
-    QNetworkAccessManager *manager(bool relaxed)
+    // On the network thread only. A manager whose connections have been idle longer than idleLimitMs is not used
+    // again: a path that drops idle connections without a word (NAT, firewalls) would swallow the next request.
+    QNetworkAccessManager *manager(bool relaxed, int idleLimitMs)
     {
-        QNetworkAccessManager *&slot = m_managers[relaxed ? 1 : 0];
-        if (!slot)
-            slot = newManager(m_context);
-        return slot;
+        Slot &slot = m_managers[relaxed ? 1 : 0];
+        if (slot.manager && slot.idle.isValid() && slot.idle.hasExpired(idleLimitMs))
+            retire(slot.manager);
+        if (!slot.manager)
+            slot.manager = newManager(m_context);
+        return slot.manager;
+    }
+
+    // The next call does not use this manager (nor its connections).
+    void forget(QNetworkAccessManager *manager)
+    {
+        if (find(manager))
+            retire(manager);
+    }
+
+    // Whether a call to origin on this manager goes over a connection kept from an earlier call.
+    bool keptConnection(QNetworkAccessManager *manager, const QString &origin) const
+    {
+        for (const Slot &slot : m_managers) {
+            if (slot.manager == manager)
+                return slot.keptOrigins.contains(origin);
+        }
+        return false;
+    }
+
+    // A call on the manager has begun (its connection is busy) or ended (kept: the server keeps the connection
+    // for the next call).
+    void callBegins(QNetworkAccessManager *manager)
+    {
+        if (Slot *slot = find(manager))
+            slot->idle.invalidate();
+    }
+    void callEnds(QNetworkAccessManager *manager, const QString &origin, bool kept)
+    {
+        if (Slot *slot = find(manager)) {
+            slot->idle.start();
+            if (kept)
+                slot->keptOrigins.insert(origin);
+            else
+                slot->keptOrigins.remove(origin);
+        }
     }
 
     // The next calls get a manager of their own, and the old one goes with its thread and its connections once
@@ -196,10 +236,8 @@ class NetworkThread
     // leave a thread and a socket behind.
     void retire(QNetworkAccessManager *manager)
     {
-        for (QNetworkAccessManager *&slot : m_managers) {
-            if (slot == manager)
-                slot = nullptr;
-        }
+        if (Slot *slot = find(manager))
+            *slot = Slot();
         manager->deleteLater();
     }
 
@@ -228,9 +266,24 @@ class NetworkThread
         delete instance;
     }
 
+    struct Slot {
+        QNetworkAccessManager *manager = nullptr;
+        QElapsedTimer idle;         // since the last call on it ended; invalid while a call runs
+        QSet<QString> keptOrigins;  // scheme, host and port of the connections kept for the next call
+    };
+
+    Slot *find(QNetworkAccessManager *manager)
+    {
+        for (Slot &slot : m_managers) {
+            if (slot.manager == manager)
+                return &slot;
+        }
+        return nullptr;
+    }
+
     QThread m_thread;
     QObject *m_context = nullptr;
-    QNetworkAccessManager *m_managers[2] = {nullptr, nullptr};
+    Slot m_managers[2];
     static inline std::mutex s_mutex;
     static inline NetworkThread *s_instance = nullptr;
 };
@@ -251,6 +304,9 @@ struct Call {
     bool completing = false;
     bool onTheWire = false;    // a byte of the request has gone out
     bool stopAsked = false;    // the abort token tripped during the call
+    bool reusedConnection = false; // the request went over a connection kept from an earlier call
+    bool answerBegun = false;  // a byte of the answer has arrived
+    QString origin;
 
     void abort(Stop why)
     {
@@ -341,6 +397,8 @@ void complete(NetworkThread &net, const std::shared_ptr<Call> &call, const Servi
     reply->deleteLater();
     if (call->sharedManager && (call->stop != Call::Stop::None || serverCloses))
         net.retire(call->sharedManager);
+    else if (call->sharedManager)
+        net.callEnds(call->sharedManager, call->origin, !result.networkFailed);
     if (call->ownManager)
         call->ownManager->deleteLater();
     {
@@ -355,9 +413,13 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
            const ServiceProxyOptions &options)
 {
     QNetworkAccessManager *manager = nullptr;
+    call->origin = url.scheme() + QLatin1String("://") + url.host() + QLatin1Char(':') +
+                   QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
     if (options.keepConnections) {
-        manager = net.manager(options.ignoreCertificateErrors);
+        manager = net.manager(options.ignoreCertificateErrors, options.idleConnectionLimitMs);
         call->sharedManager = manager;
+        call->reusedConnection = net.keptConnection(manager, call->origin);
+        net.callBegins(manager);
     } else {
         call->ownManager = newManager(nullptr);
         manager = call->ownManager;
@@ -395,6 +457,7 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     QObject::connect(reply, &QNetworkReply::encrypted, idle, progress);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [call, options, idle] {
         idle->start();
+        call->answerBegun = true;
         QNetworkReply *r = call->reply;
         if (!r)
             return;
@@ -408,6 +471,7 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [call, options, idle] {
         idle->start();
+        call->answerBegun = true;
         if (call->reply && call->stop == Call::Stop::None)
             takeBody(*call, options);
     });
@@ -442,6 +506,38 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
 
 // Runs one exchange on the network thread and waits for it without running the caller's event loop. The
 // program's abort token (or the one in the options) ends the wait within a moment.
+std::shared_ptr<Call> runOnce(NetworkThread &net, AbortToken &token, const QUrl &url, const QByteArray &envelope,
+                              const ServiceProxyOptions &options)
+{
+    auto call = std::make_shared<Call>();
+    net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
+    // A request already on the wire may still be answered within the grace of a stop, so that its answer can be
+    // recorded; one that has not gone out is abandoned at once.
+    const int grace = options.stopGraceMs;
+    AbortToken::Watch watch(token, [&net, call, grace] {
+        net.post([call, grace] {
+            if (!call->reply || call->stopAsked)
+                return;
+            call->stopAsked = true;
+            if (!call->onTheWire || grace <= 0)
+                call->abort(Call::Stop::Aborted);
+            else
+                QTimer::singleShot(grace, call->reply, [call] { call->abort(Call::Stop::Aborted); });
+        });
+    });
+    std::unique_lock lock(call->mutex);
+    call->finished.wait(lock, [&] { return call->done; });
+    return call;
+}
+
+// A kept connection that the path dropped without a word fails the call before any byte of the answer: no reply,
+// or no progress. Such a call is sent once more, on a new connection.
+bool failedOnADroppedConnection(const Call &call)
+{
+    return call.reusedConnection && !call.answerBegun && call.result.networkFailed &&
+           (call.stop == Call::Stop::None || call.stop == Call::Stop::NoProgress);
+}
+
 Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceProxyOptions &options)
 {
     AbortToken &token = options.abortToken ? *options.abortToken : AbortToken::program();
@@ -452,25 +548,12 @@ Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceP
         return aborted;
 
     NetworkThread &net = NetworkThread::get();
-    auto call = std::make_shared<Call>();
-    net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
-    {
-        // A request already on the wire may still be answered within the grace of a stop, so that its answer
-        // can be recorded; one that has not gone out is abandoned at once.
-        const int grace = options.stopGraceMs;
-        AbortToken::Watch watch(token, [&net, call, grace] {
-            net.post([call, grace] {
-                if (!call->reply || call->stopAsked)
-                    return;
-                call->stopAsked = true;
-                if (!call->onTheWire || grace <= 0)
-                    call->abort(Call::Stop::Aborted);
-                else
-                    QTimer::singleShot(grace, call->reply, [call] { call->abort(Call::Stop::Aborted); });
-            });
-        });
-        std::unique_lock lock(call->mutex);
-        call->finished.wait(lock, [&] { return call->done; });
+    std::shared_ptr<Call> call = runOnce(net, token, url, envelope, options);
+    if (failedOnADroppedConnection(*call) && !token.tripped()) {
+        // The failed call's manager has gone with its connections (or goes now), so this one connects afresh.
+        if (call->sharedManager)
+            net.post([&net, manager = call->sharedManager] { net.forget(manager); });
+        call = runOnce(net, token, url, envelope, options);
     }
     return std::move(call->result);
 }

@@ -15,12 +15,19 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <functional>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -451,14 +458,15 @@ TEST(SoapTransportLimits, TheProgramLimitsLeaveRoomForABigBacklogAndEndAHungCall
     EXPECT_EQ(defaults.noProgressTimeoutMs, kNoProgressLimitMs);
 }
 
-// The abort token ends a call that hangs, in the network form, and a tripped token fails the next call before
-// anything is sent.
+// The abort token ends a call that hangs once the grace of a stop has passed, in the network form, and a tripped
+// token fails the next call before anything is sent.
 TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
 {
     HostileServer server(HostileServer::Script{{Step::Hold}});
     AbortToken token;
     ServiceProxyOptions options;
     options.abortToken = &token;
+    options.stopGraceMs = 200;
     std::thread stopper([&] {
         while (server.requests() == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -481,6 +489,26 @@ TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
         EXPECT_EQ(e.message(), expected);
     }
     EXPECT_EQ(server.requests(), 1);
+}
+
+// A stop while the service is answering: the call already on the wire finishes within the grace and returns its
+// reply, so that the caller can record it.
+TEST(SoapTransportAbort, ACallOnTheWireAtAStopFinishesWithinTheGrace)
+{
+    const QByteArray body = HostileServer::envelope("&lt;kwp&gt;&lt;status&gt;200&lt;/status&gt;&lt;/kwp&gt;");
+    HostileServer server({{Step::Pause, {}, 500}, {Step::Send, HostileServer::head(body.size()) + body}});
+    AbortToken token;
+    ServiceProxyOptions options;
+    options.abortToken = &token;
+    std::thread stopper([&] {
+        while (server.requests() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        token.trip();
+    });
+    EXPECT_EQ(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")),
+              QStringLiteral("<kwp><status>200</status></kwp>"));
+    stopper.join();
+    EXPECT_TRUE(token.tripped());
 }
 
 // A service that accepts and never answers: every call ends at the no-progress limit, and each stopped call frees
@@ -510,6 +538,179 @@ TEST(SoapTransportLeaks, TimedOutCallsLeaveNoThreadOrDescriptorBehind)
     settled([&] { return ThreadCount() <= threads && OpenDescriptors() <= descriptors; });
     EXPECT_LE(ThreadCount(), threads);
     EXPECT_LE(OpenDescriptors(), descriptors);
+}
+
+// A path between the client and the service that drops idle connections without a word, as NAT and firewalls do:
+// it forwards both ways, but once a connection has been idle for longer than idleMs it is swallowed: what arrives
+// on it afterwards is read and dropped, nothing is forwarded and nothing is closed.
+class SwallowingProxy
+{
+  public:
+    SwallowingProxy(const QString &serviceUrl, int idleMs)
+        : m_service(serviceUrl)
+        , m_idleMs(idleMs)
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(m_listen, 16);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { loop(); });
+    }
+    ~SwallowingProxy()
+    {
+        m_stop = true;
+        m_thread.join();
+        for (const Pair &pair : m_pairs) {
+            ::close(pair.client);
+            ::close(pair.service);
+        }
+        ::close(m_listen);
+    }
+
+    QString url() const
+    {
+        QUrl url(m_service);
+        url.setPort(m_port);
+        return url.toString();
+    }
+    int connections() const { return m_connections; }
+    int swallowed() const { return m_swallowed; }
+
+  private:
+    struct Pair {
+        int client;
+        int service;
+        std::chrono::steady_clock::time_point active;
+        bool swallowing = false;
+    };
+
+    int connectToService() const
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(quint16(QUrl(m_service).port()));
+        ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        return fd;
+    }
+
+    void loop()
+    {
+        char buffer[65536];
+        while (!m_stop) {
+            std::vector<pollfd> fds{{m_listen, POLLIN, 0}};
+            for (const Pair &pair : m_pairs) {
+                fds.push_back({pair.client, POLLIN, 0});
+                fds.push_back({pair.service, POLLIN, 0});
+            }
+            if (::poll(fds.data(), fds.size(), 20) <= 0)
+                continue;
+            if (fds[0].revents & POLLIN) {
+                const int client = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0) {
+                    m_pairs.push_back({client, connectToService(), std::chrono::steady_clock::now()});
+                    ++m_connections;
+                }
+                continue; // the pairs changed under the poll set
+            }
+            const auto now = std::chrono::steady_clock::now();
+            for (size_t i = 0; i < m_pairs.size(); ++i) {
+                Pair &pair = m_pairs[i];
+                for (const bool fromClient : {true, false}) {
+                    if (!(fds[1 + 2 * i + (fromClient ? 0 : 1)].revents & (POLLIN | POLLHUP | POLLERR)))
+                        continue;
+                    const ssize_t n = ::recv(fromClient ? pair.client : pair.service, buffer, sizeof buffer, 0);
+                    if (n <= 0) {
+                        // An orderly end passes; a swallowed connection ends nothing on the other side.
+                        if (!pair.swallowing)
+                            ::shutdown(fromClient ? pair.service : pair.client, SHUT_WR);
+                        continue;
+                    }
+                    if (now - pair.active > std::chrono::milliseconds(m_idleMs))
+                        pair.swallowing = true;
+                    if (pair.swallowing) {
+                        ++m_swallowed;
+                        continue;
+                    }
+                    pair.active = now;
+                    [[maybe_unused]] const ssize_t sent =
+                        ::send(fromClient ? pair.service : pair.client, buffer, size_t(n), MSG_NOSIGNAL);
+                }
+            }
+        }
+    }
+
+    QString m_service;
+    int m_idleMs;
+    int m_listen = -1;
+    quint16 m_port = 0;
+    std::vector<Pair> m_pairs;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
+    std::atomic<int> m_swallowed{0};
+    std::thread m_thread;
+};
+
+// The service behind the path keeps its connections open for the next call.
+class SoapTransportIdle : public ::testing::Test
+{
+  protected:
+    static QByteArray keptReply()
+    {
+        const QByteArray body = HostileServer::envelope("&lt;kwp/&gt;");
+        return HostileServer::head(body.size(), "text/xml; charset=utf-8", true) + body;
+    }
+    static QString call(const SwallowingProxy &proxy, const ServiceProxyOptions &options)
+    {
+        return CreateServiceProxy(proxy.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+    }
+    HostileServer service{{{Step::Send, keptReply()}}, true};
+};
+
+// A kept connection idle for longer than the limit is closed instead of used, so the path's silent drop costs the
+// next call nothing.
+TEST_F(SoapTransportIdle, AConnectionIdleBeyondTheLimitIsNotUsedAgain)
+{
+    SwallowingProxy proxy(service.url(), 300);
+    ServiceProxyOptions options;
+    options.idleConnectionLimitMs = 100;
+    EXPECT_EQ(call(proxy, options), QStringLiteral("<kwp/>"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(call(proxy, options), QStringLiteral("<kwp/>"));
+    EXPECT_EQ(proxy.connections(), 2);
+    EXPECT_EQ(proxy.swallowed(), 0);
+    EXPECT_EQ(service.requests(), 2);
+}
+
+// A kept connection that the path swallowed within the limit: the request gets no answer, and is sent once more
+// on a new connection; the service receives it once.
+TEST_F(SoapTransportIdle, ARequestSwallowedByADroppedConnectionIsSentOnceMoreOnANewOne)
+{
+    SwallowingProxy proxy(service.url(), 300);
+    ServiceProxyOptions options;
+    options.noProgressTimeoutMs = 1000;
+    EXPECT_EQ(call(proxy, options), QStringLiteral("<kwp/>"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(call(proxy, options), QStringLiteral("<kwp/>"));
+    EXPECT_EQ(proxy.connections(), 2);
+    EXPECT_GE(proxy.swallowed(), 1);
+    EXPECT_EQ(service.requests(), 2);
+}
+
+// A call on a new connection that gets no answer is not sent again.
+TEST_F(SoapTransportIdle, ACallOnANewConnectionIsNotSentAgain)
+{
+    HostileServer server(HostileServer::Script{{Step::Hold}});
+    ServiceProxyOptions options;
+    options.noProgressTimeoutMs = 200;
+    EXPECT_THROW(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
+    EXPECT_EQ(server.requests(), 1);
 }
 
 // Kept-alive connections: calls in a row share one connection; one the server has closed in between is not
