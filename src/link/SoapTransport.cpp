@@ -7,6 +7,7 @@
 #include "settings/ServiceEndpoints.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -24,6 +25,10 @@
 #include <memory>
 #include <mutex>
 #include <unistd.h>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace
 {
@@ -43,6 +48,48 @@ qint64 residentBytes()
     const QList<QByteArray> fields = statm.readAll().split(' ');
     static const long page = ::sysconf(_SC_PAGESIZE);
     return fields.size() > 1 ? fields.at(1).toLongLong() * page : 0;
+}
+
+// TCP keep-alive on the connections to the service: a path that drops connections idle for half a minute or more
+// sees traffic while the service takes its time over an answer, and a peer that has gone is noticed.
+constexpr int kKeepAliveIdleSeconds = 10;
+constexpr int kKeepAliveIntervalSeconds = 5;
+constexpr int kKeepAliveProbes = 3;
+
+// The platform's HTTP client owns its sockets; the ones connected to the service's port get keep-alive with the
+// times above (the system's own idle time before the first probe is two hours).
+void enableKeepAlive(quint16 peerPort)
+{
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    const QStringList entries = fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System);
+    for (const QString &entry : entries) {
+        bool ok = false;
+        const int fd = entry.toInt(&ok);
+        if (!ok)
+            continue;
+        int type = 0;
+        socklen_t length = sizeof type;
+        if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || type != SOCK_STREAM)
+            continue;
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0)
+            continue;
+        quint16 port = 0;
+        if (peer.ss_family == AF_INET)
+            port = ntohs(reinterpret_cast<const sockaddr_in &>(peer).sin_port);
+        else if (peer.ss_family == AF_INET6)
+            port = ntohs(reinterpret_cast<const sockaddr_in6 &>(peer).sin6_port);
+        else
+            continue;
+        if (port != peerPort)
+            continue;
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepAliveIdleSeconds, sizeof kKeepAliveIdleSeconds);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalSeconds, sizeof kKeepAliveIntervalSeconds);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof kKeepAliveProbes);
+    }
 }
 
 constexpr const char *kNetworkFailure = "%1 - URL:%2 - SOAPAction:%3";
@@ -432,6 +479,10 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     request.setHeader(QNetworkRequest::ContentLengthHeader, envelope.size());
+    // The platform's HTTP client closes a kept connection once it has idled this long (a manager idle for longer is
+    // not used again either).
+    request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute,
+                         std::max(1, options.idleConnectionLimitMs / 1000));
 
     auto *body = new OneShotBody(envelope);
     QNetworkReply *reply = manager->post(request, body);
@@ -448,10 +499,13 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     QObject::connect(overall, &QTimer::timeout, reply, [call] { call->abort(Call::Stop::CallLimit); });
 
     const auto progress = [idle] { idle->start(); };
-    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [call, idle](qint64 sent, qint64) {
+    const quint16 port = quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [call, idle, port](qint64 sent, qint64) {
         idle->start();
-        if (sent > 0)
+        if (sent > 0 && !call->onTheWire) {
             call->onTheWire = true;
+            enableKeepAlive(port);
+        }
     });
     QObject::connect(reply, &QNetworkReply::downloadProgress, idle, progress);
     QObject::connect(reply, &QNetworkReply::encrypted, idle, progress);

@@ -12,6 +12,7 @@
 #include "support/QtPrinters.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTimer>
@@ -25,6 +26,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -686,6 +688,44 @@ TEST_F(SoapTransportIdle, AConnectionIdleBeyondTheLimitIsNotUsedAgain)
     EXPECT_EQ(proxy.connections(), 2);
     EXPECT_EQ(proxy.swallowed(), 0);
     EXPECT_EQ(service.requests(), 2);
+}
+
+// The connections to the service carry TCP keep-alive with a short idle time, so a path that drops idle
+// connections sees traffic while the service takes its time over an answer.
+TEST_F(SoapTransportIdle, TheConnectionToTheServiceHasKeepAlive)
+{
+    HostileServer slow{{{Step::Pause, {}, 1000}, {Step::Send, keptReply()}}, true};
+    const quint16 port = quint16(QUrl(slow.url()).port());
+    int checked = 0;
+    std::thread inspector([&] {
+        while (slow.requests() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // The request is in; the answer comes a second later. The client's network thread has meanwhile seen
+        // its request go out.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QDir fds(QStringLiteral("/proc/self/fd"));
+        for (const QString &entry : fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)) {
+            const int fd = entry.toInt();
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) != 0 || peer.sin_family != AF_INET ||
+                ntohs(peer.sin_port) != port)
+                continue;
+            int keepAlive = 0;
+            int idle = 0;
+            socklen_t size = sizeof keepAlive;
+            ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
+            size = sizeof idle;
+            ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
+            EXPECT_EQ(keepAlive, 1);
+            EXPECT_GT(idle, 0);
+            EXPECT_LT(idle, 30) << "the first probe comes well before a path drops the connection";
+            ++checked;
+        }
+    });
+    EXPECT_EQ(CreateServiceProxy(slow.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
+    inspector.join();
+    EXPECT_EQ(checked, 1);
 }
 
 // A kept connection that the path swallowed within the limit: the request gets no answer, and is sent once more
