@@ -8,6 +8,8 @@
 #include "support/CycleHarness.h"
 #include "support/HostileServer.h"
 #include "support/PgServer.h"
+#include "support/ProcessMemory.h"
+#include "support/SwallowingProxy.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace
 {
@@ -388,6 +391,69 @@ TEST_P(LockedEventRow, IsNotSentWhileLockedAndOnceAfterwards)
 
 INSTANTIATE_TEST_SUITE_P(Faults, LockedEventRow, ::testing::Values("Sqlite", "PostgreSql"),
                          [](const auto &info) { return std::string(info.param); });
+
+} // namespace
+
+// ---- A service that hangs, and a path that drops idle connections.
+namespace
+{
+
+// A service that accepts every connection and never answers: each return cycle ends at the no-progress limit with
+// one log line, and the stopped calls leave no thread or descriptor behind.
+TEST_F(FaultMatrix, AHangingServiceLeavesNoThreadOrDescriptorBehind)
+{
+    seedEvents();
+    HostileServer hanging(HostileServer::Script{{HostileServer::Step::Hold}});
+    const QString url = controls.text(Control::xSoapServer);
+    controls.setText(Control::xSoapServer, hanging.url());
+    ctx().service = [](const QString &url) {
+        ServiceProxyOptions options;
+        options.noProgressTimeoutMs = 100;
+        return CreateServiceProxy(url, options);
+    };
+    retour(); // the network thread and the database connection exist from here on
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int threads = ThreadCount();
+    const int descriptors = OpenDescriptors();
+    log.clear();
+
+    constexpr int kCycles = 30;
+    for (int i = 0; i < kCycles; ++i)
+        retour();
+    EXPECT_EQ(log.size(), kCycles) << "one log line per failed cycle";
+    EXPECT_EQ(eventsWithStatus(0), kEvents);
+    for (int i = 0; i < 100 && (ThreadCount() > threads || OpenDescriptors() > descriptors); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_LE(ThreadCount(), threads);
+    EXPECT_LE(OpenDescriptors(), descriptors);
+
+    controls.setText(Control::xSoapServer, url);
+    expectRecovery(0);
+}
+
+// A path that drops connections idle for more than a moment without a word, between the cycles and the service:
+// kept connections idle beyond the limit are not used again, so every call of the next cycle gets its answer and
+// every event goes out once.
+TEST_F(FaultMatrix, APathThatDropsIdleConnectionsSilently)
+{
+    seedEvents();
+    SwallowingProxy path(controls.text(Control::xSoapServer), 300);
+    controls.setText(Control::xSoapServer, path.url());
+    ctx().service = [](const QString &url) {
+        ServiceProxyOptions options;
+        options.idleConnectionLimitMs = 100;
+        options.noProgressTimeoutMs = 30000;
+        return CreateServiceProxy(url, options);
+    };
+    import();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    retour();
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(path.swallowed(), 0);
+    EXPECT_EQ(rides(), kTrips);
+    EXPECT_EQ(eventsWithStatus(1), kEvents);
+    EXPECT_EQ(requests(QStringLiteral("SendStatus")) + requests(QStringLiteral("processTrips")), kEvents);
+}
 
 } // namespace
 

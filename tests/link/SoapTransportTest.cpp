@@ -10,6 +10,7 @@
 #include "support/HostileServer.h"
 #include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
+#include "support/SwallowingProxy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -541,123 +542,6 @@ TEST(SoapTransportLeaks, TimedOutCallsLeaveNoThreadOrDescriptorBehind)
     EXPECT_LE(ThreadCount(), threads);
     EXPECT_LE(OpenDescriptors(), descriptors);
 }
-
-// A path between the client and the service that drops idle connections without a word, as NAT and firewalls do:
-// it forwards both ways, but once a connection has been idle for longer than idleMs it is swallowed: what arrives
-// on it afterwards is read and dropped, nothing is forwarded and nothing is closed.
-class SwallowingProxy
-{
-  public:
-    SwallowingProxy(const QString &serviceUrl, int idleMs)
-        : m_service(serviceUrl)
-        , m_idleMs(idleMs)
-    {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listen, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::listen(m_listen, 16);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { loop(); });
-    }
-    ~SwallowingProxy()
-    {
-        m_stop = true;
-        m_thread.join();
-        for (const Pair &pair : m_pairs) {
-            ::close(pair.client);
-            ::close(pair.service);
-        }
-        ::close(m_listen);
-    }
-
-    QString url() const
-    {
-        QUrl url(m_service);
-        url.setPort(m_port);
-        return url.toString();
-    }
-    int connections() const { return m_connections; }
-    int swallowed() const { return m_swallowed; }
-
-  private:
-    struct Pair {
-        int client;
-        int service;
-        std::chrono::steady_clock::time_point active;
-        bool swallowing = false;
-    };
-
-    int connectToService() const
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(quint16(QUrl(m_service).port()));
-        ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        return fd;
-    }
-
-    void loop()
-    {
-        char buffer[65536];
-        while (!m_stop) {
-            std::vector<pollfd> fds{{m_listen, POLLIN, 0}};
-            for (const Pair &pair : m_pairs) {
-                fds.push_back({pair.client, POLLIN, 0});
-                fds.push_back({pair.service, POLLIN, 0});
-            }
-            if (::poll(fds.data(), fds.size(), 20) <= 0)
-                continue;
-            if (fds[0].revents & POLLIN) {
-                const int client = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-                if (client >= 0) {
-                    m_pairs.push_back({client, connectToService(), std::chrono::steady_clock::now()});
-                    ++m_connections;
-                }
-                continue; // the pairs changed under the poll set
-            }
-            const auto now = std::chrono::steady_clock::now();
-            for (size_t i = 0; i < m_pairs.size(); ++i) {
-                Pair &pair = m_pairs[i];
-                for (const bool fromClient : {true, false}) {
-                    if (!(fds[1 + 2 * i + (fromClient ? 0 : 1)].revents & (POLLIN | POLLHUP | POLLERR)))
-                        continue;
-                    const ssize_t n = ::recv(fromClient ? pair.client : pair.service, buffer, sizeof buffer, 0);
-                    if (n <= 0) {
-                        // An orderly end passes; a swallowed connection ends nothing on the other side.
-                        if (!pair.swallowing)
-                            ::shutdown(fromClient ? pair.service : pair.client, SHUT_WR);
-                        continue;
-                    }
-                    if (now - pair.active > std::chrono::milliseconds(m_idleMs))
-                        pair.swallowing = true;
-                    if (pair.swallowing) {
-                        ++m_swallowed;
-                        continue;
-                    }
-                    pair.active = now;
-                    [[maybe_unused]] const ssize_t sent =
-                        ::send(fromClient ? pair.service : pair.client, buffer, size_t(n), MSG_NOSIGNAL);
-                }
-            }
-        }
-    }
-
-    QString m_service;
-    int m_idleMs;
-    int m_listen = -1;
-    quint16 m_port = 0;
-    std::vector<Pair> m_pairs;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
-    std::atomic<int> m_swallowed{0};
-    std::thread m_thread;
-};
 
 // The service behind the path keeps its connections open for the next call.
 class SoapTransportIdle : public ::testing::Test
