@@ -52,7 +52,6 @@ int main(int argc, char *argv[])
     const int descriptorsGrowth = OpenDescriptors() - descriptorsAtStart;
     std::printf("time-out soak: %d calls stopped in %.1f s\n", failures - 1, timer.elapsed() / 1000.0);
     std::printf("BENCH\ttime-out soak thread growth over %d time-outs\t%d\t-\t-\t0\n", timeOuts, threadsGrowth);
-    std::printf("BENCH\ttime-out soak descriptor growth over %d time-outs\t%d\t-\t-\t0\n", timeOuts,
-                descriptorsGrowth);
+    std::printf("BENCH\ttime-out soak descriptor growth over %d time-outs\t%d\t-\t-\t0\n", timeOuts, descriptorsGrowth);
     return failures == timeOuts + 1 ? 0 : 1;
 }

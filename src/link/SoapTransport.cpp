@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -15,7 +16,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSet>
-#include <QElapsedTimer>
 #include <QSslError>
 #include <QThread>
 #include <QTimer>
@@ -315,8 +315,8 @@ class NetworkThread
 
     struct Slot {
         QNetworkAccessManager *manager = nullptr;
-        QElapsedTimer idle;         // since the last call on it ended; invalid while a call runs
-        QSet<QString> keptOrigins;  // scheme, host and port of the connections kept for the next call
+        QElapsedTimer idle;        // since the last call on it ended; invalid while a call runs
+        QSet<QString> keptOrigins; // scheme, host and port of the connections kept for the next call
     };
 
     Slot *find(QNetworkAccessManager *manager)
@@ -349,10 +349,10 @@ struct Call {
     QNetworkAccessManager *ownManager = nullptr;
     Stop stop = Stop::None;
     bool completing = false;
-    bool onTheWire = false;    // a byte of the request has gone out
-    bool stopAsked = false;    // the abort token tripped during the call
+    bool onTheWire = false;        // a byte of the request has gone out
+    bool stopAsked = false;        // the abort token tripped during the call
     bool reusedConnection = false; // the request went over a connection kept from an earlier call
-    bool answerBegun = false;  // a byte of the answer has arrived
+    bool answerBegun = false;      // a byte of the answer has arrived
     QString origin;
 
     void abort(Stop why)

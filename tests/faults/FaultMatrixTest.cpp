@@ -358,7 +358,8 @@ TEST_P(LockedEventRow, IsNotSentWhileLockedAndOnceAfterwards)
         QSqlQuery lock(held);
         if (onPostgreSql()) {
             ASSERT_TRUE(held.transaction());
-            ASSERT_TRUE(lock.exec(QStringLiteral("select kop_id from koppelingen where kop_id = %1 for update").arg(oldest)));
+            ASSERT_TRUE(
+                lock.exec(QStringLiteral("select kop_id from koppelingen where kop_id = %1 for update").arg(oldest)));
         } else {
             ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
         }

@@ -169,19 +169,33 @@ class KillRestart : public ::testing::Test
             dispatch.close();
         }
         QSqlQuery seed(db());
-        ASSERT_TRUE(
-            seed.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (3, 'XX-99-YY', 103)")));
+        ASSERT_TRUE(seed.exec(
+            QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (3, 'XX-99-YY', 103)")));
         ASSERT_TRUE(seed.exec(QStringLiteral("insert into Planning (pla_eigenaar, pla_extern, pla_wagen, pla_status) "
                                              "values ('007', 4711, 3, 'V')")));
         for (int i = 0; i < count; ++i) {
             QSqlQuery ev(db());
             ev.prepare(QStringLiteral("insert into koppelingen (kop_pla_id, kop_type, kop_status, kop_eigenaar, "
                                       "kop_datumtijd) values (1, 1, 0, '007', ?)"));
-            ev.addBindValue(
-                QDateTime(QDate(2026, 1, 1), QTime(8, 0)).addSecs(60 * i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            ev.addBindValue(QDateTime(QDate(2026, 1, 1), QTime(8, 0))
+                                .addSecs(60 * i)
+                                .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
             ASSERT_TRUE(ev.exec()) << ev.lastError().text().toStdString();
         }
         database.close();
+    }
+
+    // Starts the program again with a service that answers at once, waits until no event is pending, and stops it.
+    void restartUntilNoEventIsPending()
+    {
+        sim.setDefaultDelay(0);
+        startProgram();
+        ASSERT_TRUE(waitFor(
+            [&] { return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0; },
+            kWaitMs))
+            << "the pending events were not sent after the restart";
+        database.close();
+        stopProgram();
     }
 
     // How often the service received each event, by the event's moment.
@@ -253,7 +267,7 @@ TEST_F(KillRestart, KilledInTheMiddleOfAnImport)
 TEST_F(KillRestart, KilledInTheMiddleOfAReturnCycle)
 {
     constexpr int kEvents = 30;
-    seedEvents(kEvents);
+    ASSERT_NO_FATAL_FAILURE(seedEvents(kEvents));
 
     sim.setDefaultDelay(300);
     writeSettings(false, true);
@@ -269,13 +283,7 @@ TEST_F(KillRestart, KilledInTheMiddleOfAReturnCycle)
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 3")), 0);
     database.close();
 
-    sim.setDefaultDelay(0);
-    startProgram();
-    ASSERT_TRUE(waitFor(
-        [&] { return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0; }, kWaitMs))
-        << "the pending events were not sent after the restart";
-    database.close();
-    stopProgram();
+    ASSERT_NO_FATAL_FAILURE(restartUntilNoEventIsPending());
 
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 1")), kEvents);
     // Each event is recognised by its moment; the one in flight at the kill may go out twice, none is lost.
@@ -295,7 +303,7 @@ TEST_F(KillRestart, KilledInTheMiddleOfAReturnCycle)
 TEST_F(KillRestart, StoppedWhileTheServiceAnswersAnEvent)
 {
     constexpr int kEvents = 3;
-    seedEvents(kEvents);
+    ASSERT_NO_FATAL_FAILURE(seedEvents(kEvents));
 
     sim.setDefaultDelay(500);
     writeSettings(false, true);
@@ -310,13 +318,7 @@ TEST_F(KillRestart, StoppedWhileTheServiceAnswersAnEvent)
         << "the answer that came within the grace was recorded";
     database.close();
 
-    sim.setDefaultDelay(0);
-    startProgram();
-    ASSERT_TRUE(waitFor(
-        [&] { return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0; }, kWaitMs))
-        << "the pending events were not sent after the restart";
-    database.close();
-    stopProgram();
+    ASSERT_NO_FATAL_FAILURE(restartUntilNoEventIsPending());
 
     const QHash<QString, int> times = sendsPerEvent();
     EXPECT_EQ(times.size(), kEvents);
