@@ -29,6 +29,10 @@ class AbortToken
     // The token the program trips when it is told to end.
     static AbortToken &program();
 
+    // How long a service call already on the wire at a stop may still take to finish, so that its answer can be
+    // recorded (an outbox event marked instead of sent again after the restart); only then is it abandoned.
+    static constexpr int kStopGraceMs = 5000;
+
     // Async-signal-safe: an atomic store and a write to an event descriptor, nothing else.
     void trip() noexcept;
     bool tripped() const noexcept { return m_tripped.load(std::memory_order_acquire); }

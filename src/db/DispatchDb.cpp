@@ -82,6 +82,12 @@ void setOdbcQueryTimeout(const QSqlQuery &q, int seconds)
 
 constexpr const char *kInvalidDateTime = "Invalid argument to date encode";
 
+// How long a statement on the embedded database waits for another program's lock.
+constexpr int kSqliteBusyTimeoutMs = 5000;
+// SQLite's result codes for a lock held by another connection.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+
 // What stops a statement that blocks the user-interface thread, called from the abort token's thread: SQLCancel
 // on the ODBC statement handle, sqlite3_interrupt on the SQLite connection (looked up in the SQLite library the
 // driver has loaded, so the program needs no SQLite of its own). Both are meant to be called from another thread
@@ -146,6 +152,7 @@ bool DispatchDb::isOpen() const
 
 void DispatchDb::close()
 {
+    m_inTransaction = false;
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::database(m_connectionName, false).close();
 }
@@ -312,7 +319,7 @@ void DispatchDb::openSqlite()
     // opening is an error, not a new empty database. The dispatch product's own tools may hold a lock for a
     // moment.
     db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_URI"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI").arg(kSqliteBusyTimeoutMs));
     if (!db.open())
         throw DatabaseError(messageOf(db.lastError()));
 
@@ -371,8 +378,17 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
 {
     // A program that is closing starts no statement, and one that runs is cancelled: it fails like any failed
     // statement, so the operation ends with its log line and stores nothing more.
-    if (m_abortToken->tripped())
+    // Completing what the service has already answered, a stop neither refuses nor cancels the statement; over
+    // ODBC the grace of a stop bounds it instead.
+    const bool completing = m_completing > 0;
+    if (m_abortToken->tripped() && !completing)
         throw DatabaseError(AbortToken::abortedText());
+    const int timeout = completing && m_abortToken->tripped()
+                            ? std::min(m_statementTimeout, (AbortToken::kStopGraceMs + 999) / 1000)
+                            : m_statementTimeout;
+    const auto cancel = [&](const QSqlQuery &q, const QSqlDatabase &db) {
+        return completing ? std::function<void()>() : statementCancel(q, db);
+    };
     QSqlDatabase db = connection();
     QString message;
     QSqlError error;
@@ -381,24 +397,95 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
         q.setForwardOnly(true);
         bool ok = false;
         if (params.isEmpty() && m_openDialect == DbDialect::SQLite) {
-            AbortToken::Watch watch(*m_abortToken, statementCancel(q, db));
+            AbortToken::Watch watch(*m_abortToken, cancel(q, db));
             ok = q.exec(sql);
         } else if (q.prepare(sql)) {
             if (m_openDialect != DbDialect::SQLite)
-                setOdbcQueryTimeout(q, m_statementTimeout);
+                setOdbcQueryTimeout(q, timeout);
             for (const QVariant &p : params)
                 q.addBindValue(p.metaType().id() == QMetaType::QDateTime ? dateTimeParam(p.toDateTime()) : p);
-            AbortToken::Watch watch(*m_abortToken, statementCancel(q, db));
+            AbortToken::Watch watch(*m_abortToken, cancel(q, db));
             ok = q.exec();
         }
         if (ok)
             return q;
         error = q.lastError();
-        message = m_abortToken->tripped() ? AbortToken::abortedText() : messageOf(error);
+        message = m_abortToken->tripped() && !completing ? AbortToken::abortedText() : messageOf(error);
     }
-    if (!m_abortToken->tripped())
+    if (!m_abortToken->tripped() || completing)
         dropConnectionIfLost(error);
     throw DatabaseError(message);
+}
+
+bool DispatchDb::beginTransaction(int lockWaitMs)
+{
+    if (m_abortToken->tripped())
+        throw DatabaseError(AbortToken::abortedText());
+    QSqlDatabase db = connection();
+    if (m_openDialect != DbDialect::SQLite) {
+        if (!db.transaction())
+            throw DatabaseError(messageOf(db.lastError()));
+        m_inTransaction = true;
+        return true;
+    }
+    // The wait for another program's lock is short for this one statement only.
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(lockWaitMs));
+    const bool begun = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    const QSqlError error = q.lastError();
+    q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kSqliteBusyTimeoutMs));
+    q.finish();
+    if (begun) {
+        m_inTransaction = true;
+        return true;
+    }
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == kSqliteBusy || code == kSqliteLocked)
+        return false;
+    dropConnectionIfLost(error);
+    throw DatabaseError(messageOf(error));
+}
+
+void DispatchDb::commitTransaction()
+{
+    if (!inTransaction()) {
+        m_inTransaction = false;
+        return;
+    }
+    m_inTransaction = false;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlError error;
+    bool ok = false;
+    if (m_openDialect == DbDialect::SQLite) {
+        QSqlQuery q(db);
+        ok = q.exec(QStringLiteral("COMMIT"));
+        error = q.lastError();
+    } else {
+        ok = db.commit();
+        error = db.lastError();
+    }
+    if (ok)
+        return;
+    m_inTransaction = true;
+    rollbackTransaction();
+    dropConnectionIfLost(error);
+    throw DatabaseError(messageOf(error));
+}
+
+void DispatchDb::rollbackTransaction() noexcept
+{
+    if (!inTransaction()) {
+        m_inTransaction = false;
+        return;
+    }
+    m_inTransaction = false;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (m_openDialect == DbDialect::SQLite) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    } else {
+        db.rollback();
+    }
 }
 
 bool DispatchDb::sqliteFileGone() const

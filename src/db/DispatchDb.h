@@ -54,6 +54,34 @@ class DispatchDb
     void setAbortToken(AbortToken &token) { m_abortToken = &token; }
     void setStatementTimeout(int seconds) { m_statementTimeout = seconds; }
 
+    // One transaction on the connection. beginTransaction on the embedded database takes the database's write
+    // lock at once (BEGIN IMMEDIATE), waiting at most lockWaitMs for another program that holds it, and returns
+    // false when that wait runs out; over ODBC it starts a transaction whose statements take their own row locks,
+    // and returns true. A closed connection ends the transaction (rolled back); commitTransaction then has nothing
+    // left to commit and returns. Failures throw DatabaseError; rollbackTransaction never throws.
+    bool beginTransaction(int lockWaitMs);
+    void commitTransaction();
+    void rollbackTransaction() noexcept;
+    bool inTransaction() const { return m_inTransaction && isOpen(); }
+
+    // While a Completion lives, a stop of the program (the abort token) neither refuses nor cancels statements:
+    // they record what the service has already answered. Over ODBC each is then bounded by the stop grace.
+    class Completion
+    {
+      public:
+        explicit Completion(DispatchDb &db)
+            : m_db(db)
+        {
+            ++m_db.m_completing;
+        }
+        ~Completion() { --m_db.m_completing; }
+        Completion(const Completion &) = delete;
+        Completion &operator=(const Completion &) = delete;
+
+      private:
+        DispatchDb &m_db;
+    };
+
     // The constants query (ADOConst): con_aanvraag_verzenden of the company whose number is the leading digits of
     // xBedrijf; 0 when there is no row or the column is empty.
     int readCompanyConstant();
@@ -93,4 +121,6 @@ class DispatchDb
     QSet<QString> m_seenSqliteFiles; // embedded database files opened by this object
     QString m_openSqlitePath;        // the file of the open embedded connection
     AbortToken *m_abortToken;
+    bool m_inTransaction = false;
+    int m_completing = 0;
 };

@@ -21,6 +21,74 @@ const QString kReturnMessageQuery = QStringLiteral(
 const QString kAcceptedUpdate = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
 const QString kRefusedUpdate = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");
 
+// An event's row is taken before the event is sent, in the transaction that then writes its transaction row and
+// its mark, so that an event the dispatch holds (or that has left the queue meanwhile) is not sent only to fail its
+// mark and go out again at the next tick. PostgreSQL and SQL Server skip a row another program has locked; the
+// embedded database has only one lock, the whole database's, so there the transaction takes that (briefly waiting
+// for another program's) and holds it for the one call.
+const QString kTakeRowSqlite = QStringLiteral("select kop_id from koppelingen where kop_id=? and kop_status=0");
+const QString kTakeRowPostgreSql =
+    QStringLiteral("select kop_id from koppelingen where kop_id=? and kop_status=0 for update skip locked");
+const QString kTakeRowSqlServer = QStringLiteral(
+    "select kop_id from koppelingen with (updlock, rowlock, readpast) where kop_id=? and kop_status=0");
+
+// How long the embedded database's lock is waited for before the event waits for the next tick.
+constexpr int kRowLockWaitMs = 1000;
+
+const QString &takeRowSql(DbDialect dialect)
+{
+    switch (dialect) {
+    case DbDialect::PostgreSQL:
+        return kTakeRowPostgreSql;
+    case DbDialect::SqlServer:
+        return kTakeRowSqlServer;
+    case DbDialect::SQLite:
+    case DbDialect::OtherOdbc:
+        break;
+    }
+    return kTakeRowSqlite;
+}
+
+// The transaction of one event: rolled back (and the row let go) unless committed.
+class EventTransaction
+{
+  public:
+    explicit EventTransaction(DispatchDb &db)
+        : m_db(db)
+    {
+    }
+    ~EventTransaction()
+    {
+        if (m_open)
+            m_db.rollbackTransaction();
+    }
+    EventTransaction(const EventTransaction &) = delete;
+    EventTransaction &operator=(const EventTransaction &) = delete;
+
+    enum class Take { Taken, RowBusy, DatabaseBusy };
+
+    Take take(qint64 id)
+    {
+        if (!m_db.beginTransaction(kRowLockWaitMs))
+            return Take::DatabaseBusy;
+        m_open = true;
+        QSqlQuery q = m_db.exec(takeRowSql(m_db.dialect()), {id});
+        const bool taken = q.next();
+        q.finish();
+        return taken ? Take::Taken : Take::RowBusy;
+    }
+
+    void commit()
+    {
+        m_open = false;
+        m_db.commitTransaction();
+    }
+
+  private:
+    DispatchDb &m_db;
+    bool m_open = false;
+};
+
 class RunningFlag
 {
   public:
@@ -66,8 +134,18 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
         ctx.pump.processEvents();
         const EventRow row = EventRow::fromRecord(record);
         const qint64 id = row.kop_id;
+        EventTransaction transaction(ctx.db);
+        const EventTransaction::Take take = transaction.take(id);
+        // A busy row waits, unsent, for the next tick; a busy embedded database holds every row.
+        if (take == EventTransaction::Take::DatabaseBusy)
+            break;
+        if (take == EventTransaction::Take::RowBusy)
+            continue;
+        // Once the event is on its way, a stop of the program lets its answer be recorded.
+        DispatchDb::Completion completing(ctx.db);
         const bool accepted = SendStatus(ctx, row);
         ctx.db.exec((accepted ? kAcceptedUpdate : kRefusedUpdate) + QString::number(id));
+        transaction.commit();
     }
     return true;
 }

@@ -14,8 +14,10 @@ class RetourCycle
 {
   public:
     // One tick: nothing at all while xBezet is unchecked; otherwise each pending event of the owner in Eigenaar is
-    // sent and marked 1 (accepted) or 3 (not accepted). The first error ends the tick and is thrown; the row being
-    // handled stays pending unless its update had been executed. Returns false when the tick was dropped because
+    // sent and marked 1 (accepted) or 3 (not accepted), each in a transaction of its own that takes the event's
+    // row before sending: an event whose row another program holds is not sent and waits for the next tick. The
+    // first error ends the tick and is thrown; the row being handled stays pending (its transaction is rolled
+    // back). Returns false when the tick was dropped because
     // a cycle is already running, true otherwise.
     bool RetourTimerTimer(OperationContext &ctx);
 

@@ -7,12 +7,15 @@
 #include "settings/ServiceEndpoints.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSet>
 #include <QSslError>
 #include <QThread>
 #include <QTimer>
@@ -22,6 +25,10 @@
 #include <memory>
 #include <mutex>
 #include <unistd.h>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace
 {
@@ -41,6 +48,48 @@ qint64 residentBytes()
     const QList<QByteArray> fields = statm.readAll().split(' ');
     static const long page = ::sysconf(_SC_PAGESIZE);
     return fields.size() > 1 ? fields.at(1).toLongLong() * page : 0;
+}
+
+// TCP keep-alive on the connections to the service: a path that drops connections idle for half a minute or more
+// sees traffic while the service takes its time over an answer, and a peer that has gone is noticed.
+constexpr int kKeepAliveIdleSeconds = 10;
+constexpr int kKeepAliveIntervalSeconds = 5;
+constexpr int kKeepAliveProbes = 3;
+
+// The platform's HTTP client owns its sockets; the ones connected to the service's port get keep-alive with the
+// times above (the system's own idle time before the first probe is two hours).
+void enableKeepAlive(quint16 peerPort)
+{
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    const QStringList entries = fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System);
+    for (const QString &entry : entries) {
+        bool ok = false;
+        const int fd = entry.toInt(&ok);
+        if (!ok)
+            continue;
+        int type = 0;
+        socklen_t length = sizeof type;
+        if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || type != SOCK_STREAM)
+            continue;
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0)
+            continue;
+        quint16 port = 0;
+        if (peer.ss_family == AF_INET)
+            port = ntohs(reinterpret_cast<const sockaddr_in &>(peer).sin_port);
+        else if (peer.ss_family == AF_INET6)
+            port = ntohs(reinterpret_cast<const sockaddr_in6 &>(peer).sin6_port);
+        else
+            continue;
+        if (port != peerPort)
+            continue;
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepAliveIdleSeconds, sizeof kKeepAliveIdleSeconds);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalSeconds, sizeof kKeepAliveIntervalSeconds);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof kKeepAliveProbes);
+    }
 }
 
 constexpr const char *kNetworkFailure = "%1 - URL:%2 - SOAPAction:%3";
@@ -181,26 +230,62 @@ class NetworkThread
         QMetaObject::invokeMethod(m_context, std::forward<F>(f), Qt::QueuedConnection);
     }
 
-    // On the network thread only.
-    QNetworkAccessManager *manager(bool relaxed)
+    // On the network thread only. A manager whose connections have been idle longer than idleLimitMs is not used
+    // again: a path that drops idle connections without a word (NAT, firewalls) would swallow the next request.
+    QNetworkAccessManager *manager(bool relaxed, int idleLimitMs)
     {
-        QNetworkAccessManager *&slot = m_managers[relaxed ? 1 : 0];
-        if (!slot)
-            slot = newManager(m_context);
-        return slot;
+        Slot &slot = m_managers[relaxed ? 1 : 0];
+        if (slot.manager && slot.idle.isValid() && slot.idle.hasExpired(idleLimitMs))
+            retire(slot.manager);
+        if (!slot.manager)
+            slot.manager = newManager(m_context);
+        return slot.manager;
     }
 
-    // The next calls get a manager of their own. After a call that had to be stopped the old one stays until the
-    // thread ends (the platform's HTTP reader may still be busy with what the server keeps sending); after a
-    // reply whose server closes its connections (nothing to keep) it goes at once, as a manager per call would.
-    void retire(QNetworkAccessManager *manager, bool destroy)
+    // The next call does not use this manager (nor its connections).
+    void forget(QNetworkAccessManager *manager)
     {
-        for (QNetworkAccessManager *&slot : m_managers) {
-            if (slot == manager)
-                slot = nullptr;
+        if (find(manager))
+            retire(manager);
+    }
+
+    // Whether a call to origin on this manager goes over a connection kept from an earlier call.
+    bool keptConnection(QNetworkAccessManager *manager, const QString &origin) const
+    {
+        for (const Slot &slot : m_managers) {
+            if (slot.manager == manager)
+                return slot.keptOrigins.contains(origin);
         }
-        if (destroy)
-            manager->deleteLater();
+        return false;
+    }
+
+    // A call on the manager has begun (its connection is busy) or ended (kept: the server keeps the connection
+    // for the next call).
+    void callBegins(QNetworkAccessManager *manager)
+    {
+        if (Slot *slot = find(manager))
+            slot->idle.invalidate();
+    }
+    void callEnds(QNetworkAccessManager *manager, const QString &origin, bool kept)
+    {
+        if (Slot *slot = find(manager)) {
+            slot->idle.start();
+            if (kept)
+                slot->keptOrigins.insert(origin);
+            else
+                slot->keptOrigins.remove(origin);
+        }
+    }
+
+    // The next calls get a manager of their own, and the old one goes with its thread and its connections once
+    // the transfer that made it go has ended (a reply whose server closes its connections, with nothing to keep)
+    // or has been aborted (a call that had to be stopped). Kept until the program ends, every stopped call would
+    // leave a thread and a socket behind.
+    void retire(QNetworkAccessManager *manager)
+    {
+        if (Slot *slot = find(manager))
+            *slot = Slot();
+        manager->deleteLater();
     }
 
   private:
@@ -228,9 +313,24 @@ class NetworkThread
         delete instance;
     }
 
+    struct Slot {
+        QNetworkAccessManager *manager = nullptr;
+        QElapsedTimer idle;        // since the last call on it ended; invalid while a call runs
+        QSet<QString> keptOrigins; // scheme, host and port of the connections kept for the next call
+    };
+
+    Slot *find(QNetworkAccessManager *manager)
+    {
+        for (Slot &slot : m_managers) {
+            if (slot.manager == manager)
+                return &slot;
+        }
+        return nullptr;
+    }
+
     QThread m_thread;
     QObject *m_context = nullptr;
-    QNetworkAccessManager *m_managers[2] = {nullptr, nullptr};
+    Slot m_managers[2];
     static inline std::mutex s_mutex;
     static inline NetworkThread *s_instance = nullptr;
 };
@@ -249,6 +349,11 @@ struct Call {
     QNetworkAccessManager *ownManager = nullptr;
     Stop stop = Stop::None;
     bool completing = false;
+    bool onTheWire = false;        // a byte of the request has gone out
+    bool stopAsked = false;        // the abort token tripped during the call
+    bool reusedConnection = false; // the request went over a connection kept from an earlier call
+    bool answerBegun = false;      // a byte of the answer has arrived
+    QString origin;
 
     void abort(Stop why)
     {
@@ -335,12 +440,12 @@ void complete(NetworkThread &net, const std::shared_ptr<Call> &call, const Servi
     // then spends a delayed acknowledgement on the next request to it; so such a manager is not kept.
     const bool serverCloses = reply->rawHeader("Connection").toLower().contains("close") ||
                               reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull();
-    if (call->sharedManager && call->stop != Call::Stop::None)
-        net.retire(call->sharedManager, false);
-    else if (call->sharedManager && serverCloses)
-        net.retire(call->sharedManager, true);
     call->reply = nullptr;
     reply->deleteLater();
+    if (call->sharedManager && (call->stop != Call::Stop::None || serverCloses))
+        net.retire(call->sharedManager);
+    else if (call->sharedManager)
+        net.callEnds(call->sharedManager, call->origin, !result.networkFailed);
     if (call->ownManager)
         call->ownManager->deleteLater();
     {
@@ -355,9 +460,13 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
            const ServiceProxyOptions &options)
 {
     QNetworkAccessManager *manager = nullptr;
+    call->origin = url.scheme() + QLatin1String("://") + url.host() + QLatin1Char(':') +
+                   QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
     if (options.keepConnections) {
-        manager = net.manager(options.ignoreCertificateErrors);
+        manager = net.manager(options.ignoreCertificateErrors, options.idleConnectionLimitMs);
         call->sharedManager = manager;
+        call->reusedConnection = net.keptConnection(manager, call->origin);
+        net.callBegins(manager);
     } else {
         call->ownManager = newManager(nullptr);
         manager = call->ownManager;
@@ -370,6 +479,10 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     request.setHeader(QNetworkRequest::ContentLengthHeader, envelope.size());
+    // The platform's HTTP client closes a kept connection once it has idled this long (a manager idle for longer is
+    // not used again either).
+    request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute,
+                         std::max(1, options.idleConnectionLimitMs / 1000));
 
     auto *body = new OneShotBody(envelope);
     QNetworkReply *reply = manager->post(request, body);
@@ -386,11 +499,19 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     QObject::connect(overall, &QTimer::timeout, reply, [call] { call->abort(Call::Stop::CallLimit); });
 
     const auto progress = [idle] { idle->start(); };
-    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, progress);
+    const quint16 port = quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [call, idle, port](qint64 sent, qint64) {
+        idle->start();
+        if (sent > 0 && !call->onTheWire) {
+            call->onTheWire = true;
+            enableKeepAlive(port);
+        }
+    });
     QObject::connect(reply, &QNetworkReply::downloadProgress, idle, progress);
     QObject::connect(reply, &QNetworkReply::encrypted, idle, progress);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [call, options, idle] {
         idle->start();
+        call->answerBegun = true;
         QNetworkReply *r = call->reply;
         if (!r)
             return;
@@ -404,6 +525,7 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [call, options, idle] {
         idle->start();
+        call->answerBegun = true;
         if (call->reply && call->stop == Call::Stop::None)
             takeBody(*call, options);
     });
@@ -438,6 +560,38 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
 
 // Runs one exchange on the network thread and waits for it without running the caller's event loop. The
 // program's abort token (or the one in the options) ends the wait within a moment.
+std::shared_ptr<Call> runOnce(NetworkThread &net, AbortToken &token, const QUrl &url, const QByteArray &envelope,
+                              const ServiceProxyOptions &options)
+{
+    auto call = std::make_shared<Call>();
+    net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
+    // A request already on the wire may still be answered within the grace of a stop, so that its answer can be
+    // recorded; one that has not gone out is abandoned at once.
+    const int grace = options.stopGraceMs;
+    AbortToken::Watch watch(token, [&net, call, grace] {
+        net.post([call, grace] {
+            if (!call->reply || call->stopAsked)
+                return;
+            call->stopAsked = true;
+            if (!call->onTheWire || grace <= 0)
+                call->abort(Call::Stop::Aborted);
+            else
+                QTimer::singleShot(grace, call->reply, [call] { call->abort(Call::Stop::Aborted); });
+        });
+    });
+    std::unique_lock lock(call->mutex);
+    call->finished.wait(lock, [&] { return call->done; });
+    return call;
+}
+
+// A kept connection that the path dropped without a word fails the call before any byte of the answer: no reply,
+// or no progress. Such a call is sent once more, on a new connection.
+bool failedOnADroppedConnection(const Call &call)
+{
+    return call.reusedConnection && !call.answerBegun && call.result.networkFailed &&
+           (call.stop == Call::Stop::None || call.stop == Call::Stop::NoProgress);
+}
+
 Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceProxyOptions &options)
 {
     AbortToken &token = options.abortToken ? *options.abortToken : AbortToken::program();
@@ -448,12 +602,12 @@ Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceP
         return aborted;
 
     NetworkThread &net = NetworkThread::get();
-    auto call = std::make_shared<Call>();
-    net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
-    {
-        AbortToken::Watch watch(token, [&net, call] { net.post([call] { call->abort(Call::Stop::Aborted); }); });
-        std::unique_lock lock(call->mutex);
-        call->finished.wait(lock, [&] { return call->done; });
+    std::shared_ptr<Call> call = runOnce(net, token, url, envelope, options);
+    if (failedOnADroppedConnection(*call) && !token.tripped()) {
+        // The failed call's manager has gone with its connections (or goes now), so this one connects afresh.
+        if (call->sharedManager)
+            net.post([&net, manager = call->sharedManager] { net.forget(manager); });
+        call = runOnce(net, token, url, envelope, options);
     }
     return std::move(call->result);
 }

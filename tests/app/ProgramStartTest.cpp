@@ -93,8 +93,9 @@ TEST_F(ProgramTest, TermAndIntCloseTheProgramAsSluitenDoes)
     }
 }
 
-// A stop request while a service call hangs: the call is abandoned at once instead of after the no-progress
-// limit, the operation ends as a failed call does, and the program closes as "SLUITEN" does.
+// A stop request while a service call hangs: the call is abandoned after the short grace a call on the wire gets
+// at a stop, instead of after the no-progress limit; the operation ends as a failed call does, and the program
+// closes as "SLUITEN" does.
 TEST_F(ProgramTest, TermDuringAHangingServiceCallClosesAtOnceWithTheSettingsWritten)
 {
     HostileServer service(HostileServer::Script{{HostileServer::Step::Hold}}); // takes the call, never answers

@@ -8,6 +8,8 @@
 #include "support/CycleHarness.h"
 #include "support/HostileServer.h"
 #include "support/PgServer.h"
+#include "support/ProcessMemory.h"
+#include "support/SwallowingProxy.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <thread>
 
 namespace
 {
@@ -338,6 +342,138 @@ TEST_F(FaultMatrix, DatabaseGoesDownInTheMiddleOfAReturnCycle)
     EXPECT_EQ(eventsWithStatus(3), 0);
     EXPECT_GE(eventsWithStatus(0), kEvents - 1);
     expectRecovery(0);
+}
+
+// The dispatch holds the row of the oldest pending event (a second connection: SELECT ... FOR UPDATE on
+// PostgreSQL, BEGIN IMMEDIATE on the embedded database, whose one lock is the whole database's). While the lock
+// lasts, the event is not sent at all; once it is gone the event goes out once, with one code-94 row.
+class LockedEventRow : public FaultMatrix, public ::testing::WithParamInterface<const char *>
+{
+  protected:
+    bool onPostgreSql() const { return qstrcmp(GetParam(), "PostgreSql") == 0; }
+    int received(int messageType)
+    {
+        int n = 0;
+        for (const OstrelSim::Request &r : sim.requests())
+            n += r.kwp.contains(QStringLiteral("<messagetype>%1</messagetype>").arg(messageType));
+        return n;
+    }
+};
+
+TEST_P(LockedEventRow, IsNotSentWhileLockedAndOnceAfterwards)
+{
+    std::unique_ptr<PgServer> pg;
+    if (onPostgreSql()) {
+        pg = std::make_unique<PgServer>();
+        ASSERT_TRUE(pg->ok()) << pg->error().toStdString();
+        pg->applyTo(controls);
+    }
+    seedEvents();
+    // The oldest event is the ride's position report (type 2).
+    const QString oldest = scalar(QStringLiteral("select kop_id from koppelingen where kop_type = 2")).toString();
+
+    DispatchDb dispatch(controls, dir.path(), QStringLiteral("dispatch"));
+    QSqlDatabase held = dispatch.connection();
+    {
+        QSqlQuery lock(held);
+        if (onPostgreSql()) {
+            ASSERT_TRUE(held.transaction());
+            ASSERT_TRUE(
+                lock.exec(QStringLiteral("select kop_id from koppelingen where kop_id = %1 for update").arg(oldest)));
+        } else {
+            ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        }
+    }
+    for (int tick = 0; tick < 3; ++tick)
+        retour();
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(received(2), 0) << "an event whose row is held is not sent";
+    EXPECT_EQ(scalar(QStringLiteral("select kop_status from koppelingen where kop_id = ") + oldest).toInt(), 0);
+    // PostgreSQL holds the one row; the embedded database holds them all.
+    EXPECT_EQ(eventsWithStatus(1), onPostgreSql() ? kEvents - 1 : 0);
+
+    if (onPostgreSql()) {
+        ASSERT_TRUE(held.rollback());
+    } else {
+        QSqlQuery release(held);
+        ASSERT_TRUE(release.exec(QStringLiteral("ROLLBACK")));
+    }
+    retour();
+    retour();
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(received(2), 1);
+    EXPECT_EQ(eventsWithStatus(1), kEvents);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from TRANSACTIES where tra_code = 94")).toInt(), kEvents)
+        << "one code-94 row per event";
+    held = QSqlDatabase();
+    dispatch.close();
+    db.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LockedEventRow, ::testing::Values("Sqlite", "PostgreSql"),
+                         [](const auto &info) { return std::string(info.param); });
+
+} // namespace
+
+// ---- A service that hangs, and a path that drops idle connections.
+namespace
+{
+
+// A service that accepts every connection and never answers: each return cycle ends at the no-progress limit with
+// one log line, and the stopped calls leave no thread or descriptor behind.
+TEST_F(FaultMatrix, AHangingServiceLeavesNoThreadOrDescriptorBehind)
+{
+    seedEvents();
+    HostileServer hanging(HostileServer::Script{{HostileServer::Step::Hold}});
+    const QString url = controls.text(Control::xSoapServer);
+    controls.setText(Control::xSoapServer, hanging.url());
+    ctx().service = [](const QString &url) {
+        ServiceProxyOptions options;
+        options.noProgressTimeoutMs = 100;
+        return CreateServiceProxy(url, options);
+    };
+    retour(); // the network thread and the database connection exist from here on
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int threads = ThreadCount();
+    const int descriptors = OpenDescriptors();
+    log.clear();
+
+    constexpr int kCycles = 30;
+    for (int i = 0; i < kCycles; ++i)
+        retour();
+    EXPECT_EQ(log.size(), kCycles) << "one log line per failed cycle";
+    EXPECT_EQ(eventsWithStatus(0), kEvents);
+    for (int i = 0; i < 100 && (ThreadCount() > threads || OpenDescriptors() > descriptors); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_LE(ThreadCount(), threads);
+    EXPECT_LE(OpenDescriptors(), descriptors);
+
+    controls.setText(Control::xSoapServer, url);
+    expectRecovery(0);
+}
+
+// A path that drops connections idle for more than a moment without a word, between the cycles and the service:
+// kept connections idle beyond the limit are not used again, so every call of the next cycle gets its answer and
+// every event goes out once.
+TEST_F(FaultMatrix, APathThatDropsIdleConnectionsSilently)
+{
+    seedEvents();
+    SwallowingProxy path(controls.text(Control::xSoapServer), 300);
+    controls.setText(Control::xSoapServer, path.url());
+    ctx().service = [](const QString &url) {
+        ServiceProxyOptions options;
+        options.idleConnectionLimitMs = 100;
+        options.noProgressTimeoutMs = 30000;
+        return CreateServiceProxy(url, options);
+    };
+    import();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    retour();
+    EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(path.swallowed(), 0);
+    EXPECT_EQ(rides(), kTrips);
+    EXPECT_EQ(eventsWithStatus(1), kEvents);
+    EXPECT_EQ(requests(QStringLiteral("SendStatus")) + requests(QStringLiteral("processTrips")), kEvents);
 }
 
 } // namespace

@@ -157,6 +157,57 @@ class KillRestart : public ::testing::Test
         return n;
     }
 
+    // The database exists before the program starts: the dispatch product made it and queued count events on one
+    // ride, a minute apart.
+    void seedEvents(int count)
+    {
+        {
+            MemoryControls controls;
+            controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+            DispatchDb dispatch(controls, dir.path());
+            dispatch.open(); // creates the database with its schema
+            dispatch.close();
+        }
+        QSqlQuery seed(db());
+        ASSERT_TRUE(seed.exec(
+            QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (3, 'XX-99-YY', 103)")));
+        ASSERT_TRUE(seed.exec(QStringLiteral("insert into Planning (pla_eigenaar, pla_extern, pla_wagen, pla_status) "
+                                             "values ('007', 4711, 3, 'V')")));
+        for (int i = 0; i < count; ++i) {
+            QSqlQuery ev(db());
+            ev.prepare(QStringLiteral("insert into koppelingen (kop_pla_id, kop_type, kop_status, kop_eigenaar, "
+                                      "kop_datumtijd) values (1, 1, 0, '007', ?)"));
+            ev.addBindValue(QDateTime(QDate(2026, 1, 1), QTime(8, 0))
+                                .addSecs(60 * i)
+                                .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            ASSERT_TRUE(ev.exec()) << ev.lastError().text().toStdString();
+        }
+        database.close();
+    }
+
+    // Starts the program again with a service that answers at once, waits until no event is pending, and stops it.
+    void restartUntilNoEventIsPending()
+    {
+        sim.setDefaultDelay(0);
+        startProgram();
+        ASSERT_TRUE(waitFor(
+            [&] { return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0; },
+            kWaitMs))
+            << "the pending events were not sent after the restart";
+        database.close();
+        stopProgram();
+    }
+
+    // How often the service received each event, by the event's moment.
+    QHash<QString, int> sendsPerEvent()
+    {
+        QHash<QString, int> times;
+        for (const OstrelSim::Request &r : sim.requests())
+            if (r.action == QLatin1String("SendStatus"))
+                ++times[r.kwp.section(QLatin1String("<datetime>"), 1).section(QLatin1String("</datetime>"), 0, 0)];
+        return times;
+    }
+
     QTemporaryDir dir;
     QString runtimeDir;
     OstrelSim sim;
@@ -216,28 +267,7 @@ TEST_F(KillRestart, KilledInTheMiddleOfAnImport)
 TEST_F(KillRestart, KilledInTheMiddleOfAReturnCycle)
 {
     constexpr int kEvents = 30;
-    // The database exists before the program starts: the dispatch product made it and queued the events.
-    {
-        MemoryControls controls;
-        controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
-        DispatchDb dispatch(controls, dir.path());
-        dispatch.open(); // creates the database with its schema
-        dispatch.close();
-    }
-    QSqlQuery seed(db());
-    ASSERT_TRUE(
-        seed.exec(QStringLiteral("insert into wagens (wag_id, wag_kenteken, wag_taxis) values (3, 'XX-99-YY', 103)")));
-    ASSERT_TRUE(seed.exec(QStringLiteral("insert into Planning (pla_eigenaar, pla_extern, pla_wagen, pla_status) "
-                                         "values ('007', 4711, 3, 'V')")));
-    for (int i = 0; i < kEvents; ++i) {
-        QSqlQuery ev(db());
-        ev.prepare(QStringLiteral("insert into koppelingen (kop_pla_id, kop_type, kop_status, kop_eigenaar, "
-                                  "kop_datumtijd) values (1, 1, 0, '007', ?)"));
-        ev.addBindValue(
-            QDateTime(QDate(2026, 1, 1), QTime(8, 0)).addSecs(60 * i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        ASSERT_TRUE(ev.exec()) << ev.lastError().text().toStdString();
-    }
-    database.close();
+    ASSERT_NO_FATAL_FAILURE(seedEvents(kEvents));
 
     sim.setDefaultDelay(300);
     writeSettings(false, true);
@@ -253,28 +283,48 @@ TEST_F(KillRestart, KilledInTheMiddleOfAReturnCycle)
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 3")), 0);
     database.close();
 
-    sim.setDefaultDelay(0);
-    startProgram();
-    ASSERT_TRUE(waitFor(
-        [&] { return scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 0")) == 0; }, kWaitMs))
-        << "the pending events were not sent after the restart";
-    database.close();
-    stopProgram();
+    ASSERT_NO_FATAL_FAILURE(restartUntilNoEventIsPending());
 
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 1")), kEvents);
     // Each event is recognised by its moment; the one in flight at the kill may go out twice, none is lost.
-    QHash<QString, int> times;
-    for (const OstrelSim::Request &r : sim.requests())
-        if (r.action == QLatin1String("SendStatus"))
-            ++times[r.kwp.section(QLatin1String("<datetime>"), 1).section(QLatin1String("</datetime>"), 0, 0)];
+    const QHash<QString, int> times = sendsPerEvent();
     EXPECT_EQ(times.size(), kEvents) << "every event was sent";
     int twice = 0;
-    for (int n : std::as_const(times))
+    for (int n : times)
         twice += n > 1;
     EXPECT_LE(twice, 1);
     RecordProperty("events_sent_twice", twice);
     std::printf("killed after %d sends with %d marked accepted; after the restart %d event(s) went out twice\n", sent,
                 accepted, twice);
+}
+
+// A stop (SIGTERM) while the service is answering an event: the call on the wire may finish within the grace of a
+// stop, and its answer is recorded, so after the restart the service does not receive that event again.
+TEST_F(KillRestart, StoppedWhileTheServiceAnswersAnEvent)
+{
+    constexpr int kEvents = 3;
+    ASSERT_NO_FATAL_FAILURE(seedEvents(kEvents));
+
+    sim.setDefaultDelay(500);
+    writeSettings(false, true);
+    startProgram();
+    ASSERT_TRUE(sim.waitForRequests(1, kWaitMs)) << "no return cycle started";
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    const int sent = requests(QStringLiteral("SendStatus"));
+    EXPECT_EQ(sent, 1) << "nothing is sent after the stop";
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 1")), sent)
+        << "the answer that came within the grace was recorded";
+    database.close();
+
+    ASSERT_NO_FATAL_FAILURE(restartUntilNoEventIsPending());
+
+    const QHash<QString, int> times = sendsPerEvent();
+    EXPECT_EQ(times.size(), kEvents);
+    for (auto it = times.cbegin(); it != times.cend(); ++it)
+        EXPECT_EQ(it.value(), 1) << "event at " << it.key().toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from TRANSACTIES where tra_code = 94")), kEvents);
 }
 
 } // namespace

@@ -8,18 +8,29 @@
 
 #include "OstrelSim.h"
 #include "support/HostileServer.h"
+#include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
+#include "support/SwallowingProxy.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <functional>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -450,14 +461,15 @@ TEST(SoapTransportLimits, TheProgramLimitsLeaveRoomForABigBacklogAndEndAHungCall
     EXPECT_EQ(defaults.noProgressTimeoutMs, kNoProgressLimitMs);
 }
 
-// The abort token ends a call that hangs, in the network form, and a tripped token fails the next call before
-// anything is sent.
+// The abort token ends a call that hangs once the grace of a stop has passed, in the network form, and a tripped
+// token fails the next call before anything is sent.
 TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
 {
     HostileServer server(HostileServer::Script{{Step::Hold}});
     AbortToken token;
     ServiceProxyOptions options;
     options.abortToken = &token;
+    options.stopGraceMs = 200;
     std::thread stopper([&] {
         while (server.requests() == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -479,6 +491,145 @@ TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
     } catch (const TransportError &e) {
         EXPECT_EQ(e.message(), expected);
     }
+    EXPECT_EQ(server.requests(), 1);
+}
+
+// A stop while the service is answering: the call already on the wire finishes within the grace and returns its
+// reply, so that the caller can record it.
+TEST(SoapTransportAbort, ACallOnTheWireAtAStopFinishesWithinTheGrace)
+{
+    const QByteArray body = HostileServer::envelope("&lt;kwp&gt;&lt;status&gt;200&lt;/status&gt;&lt;/kwp&gt;");
+    HostileServer server({{Step::Pause, {}, 500}, {Step::Send, HostileServer::head(body.size()) + body}});
+    AbortToken token;
+    ServiceProxyOptions options;
+    options.abortToken = &token;
+    std::thread stopper([&] {
+        while (server.requests() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        token.trip();
+    });
+    EXPECT_EQ(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")),
+              QStringLiteral("<kwp><status>200</status></kwp>"));
+    stopper.join();
+    EXPECT_TRUE(token.tripped());
+}
+
+// A service that accepts and never answers: every call ends at the no-progress limit, and each stopped call frees
+// its network manager, with the manager's thread and connection, once the transfer has been aborted. A hundred
+// time-outs in a row leave the process with the threads and descriptors it had before them.
+TEST(SoapTransportLeaks, TimedOutCallsLeaveNoThreadOrDescriptorBehind)
+{
+    HostileServer server(HostileServer::Script{{Step::Hold}});
+    ServiceProxyOptions options;
+    options.noProgressTimeoutMs = 50;
+    const auto timeOut = [&] {
+        EXPECT_THROW(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
+    };
+    // What freeing leaves running: the network thread itself and the server's listener.
+    timeOut();
+    const auto settled = [](const std::function<bool()> &condition) {
+        for (int i = 0; i < 200 && !condition(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the first stopped call's manager goes
+    const int threads = ThreadCount();
+    const int descriptors = OpenDescriptors();
+
+    for (int i = 0; i < 100; ++i)
+        timeOut();
+    EXPECT_EQ(server.requests(), 101);
+    settled([&] { return ThreadCount() <= threads && OpenDescriptors() <= descriptors; });
+    EXPECT_LE(ThreadCount(), threads);
+    EXPECT_LE(OpenDescriptors(), descriptors);
+}
+
+// The service behind the path keeps its connections open for the next call.
+class SoapTransportIdle : public ::testing::Test
+{
+  protected:
+    static QByteArray keptReply()
+    {
+        const QByteArray body = HostileServer::envelope("&lt;kwp/&gt;");
+        return HostileServer::head(body.size(), "text/xml; charset=utf-8", true) + body;
+    }
+    static QString call(const SwallowingProxy &proxy, const ServiceProxyOptions &options)
+    {
+        return CreateServiceProxy(proxy.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+    }
+};
+
+// Two calls, half a second apart, through a path that swallows connections idle for 300 ms. A kept connection
+// idle for longer than the limit is closed instead of used, so the path's silent drop costs the second call
+// nothing; within the limit the second request is swallowed, gets no answer, and is sent once more on a new
+// connection. Either way the service receives each request once.
+TEST_F(SoapTransportIdle, ASilentlyDroppedConnectionCostsTheNextCallNoAnswer)
+{
+    struct Case {
+        const char *what;
+        int idleLimitMs;
+        bool swallowed;
+    };
+    for (const Case &c : {Case{"idle beyond the limit", 100, false}, Case{"idle within the limit", 60000, true}}) {
+        SCOPED_TRACE(c.what);
+        HostileServer kept{{{Step::Send, keptReply()}}, true};
+        SwallowingProxy proxy(kept.url(), 300);
+        ServiceProxyOptions options;
+        options.idleConnectionLimitMs = c.idleLimitMs;
+        options.noProgressTimeoutMs = 1000;
+        EXPECT_EQ(call(proxy, options), QStringLiteral("<kwp/>"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(call(proxy, options), QStringLiteral("<kwp/>"));
+        EXPECT_EQ(proxy.connections(), 2);
+        EXPECT_EQ(proxy.swallowed() > 0, c.swallowed);
+        EXPECT_EQ(kept.requests(), 2);
+    }
+}
+
+// The connections to the service carry TCP keep-alive with a short idle time, so a path that drops idle
+// connections sees traffic while the service takes its time over an answer.
+TEST_F(SoapTransportIdle, TheConnectionToTheServiceHasKeepAlive)
+{
+    HostileServer slow{{{Step::Pause, {}, 1000}, {Step::Send, keptReply()}}, true};
+    const quint16 port = quint16(QUrl(slow.url()).port());
+    int checked = 0;
+    std::thread inspector([&] {
+        while (slow.requests() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // The request is in; the answer comes a second later. The client's network thread has meanwhile seen
+        // its request go out.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QDir fds(QStringLiteral("/proc/self/fd"));
+        for (const QString &entry : fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)) {
+            const int fd = entry.toInt();
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) != 0 || peer.sin_family != AF_INET ||
+                ntohs(peer.sin_port) != port)
+                continue;
+            int keepAlive = 0;
+            int idle = 0;
+            socklen_t size = sizeof keepAlive;
+            ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size);
+            size = sizeof idle;
+            ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
+            EXPECT_EQ(keepAlive, 1);
+            EXPECT_GT(idle, 0);
+            EXPECT_LT(idle, 30) << "the first probe comes well before a path drops the connection";
+            ++checked;
+        }
+    });
+    EXPECT_EQ(CreateServiceProxy(slow.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
+    inspector.join();
+    EXPECT_EQ(checked, 1);
+}
+
+// A call on a new connection that gets no answer is not sent again.
+TEST_F(SoapTransportIdle, ACallOnANewConnectionIsNotSentAgain)
+{
+    HostileServer server(HostileServer::Script{{Step::Hold}});
+    ServiceProxyOptions options;
+    options.noProgressTimeoutMs = 200;
+    EXPECT_THROW(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
     EXPECT_EQ(server.requests(), 1);
 }
 

@@ -35,3 +35,9 @@ int OpenDescriptors()
     QDir fds(QStringLiteral("/proc/self/fd"));
     return fds.exists() ? int(fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()) : -1;
 }
+
+int ThreadCount()
+{
+    QDir tasks(QStringLiteral("/proc/self/task"));
+    return tasks.exists() ? int(tasks.entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()) : -1;
+}

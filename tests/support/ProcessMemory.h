@@ -10,3 +10,6 @@ ProcessMemory ReadProcessMemory();
 
 // The number of open file descriptors.
 int OpenDescriptors();
+
+// The number of threads of this process.
+int ThreadCount();
