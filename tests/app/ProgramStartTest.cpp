@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,6 +144,35 @@ TEST_F(ProgramTest, SettingsFileThatIsNotWellFormedStopsTheStart)
     const QByteArray err = program.readAllStandardError();
     EXPECT_TRUE(err.contains("VoranotoOstrelBase.xml: regel 4, kolom")) << err.constData();
     EXPECT_EQ(read("VoranotoOstrelBase.xml"), broken);
+    EXPECT_EQ(read("VoranotoOstrel.xml"), kStored);
+}
+
+// A settings file the program may not read (left behind by a start as another user, or by an editor): the start is
+// refused with the file's name and exit status 1, and the file stays as it is. Run as root, the program is started
+// as an unprivileged user, since root reads any file.
+TEST_F(ProgramTest, SettingsFileItMayNotReadStopsTheStart)
+{
+    write("VoranotoOstrel.xml", kStored);
+    const QString file = dir.filePath(QStringLiteral("VoranotoOstrel.xml"));
+    if (::geteuid() == 0) {
+        ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                          QFile::ReadOther | QFile::ExeOther));
+        program.setChildProcessModifier([] {
+            constexpr gid_t kNobodyHere = 61234; // no user of the machine
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobodyHere) != 0 || ::setuid(kNobodyHere) != 0)
+                ::_exit(99);
+        });
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(file, {}));
+    }
+    program.start();
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QByteArray err = program.readAllStandardError();
+    EXPECT_TRUE(err.contains("Kan bestand") && err.contains("VoranotoOstrel.xml niet lezen")) << err.constData();
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(read("VoranotoOstrel.xml"), kStored);
 }
 
