@@ -113,9 +113,11 @@ void loadMemoryDenyWriteExecute()
 // A family as the unit names it (AF_INET) or as a number.
 int familyNumber(const std::string &name)
 {
-    static const std::pair<const char *, int> known[] = {{"AF_UNIX", AF_UNIX},       {"AF_INET", AF_INET},
-                                                          {"AF_INET6", AF_INET6},     {"AF_NETLINK", AF_NETLINK},
-                                                          {"AF_PACKET", AF_PACKET}};
+    static const std::pair<const char *, int> known[] = {{"AF_UNIX", AF_UNIX},
+                                                         {"AF_INET", AF_INET},
+                                                         {"AF_INET6", AF_INET6},
+                                                         {"AF_NETLINK", AF_NETLINK},
+                                                         {"AF_PACKET", AF_PACKET}};
     for (const auto &[text, number] : known)
         if (name == text)
             return number;
@@ -154,11 +156,11 @@ void loadAddressFamilies(const std::string &list)
 void loadNoNamespaces()
 {
     scmp_filter_ctx ctx = allowByDefault();
-    for (unsigned long flag : {CLONE_NEWNS, CLONE_NEWCGROUP, CLONE_NEWUTS, CLONE_NEWIPC, CLONE_NEWUSER, CLONE_NEWPID,
-                               CLONE_NEWNET}) {
-        check(seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(unshare), 1,
-                               SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag)),
-              "unshare rule");
+    for (unsigned long flag :
+         {CLONE_NEWNS, CLONE_NEWCGROUP, CLONE_NEWUTS, CLONE_NEWIPC, CLONE_NEWUSER, CLONE_NEWPID, CLONE_NEWNET}) {
+        check(
+            seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(unshare), 1, SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag)),
+            "unshare rule");
         check(seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(clone), 1, SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag)),
               "clone rule");
     }
@@ -175,9 +177,9 @@ void loadNoSuid()
               "chmod rule");
         check(seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(fchmod), 1, SCMP_A1(SCMP_CMP_MASKED_EQ, bit, bit)),
               "fchmod rule");
-        check(seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(fchmodat), 1,
-                               SCMP_A2(SCMP_CMP_MASKED_EQ, bit, bit)),
-              "fchmodat rule");
+        check(
+            seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(fchmodat), 1, SCMP_A2(SCMP_CMP_MASKED_EQ, bit, bit)),
+            "fchmodat rule");
     }
     load(ctx, "RestrictSUIDSGID");
 }
@@ -196,10 +198,10 @@ int selfCheck()
     void *w = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     errno = 0;
     report("mprotect exec", w == MAP_FAILED || mprotect(w, 4096, PROT_READ | PROT_EXEC) != 0);
-    for (const auto &[name, family] : {std::pair{"socket AF_UNIX", AF_UNIX}, std::pair{"socket AF_INET", AF_INET},
-                                       std::pair{"socket AF_INET6", AF_INET6},
-                                       std::pair{"socket AF_NETLINK", AF_NETLINK},
-                                       std::pair{"socket AF_PACKET", AF_PACKET}}) {
+    for (const auto &[name, family] :
+         {std::pair{"socket AF_UNIX", AF_UNIX}, std::pair{"socket AF_INET", AF_INET},
+          std::pair{"socket AF_INET6", AF_INET6}, std::pair{"socket AF_NETLINK", AF_NETLINK},
+          std::pair{"socket AF_PACKET", AF_PACKET}}) {
         errno = 0;
         const int fd = socket(family, SOCK_DGRAM, 0);
         report(name, fd < 0);
