@@ -310,7 +310,7 @@ TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
         return ::stat(QFile::encodeName(dir.filePath(name)).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
     };
     for (const char *settings : {"VoranotoOstrel.xml", "VoranotoOstrelBase.xml"})
-        EXPECT_EQ(mode(QLatin1String(settings)), 0600) << settings;
+        EXPECT_EQ(QString::number(mode(QLatin1String(settings)), 8).toStdString(), "600") << settings;
     QStringList written{dayFile, QStringLiteral("Vorano/dispatch.sqlite"), QStringLiteral("Ostrel"),
                         QStringLiteral("Vorano"), QStringLiteral("TempDownloads")};
     for (const char *copies : {"Ostrel/Backups/In", "Ostrel/Backups/Uit"})
