@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace
 {
 
@@ -40,6 +42,8 @@ void chooseOffscreenWithoutDisplay()
 
 int main(int argc, char *argv[])
 {
+    // Settings (with passwords), copies, day files and the database are for the program's own user and group.
+    umask(0027);
     // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
     // there must fail quietly, not end the program.
     std::signal(SIGPIPE, SIG_IGN);

@@ -315,6 +315,8 @@ bool SettingsStore::write() const
                        .arg(QDir::toNativeSeparators(m_filePath), file.errorString()));
         return false;
     }
+    // Both files may hold passwords: readable by the program's own user only, also when the old file was not.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2")
                        .arg(QDir::toNativeSeparators(m_filePath), file.errorString()));

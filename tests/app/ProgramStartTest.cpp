@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,6 +148,35 @@ TEST_F(ProgramTest, SettingsFileThatIsNotWellFormedStopsTheStart)
     EXPECT_EQ(read("VoranotoOstrel.xml"), kStored);
 }
 
+// A settings file the program may not read (left behind by a start as another user, or by an editor): the start is
+// refused with the file's name and exit status 1, and the file stays as it is. Run as root, the program is started
+// as an unprivileged user, since root reads any file.
+TEST_F(ProgramTest, SettingsFileItMayNotReadStopsTheStart)
+{
+    write("VoranotoOstrel.xml", kStored);
+    const QString file = dir.filePath(QStringLiteral("VoranotoOstrel.xml"));
+    if (::geteuid() == 0) {
+        ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                          QFile::ReadOther | QFile::ExeOther));
+        program.setChildProcessModifier([] {
+            constexpr gid_t kNobodyHere = 61234; // no user of the machine
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobodyHere) != 0 || ::setuid(kNobodyHere) != 0)
+                ::_exit(99);
+        });
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(file, {}));
+    }
+    program.start();
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QByteArray err = program.readAllStandardError();
+    EXPECT_TRUE(err.contains("Kan bestand") && err.contains("VoranotoOstrel.xml niet lezen")) << err.constData();
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(read("VoranotoOstrel.xml"), kStored);
+}
+
 // The wiring in the real program: with xAuto checked the reference lists come from the service simulator ten
 // seconds after start, and reach the base settings file when the program closes.
 TEST_F(ProgramTest, ReferenceListsArriveFromTheServiceAndAreStored)
@@ -195,7 +225,10 @@ TEST_F(ProgramTest, ReferenceListsArriveFromTheServiceAndAreStored)
 }
 
 // Started the way a service manager starts it: no display, no platform chosen. The program picks the offscreen
-// platform itself, runs its timed cycle, and every log line reaches the day file and standard error.
+// platform itself, runs its timed cycle, and every log line reaches the day file and standard error. Started with
+// the usual umask 022, what it writes is still for its own user and group only: the settings files (with the
+// passwords, also one that was world-readable before) 0600, the copies, the day file and the database not readable
+// by others.
 TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
 {
     OstrelSim sim;
@@ -215,7 +248,10 @@ TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
           "    <xSoapServer_Text>" +
               sim.url().toLatin1() +
               "</xSoapServer_Text>\r\n"
+              "    <BackupsMaken_Checked>TRUE</BackupsMaken_Checked>\r\n"
               "  </Hoofdscherm>\r\n</Configuration>\r\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.filePath(QStringLiteral("VoranotoOstrel.xml")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
     // A day file from long ago goes at start; one from last month stays.
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Logboek")));
     const QDate today = QDate::currentDate();
@@ -232,6 +268,7 @@ TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     program.setProcessEnvironment(env);
+    program.setChildProcessModifier([] { ::umask(022); });
     program.start();
     ASSERT_TRUE(program.waitForStarted());
 
@@ -268,6 +305,25 @@ TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
         EXPECT_TRUE(err.contains(line)) << line.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(old)));
     EXPECT_EQ(read(recent.toUtf8().constData()), QByteArray("recent\n"));
+
+    auto mode = [&](const QString &name) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(dir.filePath(name)).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    };
+    for (const char *settings : {"VoranotoOstrel.xml", "VoranotoOstrelBase.xml"})
+        EXPECT_EQ(QString::number(mode(QLatin1String(settings)), 8).toStdString(), "600") << settings;
+    QStringList written{dayFile, QStringLiteral("Vorano/dispatch.sqlite"), QStringLiteral("Ostrel"),
+                        QStringLiteral("Vorano"), QStringLiteral("TempDownloads")};
+    for (const char *copies : {"Ostrel/Backups/In", "Ostrel/Backups/Uit"})
+        for (const QString &name : QDir(dir.filePath(QLatin1String(copies))).entryList(QDir::Files))
+            written << QLatin1String(copies) + QLatin1Char('/') + name;
+    EXPECT_GT(written.size(), 5) << "no copies of the cycle";
+    for (const QString &name : written) {
+        const int m = mode(name);
+        ASSERT_NE(m, -1) << name.toStdString();
+        EXPECT_EQ(m & 07, 0) << name.toStdString() << " mode " << std::oct << m;
+        EXPECT_EQ(m & 020, 0) << name.toStdString() << " mode " << std::oct << m;
+    }
 }
 
 // A journal that went away or a terminal that closed: standard error is a pipe without a reader. The log lines
