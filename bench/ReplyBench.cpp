@@ -1,6 +1,7 @@
 // Reading a RetrieveTrips reply: tab removal, reply check, normalisation, the trip walk and the tag reads a
 // mapping makes per trip, for 1,000 and 10,000 trips, against one QXmlStreamReader pass over the same text.
-// Also the whole call through the transport and the simulator. Prints figures; asserts nothing.
+// Also the normalisation of a reply nested 15,000 to 60,000 levels deep, and the whole call through the transport
+// and the simulator. Prints figures; asserts nothing.
 //
 // Run: build/bench/reply_bench [repetitions]
 #include "OstrelSim.h"
@@ -226,6 +227,22 @@ int main(int argc, char **argv)
         if (first == 0)
             first = ms;
         std::printf("%7d trips %10.1f CPU ms  (x%.1f of 1k)\n", trips, ms, ms / first);
+    }
+
+    // A hostile reply nested deeply: the normalisation must take time in proportion to the reply's size.
+    std::printf("\nnormalisation of a reply nested N levels deep (best of %d runs, CPU ms):\n", repetitions);
+    double perLevel15k = 0;
+    for (const int levels : {15000, 30000, 60000}) {
+        const QString reply = QStringLiteral("<kwp><status>200</status><triplist>") +
+                              QStringLiteral("<a>").repeated(levels) + QStringLiteral("x") +
+                              QStringLiteral("</a>").repeated(levels) + QStringLiteral("</triplist></kwp>");
+        const double ms = best(repetitions, [&] { return NormalizeReply(reply).size(); }).cpuMs;
+        if (perLevel15k == 0)
+            perLevel15k = ms / levels;
+        std::printf("%7d levels %8.0f KB %10.1f CPU ms  (x%.2f of linear from 15k)\n", levels,
+                    double(reply.size()) / 1024, ms, ms / (perLevel15k * levels));
+        std::printf("BENCH\treply normalisation, %dk levels deep\t%.1f ms\t-\t%.2f\t<= 1.5x of linear\n", levels / 1000,
+                    ms, ms / (perLevel15k * levels));
     }
 
     // The whole call: envelope out, 10k-trip reply back through HTTP on loopback, envelope read.

@@ -8,7 +8,6 @@
 #include "base/ProgramBackup.h"
 #include "db/DispatchDb.h"
 #include "settings/ServiceEndpoints.h"
-#include "update/UpdateHttpClient.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -406,9 +405,8 @@ void THoofdscherm::logError(const QString &message)
 void THoofdscherm::closeEvent(QCloseEvent *event)
 {
     m_runner.dropDeferred(); // no retrieval starts after the window has gone
-    // A waiting update request ends now, and no updater starts after the window has closed.
-    UpdateHttpClient::abortAllForClose();
-    // The program ends: an operation still under way stops at its next call or statement.
+    // The program ends: an operation still under way stops at its next call or statement, a waiting update
+    // request ends now, and no updater starts after the window has closed.
     AbortToken::program().trip();
     saveSettings();
     event->accept();

@@ -11,7 +11,9 @@ namespace
 constexpr const char *kInvalidDate = "Invalid argument to date encode";
 constexpr const char *kInvalidTime = "Invalid argument to time encode";
 
-int digitValue(QChar c, int base)
+} // namespace
+
+int DigitValue(QChar c, int base)
 {
     const char16_t u = c.unicode();
     int v = -1;
@@ -21,10 +23,8 @@ int digitValue(QChar c, int base)
         v = u - u'a' + 10;
     else if (u >= u'A' && u <= u'F')
         v = u - u'A' + 10;
-    return v < base ? v : -1;
+    return v >= 0 && v < base ? v : -1;
 }
-
-} // namespace
 
 qint32 LeadingInt(const QString &text)
 {
@@ -49,7 +49,7 @@ qint32 LeadingInt(const QString &text)
     constexpr qint64 limit = qint64(std::numeric_limits<qint32>::max()) + 1;
     qint64 value = 0;
     for (; i < n; ++i) {
-        const int d = digitValue(text.at(i), base);
+        const int d = DigitValue(text.at(i), base);
         if (d < 0)
             break;
         value = std::min(value * base + d, limit);

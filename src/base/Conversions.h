@@ -3,6 +3,10 @@
 #include <QDateTime>
 #include <QString>
 
+// The value of one digit ("0"-"9", "a"-"f", "A"-"F") in the given base (10 or 16); -1 for any other character,
+// also for a digit the base does not have.
+int DigitValue(QChar c, int base);
+
 // Value of the leading (decimal, or "$"/"x"/"0x" hexadecimal) digits after blanks and an optional sign; 0 when
 // there are none. Never fails; values beyond 32 bits saturate.
 qint32 LeadingInt(const QString &text);

@@ -170,9 +170,16 @@ void writeLeaf(const QDomNode &node, const QString &indent, OutputEncoding encod
         return;
     }
     if (node.isText() || node.isCDATASection()) {
-        const QString text = node.toCharacterData().data().trimmed();
-        if (!text.isEmpty())
-            out += indent + EscapeSettingsText(text) + kCrLf;
+        // Text beside elements: each of its lines on a line of its own, trimmed, empty ones left out. Read back,
+        // the text between two elements is one node (also where it was several, such as text on both sides of a
+        // removed element) holding these lines and the indentation around them; split again it gives the same
+        // lines, so the file is written the same way every time.
+        const QStringList lines = node.toCharacterData().data().replace(u'\r', u'\n').split(u'\n');
+        for (const QString &line : lines) {
+            const QString text = EscapeSettingsText(line).trimmed();
+            if (!text.isEmpty())
+                out += indent + text + kCrLf;
+        }
         return;
     }
     const QDomElement e = node.toElement();

@@ -18,19 +18,6 @@ QString mark(const QString &text)
     return LeadingInt(text) != 0 ? QString(kT) : QString(kF);
 }
 
-int digitValue(QChar c, int base)
-{
-    const char16_t u = c.unicode();
-    int v = -1;
-    if (u >= u'0' && u <= u'9')
-        v = u - u'0';
-    else if (u >= u'a' && u <= u'f')
-        v = u - u'a' + 10;
-    else if (u >= u'A' && u <= u'F')
-        v = u - u'A' + 10;
-    return v >= 0 && v < base ? v : -1;
-}
-
 // Reads the number after blanks and sign. With `whole`, every character after the sign must be a digit;
 // otherwise reading stops at the first other character. Returns false for no digits or a value beyond 32 bits.
 bool readNumber(const QString &text, bool whole, qint64 &result)
@@ -56,7 +43,7 @@ bool readNumber(const QString &text, bool whole, qint64 &result)
     qint64 value = 0;
     qsizetype digits = 0;
     for (; i < text.size(); ++i) {
-        const int d = digitValue(text.at(i), base);
+        const int d = DigitValue(text.at(i), base);
         if (d < 0) {
             if (whole)
                 return false;

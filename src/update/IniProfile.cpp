@@ -1,31 +1,11 @@
 #include "update/IniProfile.h"
 
+#include "base/Windows1252.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringConverter>
 #include <QStringList>
-
-namespace
-{
-
-// Windows-1252 differs from Latin-1 in 0x80..0x9F.
-const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString cp1252(const QByteArray &bytes)
-{
-    QString s;
-    s.reserve(bytes.size());
-    for (char c : bytes) {
-        const unsigned char b = static_cast<unsigned char>(c);
-        s.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b));
-    }
-    return s;
-}
-
-} // namespace
 
 QString DecodeAnsiText(const QByteArray &bytes)
 {
@@ -33,7 +13,7 @@ QString DecodeAnsiText(const QByteArray &bytes)
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    return cp1252(bytes);
+    return DecodeWindows1252(bytes);
 }
 
 QString DecodeText(const QByteArray &bytes)

@@ -1,12 +1,13 @@
 #include "update/UpdateHttpClient.h"
 
+#include "base/AbortToken.h"
+
 #include <QEventLoop>
 #include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSet>
 #include <QSslConfiguration>
 #include <QThread>
 #include <QTimer>
@@ -39,41 +40,15 @@ QString unsupported(const QUrl &url)
     return QStringLiteral("Ongeldig of niet ondersteund adres: ") + url.toString();
 }
 
-// Every client that exists, so that closing the program reaches the requests that wait.
-QMutex g_clientsMutex;
-QSet<UpdateHttpClient *> g_clients;
-std::atomic<bool> g_closing{false};
-
 } // namespace
 
-UpdateHttpClient::UpdateHttpClient()
-{
-    QMutexLocker lock(&g_clientsMutex);
-    g_clients.insert(this);
-}
+UpdateHttpClient::UpdateHttpClient() = default;
 
-UpdateHttpClient::~UpdateHttpClient()
-{
-    QMutexLocker lock(&g_clientsMutex);
-    g_clients.remove(this);
-}
-
-void UpdateHttpClient::abortAllForClose()
-{
-    QMutexLocker lock(&g_clientsMutex);
-    g_closing = true;
-    for (UpdateHttpClient *client : std::as_const(g_clients))
-        client->abort();
-}
+UpdateHttpClient::~UpdateHttpClient() = default;
 
 bool UpdateHttpClient::closing()
 {
-    return g_closing;
-}
-
-void UpdateHttpClient::resetClosing()
-{
-    g_closing = false;
+    return AbortToken::program().tripped();
 }
 
 HttpResult UpdateHttpClient::get(const QString &url, QIODevice *sink, std::function<void(qint64)> onData)
@@ -101,7 +76,7 @@ HttpResult UpdateHttpClient::run(const QByteArray &method, const QString &url, Q
     m_aborted = false;
     m_timedOut = false;
     HttpResult result;
-    if (g_closing) {
+    if (closing()) {
         result.outcome = HttpResult::Outcome::HttpFailure;
         result.statusCode = 404;
         result.reasonPhrase = QStringLiteral("Operation canceled");
@@ -114,13 +89,17 @@ HttpResult UpdateHttpClient::run(const QByteArray &method, const QString &url, Q
     QEventLoop loop;
     QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     worker->start();
-    loop.exec();
+    {
+        // The program closes: the request that waits ends now.
+        const AbortToken::Watch watch(AbortToken::program(), [this] { abort(); });
+        loop.exec();
+    }
     // The loop also ends when the application quits (then it does not even start): the request must not outlive
     // the wait, or the program would hang on it while it ends.
     if (!worker->isFinished())
         abort();
     worker->wait();
-    if (m_aborted && g_closing)
+    if (m_aborted && closing())
         result.closing = true;
     return result;
 }

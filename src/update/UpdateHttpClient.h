@@ -64,11 +64,9 @@ class UpdateHttpClient
     void abort();
     qint64 bytesReceived() const { return m_received; }
 
-    // The program closes: every running request of every client is aborted, and later requests fail at once.
-    static void abortAllForClose();
+    // Whether the program closes (its AbortToken has tripped): a running request is then aborted, and later
+    // requests fail at once.
     static bool closing();
-    // A new start (the tests open and close several windows in one process).
-    static void resetClosing();
 
   private:
     HttpResult run(const QByteArray &method, const QString &url, QIODevice *sink,

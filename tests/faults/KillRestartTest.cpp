@@ -8,6 +8,7 @@
 #include "settings/MemoryControls.h"
 
 #include "OstrelSim.h"
+#include "support/RealProgram.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
 
 namespace
@@ -55,21 +55,14 @@ class KillRestart : public ::testing::Test
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VORANO_PROGRAM), dir.filePath(QStringLiteral("VoranoOstrel"))));
-        QFile::setPermissions(dir.filePath(QStringLiteral("VoranoOstrel")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QString error;
+        ASSERT_TRUE(program.install(QStringLiteral(VORANO_PROGRAM), dir.path(), error)) << error.toStdString();
         ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-        runtimeDir = dir.filePath(QStringLiteral("runtime"));
-        QDir().mkpath(runtimeDir);
-        QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void TearDown() override
     {
-        if (program.state() != QProcess::NotRunning) {
-            program.kill();
-            program.waitForFinished(5000);
-        }
+        program.kill();
         if (database.isValid()) {
             database.close();
             database = QSqlDatabase();
@@ -97,30 +90,15 @@ class KillRestart : public ::testing::Test
         file.write(xml.toLatin1());
     }
 
-    void startProgram()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.setWorkingDirectory(dir.path());
-        program.start(dir.filePath(QStringLiteral("VoranoOstrel")), {});
-        ASSERT_TRUE(program.waitForStarted(10000));
-    }
+    void startProgram() { ASSERT_TRUE(program.start()); }
 
-    void killProgram()
-    {
-        ::kill(pid_t(program.processId()), SIGKILL);
-        ASSERT_TRUE(program.waitForFinished(10000));
-    }
+    void killProgram() { ASSERT_TRUE(program.kill()); }
 
     // Ends the program the way a logout does: settings saved, connection closed.
     void stopProgram()
     {
-        ::kill(pid_t(program.processId()), SIGTERM);
-        ASSERT_TRUE(program.waitForFinished(20000));
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        ASSERT_TRUE(program.terminate());
+        EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
     }
 
     QString databasePath() const { return dir.filePath(QStringLiteral("Vorano/dispatch.sqlite")); }
@@ -209,9 +187,8 @@ class KillRestart : public ::testing::Test
     }
 
     QTemporaryDir dir;
-    QString runtimeDir;
     OstrelSim sim;
-    QProcess program;
+    RealProgram program;
     QSqlDatabase database;
     QString connectionName;
 };

@@ -20,6 +20,7 @@
 #include "settings/MemoryControls.h"
 
 #include "OstrelSim.h"
+#include "support/RealProgram.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -36,11 +37,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -171,10 +170,7 @@ class Instance
 
     ~Instance()
     {
-        if (program.state() != QProcess::NotRunning) {
-            program.kill();
-            program.waitForFinished(5000);
-        }
+        program.kill();
         closeDb();
     }
 
@@ -182,23 +178,15 @@ class Instance
     {
         if (!dir.isValid())
             return fail(error, QStringLiteral("no program folder"));
-        // Forty copies of the program would be a gigabyte: a hard link is the same file under the program folder's
-        // name, and the program finds its folder by that name.
-        const QString program = dir.filePath(QStringLiteral("VoranoOstrel"));
-        if (::link(VORANO_PROGRAM, QFile::encodeName(program).constData()) != 0) {
-            if (!QFile::copy(QStringLiteral(VORANO_PROGRAM), program))
-                return fail(error, QStringLiteral("no program in the program folder"));
-            QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
+        // Forty program folders: the program is hard-linked into each where it can be.
+        if (!program.install(QStringLiteral(VORANO_PROGRAM), dir.path(), error))
+            return false;
         if (!sim.start())
             return fail(error, sim.errorString());
         // The return cycle's answers come a little late, so kills land while an event waits for its reply; the
         // import's come at once, so they land while a ride is stored or just after, before its confirmation.
         if (kind == Kind::Return)
             sim.setDefaultDelay(kAnswerDelayMs);
-        runtimeDir = dir.filePath(QStringLiteral("runtime"));
-        QDir().mkpath(runtimeDir);
-        QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (kind == Kind::Import) {
             fullReply = sweepReply(items);
             sim.setDefaultReply(QStringLiteral("RetrieveTrips"), fullReply);
@@ -208,22 +196,12 @@ class Instance
         return writeSettings(error);
     }
 
-    void start()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.setWorkingDirectory(dir.path());
-        program.start(dir.filePath(QStringLiteral("VoranoOstrel")), {});
-        program.waitForStarted(10000);
-    }
+    void start() { program.start(); }
 
     // Kills the program once its moment has come; true when it has.
     bool killWhenDue()
     {
-        if (killed || program.state() != QProcess::Running)
+        if (killed || program.process().state() != QProcess::Running)
             return killed;
         if (!cycleSeen) {
             if (sim.requestCount() == 0)
@@ -258,8 +236,7 @@ class Instance
         } else if (step > 0) {
             QThread::msleep(ulong(step * 2));
         }
-        ::kill(pid_t(program.processId()), SIGKILL);
-        program.waitForFinished(10000);
+        program.kill();
         killed = true;
         receivedAtKill = sim.requestCount() - base;
         return true;
@@ -311,13 +288,7 @@ class Instance
     void stop()
     {
         closeDb();
-        if (program.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(program.processId()), SIGTERM);
-        if (!program.waitForFinished(20000)) {
-            program.kill();
-            program.waitForFinished(5000);
-        }
+        program.terminate();
     }
 
     // The trip ids of every ConfirmTrips the service received, with the externalID each carried.
@@ -471,10 +442,9 @@ class Instance
     }
 
     QTemporaryDir dir;
-    QString runtimeDir;
     QString fullReply;
     mutable OstrelSim sim;
-    QProcess program;
+    RealProgram program;
     QSqlDatabase database;
     QString connectionName;
     bool cycleSeen = false;

@@ -516,6 +516,14 @@ TEST(SettingsStore, HostileFilesAreRefusedOrWrittenInAFormThatReadsBack)
          {"    <BasicProducts_Lines>\r\n      <Count>0</Count>\r\n",
           "      <Count>4</Count>\r\n      <Item3>d</Item3>\r\n      <Item0/>\r\n      <Item1/>\r\n      "
           "<Item2/>\r\n"}},
+        {"stray text between list items and a count below the items",
+         xmlDecl + "\r\n<Configuration>\r\n  <Hoofdscherm>\r\n    <FormVersion>0</FormVersion>\r\n"
+                   "    <BasicProducts_Lines>\r\n      <Item0>P1=Taxi &amp; bus</Item0>\r\n"
+                   " \xe0\xdf\xdf\xde <Item1/>M\n      <Item2>P3=&#8364;</Item2>\r\n      <Count>1</Count>\r\n"
+                   "   \x9b </BasicProducts_Lines>\r\n  </Hoofdscherm>\r\n</Configuration>\r\n",
+         nullptr,
+         {"      <Item0>P1=Taxi &amp; bus</Item0>\r\n      \xe0\xdf\xdf\xde\r\n      M\r\n      <Count>1</Count>\r\n"
+          "      \x9b\r\n    </BasicProducts_Lines>\r\n"}},
         {"item numbers with sign or leading zeros are not items",
          baseFile("<BasicProducts_Lines><Item00>a</Item00><Item-1>b</Item-1><Count>2</Count></BasicProducts_Lines>"),
          nullptr,

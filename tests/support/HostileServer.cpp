@@ -2,14 +2,11 @@
 
 #include <QList>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <stdexcept>
+#include <functional>
 
 namespace
 {
@@ -38,10 +35,10 @@ bool clientGone(int fd, int ms)
 }
 
 // Reads one request (headers and a body of its Content-Length); false when the connection ends first.
-bool readRequest(int fd, QByteArray &pending, const std::atomic<bool> &stop)
+bool readRequest(int fd, QByteArray &pending, const std::function<bool()> &stop)
 {
     auto fill = [&] {
-        while (!stop) {
+        while (!stop()) {
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 100) == 0)
                 continue;
@@ -77,34 +74,18 @@ bool readRequest(int fd, QByteArray &pending, const std::atomic<bool> &stop)
 HostileServer::HostileServer(Script script, bool keepAlive)
     : m_script(std::move(script))
     , m_keepAlive(keepAlive)
+    , m_listener("HostileServer", [this](int fd) { serve(fd); })
 {
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0)
-        throw std::runtime_error("HostileServer: cannot listen on 127.0.0.1");
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    m_acceptor = std::thread([this] { acceptLoop(); });
 }
 
 HostileServer::~HostileServer()
 {
-    m_stop = true;
-    m_acceptor.join();
-    std::lock_guard lock(m_mutex);
-    for (std::thread &t : m_workers)
-        t.join();
-    ::close(m_listen);
+    m_listener.stop();
 }
 
 QString HostileServer::url() const
 {
-    return QStringLiteral("http://127.0.0.1:%1/_external/external.cfc").arg(m_port);
+    return QStringLiteral("http://127.0.0.1:%1/_external/external.cfc").arg(m_listener.port());
 }
 
 QByteArray HostileServer::head(qint64 contentLength, const QByteArray &contentType, bool keepAlive, int status)
@@ -128,29 +109,16 @@ QByteArray HostileServer::envelope(const QByteArray &inner)
            inner + "</xmlRequestReturn></ns1:xmlRequestResponse></soapenv:Body></soapenv:Envelope>";
 }
 
-void HostileServer::acceptLoop()
-{
-    while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        const int fd = ::accept(m_listen, nullptr, nullptr);
-        if (fd < 0)
-            continue;
-        ++m_connections;
-        std::lock_guard lock(m_mutex);
-        m_workers.emplace_back([this, fd] { serve(fd); });
-    }
-}
-
 void HostileServer::serve(int fd)
 {
+    ++m_connections;
+    const auto stopping = [this] { return m_listener.stopping(); };
     QByteArray pending;
     bool open = true;
-    while (open && !m_stop && readRequest(fd, pending, m_stop)) {
+    while (open && !stopping() && readRequest(fd, pending, stopping)) {
         ++m_requests;
         for (const Step &step : m_script) {
-            if (!open || m_stop)
+            if (!open || stopping())
                 break;
             switch (step.kind) {
             case Step::Send:
@@ -169,16 +137,16 @@ void HostileServer::serve(int fd)
                 break;
             }
             case Step::Trickle:
-                for (qsizetype i = 0; open && !m_stop; ++i) {
+                for (qsizetype i = 0; open && !stopping(); ++i) {
                     open = sendAll(fd, step.bytes.constData() + i % step.bytes.size(), 1) && !clientGone(fd, step.ms);
                 }
                 break;
             case Step::Endless:
-                while (open && !m_stop)
+                while (open && !stopping())
                     open = sendAll(fd, step.bytes.constData(), step.bytes.size());
                 break;
             case Step::Hold:
-                while (!m_stop && !clientGone(fd, 50)) {
+                while (!stopping() && !clientGone(fd, 50)) {
                 }
                 open = false;
                 break;
@@ -187,5 +155,4 @@ void HostileServer::serve(int fd)
         if (!m_keepAlive)
             break;
     }
-    ::close(fd);
 }

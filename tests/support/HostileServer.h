@@ -1,11 +1,11 @@
 #pragma once
 
+#include "support/LoopbackListener.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <atomic>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 // A service that misbehaves on purpose, on 127.0.0.1 (a free port), on threads of its own: every request on a
@@ -49,17 +49,11 @@ class HostileServer
     static QByteArray envelope(const QByteArray &inner);
 
   private:
-    void acceptLoop();
     void serve(int fd);
 
     Script m_script;
     bool m_keepAlive;
-    int m_listen = -1;
-    quint16 m_port = 0;
-    std::atomic<bool> m_stop{false};
     std::atomic<int> m_connections{0};
     std::atomic<int> m_requests{0};
-    std::thread m_acceptor;
-    std::mutex m_mutex;
-    std::vector<std::thread> m_workers;
+    LoopbackListener m_listener; // last: its connections use the members above
 };

@@ -1,7 +1,5 @@
 #include "support/LocalHttpServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,7 +10,7 @@
 
 #include <chrono>
 #include <memory>
-#include <stdexcept>
+#include <thread>
 
 // One connection, plain or TLS.
 struct LocalHttpServer::Connection {
@@ -56,37 +54,22 @@ QByteArray LocalHttpServer::Request::header(const QByteArray &name) const
 }
 
 LocalHttpServer::LocalHttpServer()
+    : m_listener("LocalHttpServer", [this](int fd) { serveConnection(fd); })
 {
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listen, 16) != 0)
-        throw std::runtime_error("LocalHttpServer: cannot listen on 127.0.0.1");
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    m_acceptor = std::thread([this] { acceptLoop(); });
 }
 
 LocalHttpServer::~LocalHttpServer()
 {
     m_stop = true;
     release();
-    m_acceptor.join();
-    for (std::thread &t : m_workers)
-        t.join();
-    ::close(m_listen);
+    m_listener.stop();
     if (m_tls)
         SSL_CTX_free(m_tls);
 }
 
 QString LocalHttpServer::url(const QString &path) const
 {
-    return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_tls ? "https" : "http").arg(m_port).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_tls ? "https" : "http").arg(m_listener.port()).arg(path);
 }
 
 bool LocalHttpServer::useTls(const QByteArray &certificatePem, const QByteArray &keyPem)
@@ -156,33 +139,26 @@ void LocalHttpServer::release()
     m_released.notify_all();
 }
 
-void LocalHttpServer::acceptLoop()
+void LocalHttpServer::serveConnection(int fd)
 {
-    while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        const int fd = ::accept(m_listen, nullptr, nullptr);
-        if (fd < 0)
-            continue;
+    SSL *tls = nullptr;
+    {
         std::lock_guard lock(m_mutex);
-        SSL *tls = m_tls ? SSL_new(m_tls) : nullptr;
-        m_workers.emplace_back([this, fd, tls] {
-            Connection c{fd, tls};
-            if (!tls) {
-                handle(c);
-            } else {
-                SSL_set_fd(tls, fd);
-                // A client that refuses the certificate ends the handshake; there is nothing to answer then.
-                if (SSL_accept(tls) == 1) {
-                    handle(c);
-                    SSL_shutdown(tls);
-                }
-                SSL_free(tls);
-            }
-            ::close(fd);
-        });
+        if (m_tls)
+            tls = SSL_new(m_tls);
     }
+    Connection c{fd, tls};
+    if (!tls) {
+        handle(c);
+        return;
+    }
+    SSL_set_fd(tls, fd);
+    // A client that refuses the certificate ends the handshake; there is nothing to answer then.
+    if (SSL_accept(tls) == 1) {
+        handle(c);
+        SSL_shutdown(tls);
+    }
+    SSL_free(tls);
 }
 
 void LocalHttpServer::handle(Connection &c)

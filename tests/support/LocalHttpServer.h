@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/LoopbackListener.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -10,7 +12,6 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 struct ssl_ctx_st;
@@ -43,7 +44,7 @@ class LocalHttpServer
     LocalHttpServer();
     ~LocalHttpServer();
 
-    quint16 port() const { return m_port; }
+    quint16 port() const { return m_listener.port(); }
     QString url(const QString &path) const; // "http://127.0.0.1:PORT" + path ("https://" with TLS)
 
     // Serves every later connection over TLS with this certificate and private key (PEM). False when they are not
@@ -64,18 +65,15 @@ class LocalHttpServer
     struct Connection; // one accepted connection, plain or TLS
 
   private:
-    void acceptLoop();
+    void serveConnection(int fd);
     void handle(Connection &c);
 
     ssl_ctx_st *m_tls = nullptr;
-    int m_listen = -1;
-    quint16 m_port = 0;
     std::atomic<bool> m_stop{false};
-    std::thread m_acceptor;
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
     bool m_isReleased = false;
-    std::vector<std::thread> m_workers;
     QMap<QByteArray, Response> m_responses;
     std::vector<Request> m_requests;
+    LoopbackListener m_listener; // last: its connections use the members above
 };

@@ -6,6 +6,7 @@
 #include "TestReleaseKey.h"
 #include "app/THoofdscherm.h"
 #include "app/TerminationSignals.h"
+#include "base/AbortToken.h"
 #include "support/LocalHttpServer.h"
 #include "support/QtPrinters.h"
 #include "support/TempProgramDir.h"
@@ -130,7 +131,7 @@ TEST(UpdateClose, ClosingDuringACheckOrDownloadEndsAtOnceWithoutTheUpdater)
         EXPECT_EQ(dir.files(QStringLiteral("TempDownloads")), QStringList());
         EXPECT_EQ(server.requestsFor(kFilePath).empty(), c.stall == Stall::Manifest);
         window.reset();
-        UpdateHttpClient::resetClosing();
+        AbortToken::program().reset();
     }
 }
 

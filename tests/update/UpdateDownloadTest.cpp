@@ -1,5 +1,6 @@
 #include "ScriptedUpdatePrompts.h"
 #include "TestReleaseKey.h"
+#include "base/AbortToken.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempProgramDir.h"
 #include "update/TJFCAppUpdate.h"
@@ -354,7 +355,7 @@ TEST_F(UpdateDownloadTest, ClosingDuringTheDownloadStartsNothing)
     m_server.serve(kFilePath, slow);
     m_server.onStalled = [] {
         QMetaObject::invokeMethod(
-            qApp, [] { UpdateHttpClient::abortAllForClose(); }, Qt::QueuedConnection);
+            qApp, [] { AbortToken::program().trip(); }, Qt::QueuedConnection);
     };
     download();
     EXPECT_EQ(m_prompts.seen, QStringList());
@@ -365,7 +366,7 @@ TEST_F(UpdateDownloadTest, ClosingDuringTheDownloadStartsNothing)
     download();
     EXPECT_EQ(m_server.requests().size(), before);
     EXPECT_EQ(m_prompts.seen, QStringList());
-    UpdateHttpClient::resetClosing();
+    AbortToken::program().reset();
 }
 
 class UpdateControleTest : public UpdateDownloadTest
