@@ -6,6 +6,7 @@
 #include "app/SettingsPage.h"
 #include "base/AbortToken.h"
 #include "base/ProgramBackup.h"
+#include "base/VoranoError.h"
 #include "db/DispatchDb.h"
 #include "settings/ServiceEndpoints.h"
 #include "update/UpdateHttpClient.h"
@@ -70,7 +71,8 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
     , m_ops(std::move(operations))
     , m_setup(std::move(setup))
     , m_clock(m_setup.clock ? m_setup.clock : &m_systemClock)
-    , m_folders(ProgramFolders::under(QFileInfo(m_setup.programFile).absolutePath()))
+    , m_folders(ProgramFolders::under(m_setup.dataFolder.isEmpty() ? QFileInfo(m_setup.programFile).absolutePath()
+                                                                   : m_setup.dataFolder))
     , m_dayLog(m_folders.logboek)
     , m_runner([this](const QString &message) { logError(message); })
     , m_mainStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kMainFileName),
@@ -89,22 +91,27 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
     if (m_ops.serviceFactory)
         m_service = m_ops.serviceFactory(*this);
     m_db = std::make_unique<DispatchDb>(*this, m_folders.program);
-    m_db->setLog([this](const QString &message) { logError(message); });
+    // What the connection says about itself (the embedded file made) is no error.
+    m_db->setLog([this](const QString &message) { appendLog(LogLevel::Warning, message, true); });
 
     TimerActions actions;
     actions.wrap = [this](const std::function<void()> &tick) { m_runner.run(tick); };
     // A retrieval that falls due while another operation runs comes as soon as that one has ended, not a whole
     // interval later.
     actions.retrievalCycle = [this] {
-        const Operation *cycle = &m_ops.retrievalCycle;
-        if (*cycle)
-            m_runner.runExclusiveOrDefer(QStringLiteral("Controle"), [this, cycle] {
-                OperationContext ctx = context();
-                (*cycle)(ctx, this);
-            });
+        if (m_ops.retrievalCycle)
+            m_runner.runExclusiveOrDefer(QStringLiteral("Controle"),
+                                         [this] { runCycle(CycleKind::Retrieval, m_ops.retrievalCycle); });
     };
-    actions.referenceRefresh = [this] { return refreshReferenceLists(); };
-    actions.returnCycle = [this] { runExclusive(m_ops.returnCycle, false); };
+    actions.referenceRefresh = [this] {
+        const bool fetched = refreshReferenceLists();
+        cycleEnded(CycleKind::Reference, fetched, {}, {});
+        return fetched;
+    };
+    actions.returnCycle = [this] {
+        if (m_ops.returnCycle)
+            m_runner.runExclusive([this] { runCycle(CycleKind::Return, m_ops.returnCycle); });
+    };
     actions.programBackup = [this] { CopyProgramBackup(m_setup.programFile, m_folders.programBackups); };
     m_timers = std::make_unique<ShellTimers>(*this, std::move(actions), m_setup.intervals);
     if (m_setup.startTimers)
@@ -117,8 +124,13 @@ THoofdscherm::~THoofdscherm()
 {
     if (!m_savedSinceApply)
         saveSettings();
-    m_mainStore.write();
-    m_baseStore.write();
+    const bool written = m_mainStore.write() && m_baseStore.write();
+    m_monitor->writeStatusFile(false);
+    logJournal(LogLevel::Information,
+               QStringLiteral("Gestopt (%1); %2.")
+                   .arg(m_stopReason.isEmpty() ? QStringLiteral("venster gesloten") : m_stopReason,
+                        written ? QStringLiteral("instellingen geschreven")
+                                : QStringLiteral("instellingen niet (allemaal) geschreven")));
 }
 
 void THoofdscherm::buildWindow()
@@ -243,6 +255,30 @@ void THoofdscherm::startUp()
     m_baseStore.apply(*this);
     m_savedSinceApply = false;
     m_pages->setCurrentIndex(0);
+    m_monitor = std::make_unique<ServiceMonitor>(
+        m_folders.program + QLatin1Char('/') + QLatin1String(ServiceMonitor::kStatusFileName), version,
+        m_clock->now(), [this](LogLevel level, const QString &line) { logJournal(level, line); });
+    logStart();
+    m_monitor->writeStatusFile();
+}
+
+void THoofdscherm::logStart()
+{
+    const QString version = m_ops.programVersion ? m_ops.programVersion() : QString();
+    logJournal(LogLevel::Information, QStringLiteral("Gestart: versie %1, map %2, database %3, service %4.")
+                                          .arg(version.isEmpty() ? QStringLiteral("onbekend") : version,
+                                               QDir::toNativeSeparators(m_folders.program), databaseDescription(),
+                                               text(Control::xSoapServer)));
+}
+
+// Where the dispatch database is, without the password.
+QString THoofdscherm::databaseDescription() const
+{
+    if (m_db->dialect() == DbDialect::SQLite)
+        return QStringLiteral("SQLite %1").arg(QDir::toNativeSeparators(m_db->sqlitePath()));
+    return QStringLiteral("%1 op server %2, database %3, gebruiker %4")
+        .arg(text(Control::xLoginDriver), text(Control::xLoginServer), text(Control::xLoginDatabase),
+             text(Control::xLoginSQL));
 }
 
 void THoofdscherm::saveSettings()
@@ -316,6 +352,47 @@ void THoofdscherm::runOperation(const Operation &operation)
     });
 }
 
+// Runs a cycle and hands what it did to the monitor. An error the cycle logged itself (it ended its walk with
+// one line) counts as a failed cycle just as one it threw.
+void THoofdscherm::runCycle(CycleKind kind, const Cycle &cycle)
+{
+    if (!cycle)
+        return;
+    CycleOutcome outcome;
+    QString firstError;
+    auto note = [&firstError](const QString &message) {
+        if (firstError.isEmpty())
+            firstError = message;
+    };
+    const bool ran = m_runner.run([&] {
+        OperationContext ctx = context();
+        ctx.logError = [this, &note](const QString &message) {
+            note(message);
+            logError(message);
+        };
+        try {
+            outcome = cycle(ctx, this);
+        } catch (const VoranoError &e) {
+            note(e.message());
+            throw;
+        } catch (const std::exception &e) {
+            note(QString::fromLocal8Bit(e.what()));
+            throw;
+        }
+    });
+    cycleEnded(kind, ran && firstError.isEmpty(), outcome, firstError);
+}
+
+void THoofdscherm::cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError)
+{
+    if (!m_monitor)
+        return;
+    bool numeric = false;
+    const int minutes = text(Control::xStoringMinuten).trimmed().toInt(&numeric);
+    m_monitor->cycleEnded(kind, m_clock->now(), ok, outcome, firstError, numeric ? minutes : 0);
+    m_monitor->writeStatusFile();
+}
+
 void THoofdscherm::runExclusive(const Operation &operation, bool clicked)
 {
     if (!operation)
@@ -344,7 +421,11 @@ bool THoofdscherm::refreshReferenceLists()
 
 void THoofdscherm::updateManueel()
 {
-    runExclusive(m_ops.retrievalCycle, true);
+    if (!m_ops.retrievalCycle)
+        return;
+    const auto outcome = m_runner.runExclusive([this] { runCycle(CycleKind::Retrieval, m_ops.retrievalCycle); });
+    if (outcome == ActionRunner::Outcome::Dropped)
+        statusBar()->showMessage(QString::fromUtf8(kBusyText), 10000);
 }
 
 void THoofdscherm::handmatigVerwerken()
@@ -358,8 +439,15 @@ void THoofdscherm::verbergenNaarTaakbalk()
     hideToTray();
 }
 
+void THoofdscherm::setStopReason(const QString &reason)
+{
+    if (m_stopReason.isEmpty())
+        m_stopReason = reason;
+}
+
 void THoofdscherm::sluiten()
 {
+    setStopReason(QStringLiteral("SLUITEN"));
     // An operation that let this click in between its items ends at its next call or statement.
     AbortToken::program().trip();
     if (m_db->isOpen())
@@ -396,11 +484,22 @@ bool THoofdscherm::trayAvailable() const
 
 void THoofdscherm::logError(const QString &message)
 {
+    appendLog(LogLevel::Error, message, true);
+}
+
+void THoofdscherm::logJournal(LogLevel level, const QString &message)
+{
+    appendLog(level, message, false);
+}
+
+void THoofdscherm::appendLog(LogLevel level, const QString &message, bool onPage)
+{
     const QDateTime now = m_clock->now();
     QString line = LogLine(now, message);
     line.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    m_logboek->appendPlainText(line);
-    m_dayLog.append(now, line);
+    if (onPage)
+        m_logboek->appendPlainText(line);
+    m_dayLog.append(now, line, level);
 }
 
 void THoofdscherm::closeEvent(QCloseEvent *event)

@@ -3,6 +3,7 @@
 #include "app/ActionRunner.h"
 #include "app/ControlRegistry.h"
 #include "app/Operations.h"
+#include "app/ServiceMonitor.h"
 #include "app/ShellTimers.h"
 #include "base/Clock.h"
 #include "base/EventPump.h"
@@ -26,7 +27,8 @@ inline constexpr const char *kApplicationTitle = "Taxis Vorano Soap Cliënt voor
 
 // What the main window needs from the program start.
 struct ShellSetup {
-    QString programFile;          // the running program file; its folder is the program folder
+    QString programFile;          // the running program file (the source of the program backup)
+    QString dataFolder;           // the working folder: settings, logs, copies; empty: the program file's folder
     TimerIntervals intervals;     // the timer intervals (tests shorten them)
     const Clock *clock = nullptr; // the clock of the log lines and the operations; null: the system clock
     bool startTimers = true;
@@ -70,6 +72,12 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
 
     // The error hook: one line in the log per error, on the page, in the day file and on standard error.
     void logError(const QString &message);
+    // A line for the day file and standard error only (the journal), not for the page.
+    void logJournal(LogLevel level, const QString &message);
+
+    // Why the program ends, for the stop line ("signaal SIGTERM"); the first reason given counts.
+    void setStopReason(const QString &reason);
+    ServiceMonitor &monitor() { return *m_monitor; }
 
     ShellTimers &timers() { return *m_timers; }
     ActionRunner &runner() { return m_runner; }
@@ -106,6 +114,11 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     OperationContext context();
     void runOperation(const Operation &operation);
     void runExclusive(const Operation &operation, bool clicked);
+    void runCycle(CycleKind kind, const Cycle &cycle);
+    void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError);
+    void logStart();
+    void appendLog(LogLevel level, const QString &message, bool onPage);
+    QString databaseDescription() const;
     bool refreshReferenceLists();
 
     Operations m_ops;
@@ -125,6 +138,8 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     ServiceFactory m_service;
     std::unique_ptr<DispatchDb> m_db; // the one connection (ADO)
     std::unique_ptr<ShellTimers> m_timers;
+    std::unique_ptr<ServiceMonitor> m_monitor;
+    QString m_stopReason;
     WindowPlacement m_storedPositions; // minimised and maximised positions as stored; Qt does not use them
     bool m_wasMaximized = true;
     QRect m_normal; // the restored (not maximised, not minimised) rectangle

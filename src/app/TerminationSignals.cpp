@@ -13,9 +13,11 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 AbortToken *g_token = nullptr; // set before the handler is installed: no lazy initialisation inside it
+volatile std::sig_atomic_t g_lastSignal = 0;
 
-extern "C" void onTerminationSignal(int)
+extern "C" void onTerminationSignal(int signal)
 {
+    g_lastSignal = signal;
     // First the call or statement that blocks the user-interface thread is abandoned (the event loop would not
     // see the signal before it returned), then the event loop closes the program.
     if (g_token)
@@ -51,6 +53,11 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+int TerminationSignals::lastSignal()
+{
+    return g_lastSignal;
 }
 
 TerminationSignals::~TerminationSignals()

@@ -15,6 +15,9 @@ public:
     explicit TerminationSignals(std::function<void()> onSignal, QObject *parent = nullptr);
     ~TerminationSignals() override;
 
+    // The number of the last termination signal caught (0: none).
+    static int lastSignal();
+
 private:
     std::function<void()> m_onSignal;
     QSocketNotifier *m_notifier = nullptr;

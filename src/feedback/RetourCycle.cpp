@@ -51,8 +51,10 @@ QList<QSqlRecord> readPendingRecords(DispatchDb &db, const QString &owner)
 
 } // namespace
 
-bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
+bool RetourCycle::RetourTimerTimer(OperationContext &ctx, CycleOutcome *outcome)
 {
+    CycleOutcome unused;
+    CycleOutcome &counts = outcome ? *outcome : unused;
     if (m_running)
         return false;
     if (!ctx.controls.checked(Control::xBezet))
@@ -62,12 +64,15 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
     // Each row is converted just before it is sent: a value that cannot be read ends the tick at that row, and
     // the rows before it have gone out.
     const QList<QSqlRecord> records = readPendingRecords(ctx.db, ctx.controls.text(Control::Eigenaar));
+    counts.eventsPending = int(records.size());
     for (const QSqlRecord &record : records) {
         ctx.pump.processEvents();
         const EventRow row = EventRow::fromRecord(record);
         const qint64 id = row.kop_id;
         const bool accepted = SendStatus(ctx, row);
         ctx.db.exec((accepted ? kAcceptedUpdate : kRefusedUpdate) + QString::number(id));
+        ++(accepted ? counts.eventsAccepted : counts.eventsRefused);
+        --counts.eventsPending;
     }
     return true;
 }

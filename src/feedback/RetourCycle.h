@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/CycleOutcome.h"
 #include "feedback/EventRow.h"
 
 #include <QList>
@@ -16,8 +17,9 @@ class RetourCycle
     // One tick: nothing at all while xBezet is unchecked; otherwise each pending event of the owner in Eigenaar is
     // sent and marked 1 (accepted) or 3 (not accepted). The first error ends the tick and is thrown; the row being
     // handled stays pending unless its update had been executed. Returns false when the tick was dropped because
-    // a cycle is already running, true otherwise.
-    bool RetourTimerTimer(OperationContext &ctx);
+    // a cycle is already running, true otherwise. The counts of the events sent (also those before an error) go
+    // to outcome when one is given; pending is how many of the owner's events still wait.
+    bool RetourTimerTimer(OperationContext &ctx, CycleOutcome *outcome = nullptr);
 
     bool running() const { return m_running; }
 

@@ -45,7 +45,7 @@ void writeTripCopy(OperationContext &ctx, const char *kind, const QString &idTex
     WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, name, TextList(tripText).text());
 }
 
-void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin)
+void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin, CycleOutcome &outcome)
 {
     const bool manual = origin == Origin::File;
     ctx.controls.setText(Control::yRitID, ReadXMLValue(item, QStringLiteral("id")));
@@ -63,23 +63,29 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
         if (!manual)
             writeTripCopy(ctx, "INS", idText, trip.trip);
         const int rideId = MapNewTrip(ctx, keys, trip, manual);
-        if (!manual && ctx.controls.checked(Control::xBevestigen))
+        ++outcome.stored;
+        if (!manual && ctx.controls.checked(Control::xBevestigen)) {
             ConfirmTrip(ctx, idText, QString::number(rideId));
+            ++outcome.confirmed;
+        }
     } else if (kind == kUpdate) {
         if (!manual)
             writeTripCopy(ctx, "UPD", idText, trip.trip);
         ApplyChange(ctx, keys, trip, manual);
+        ++outcome.changed;
     } else if (kind == kDelete) {
         if (!manual)
             writeTripCopy(ctx, "DEL", idText, trip.trip);
         ApplyCancellation(ctx, trip);
+        ++outcome.cancelled;
+    } else {
+        ++outcome.refused; // any other action: the trip is neither stored nor confirmed
     }
-    // Any other action: the trip is neither stored nor confirmed.
 }
 
 // Reads the trips of an accepted reply and handles them one after another. Every error ends the walk with one
 // log line; the trips before it stay handled.
-void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
+void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin, CycleOutcome &outcome)
 {
     try {
         QString reply = origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
@@ -93,7 +99,7 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
             ctx.pump.processEvents();
             if (!walk.next(item))
                 break;
-            handleTrip(ctx, keys, item, origin);
+            handleTrip(ctx, keys, item, origin, outcome);
         }
     } catch (const VoranoError &e) {
         ctx.logError(e.message());
@@ -127,8 +133,9 @@ QString readReplyFile(const QString &path)
 
 } // namespace
 
-void TripImport::runRetrievalCycle(OperationContext &ctx)
+CycleOutcome TripImport::runRetrievalCycle(OperationContext &ctx)
 {
+    CycleOutcome outcome;
     const QString action = QLatin1String(KwpAction::RetrieveTrips);
     const QString request = BuildRetrieveRequest(ctx.controls, action);
     QString reply;
@@ -138,10 +145,11 @@ void TripImport::runRetrievalCycle(OperationContext &ctx)
     }
     ctx.resultList.setText(withoutTabs(std::move(reply)));
     if (!ReplyAccepted(ctx.resultList.text(), action, true))
-        return;
+        return outcome;
     if (!ctx.controls.checked(Control::xVerwerken))
-        return;
-    processReply(ctx, m_keys, Origin::Service);
+        return outcome;
+    processReply(ctx, m_keys, Origin::Service, outcome);
+    return outcome;
 }
 
 void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFile &chooseFile)
@@ -155,5 +163,6 @@ void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFil
     WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, kManualReplyCopy, ctx.resultList.text());
     if (!ctx.controls.checked(Control::xVerwerken))
         return;
-    processReply(ctx, m_keys, Origin::File);
+    CycleOutcome outcome;
+    processReply(ctx, m_keys, Origin::File, outcome);
 }
