@@ -6,6 +6,7 @@
 #include "app/SettingsPage.h"
 #include "base/AbortToken.h"
 #include "base/ProgramBackup.h"
+#include "base/ServiceNotifier.h"
 #include "base/VoranoError.h"
 #include "db/DispatchDb.h"
 #include "settings/ServiceEndpoints.h"
@@ -124,7 +125,8 @@ THoofdscherm::~THoofdscherm()
 {
     if (!m_savedSinceApply)
         saveSettings();
-    const bool written = m_mainStore.write() && m_baseStore.write();
+    const bool mainWritten = writeSettingsFile(m_mainStore);
+    const bool written = writeSettingsFile(m_baseStore) && mainWritten;
     m_monitor->writeStatusFile(false);
     logJournal(LogLevel::Information,
                QStringLiteral("Gestopt (%1); %2.")
@@ -262,6 +264,45 @@ void THoofdscherm::startUp()
     m_monitor->writeStatusFile();
 }
 
+// A settings file edited on disk since it was read is never overwritten: the program's values go beside it.
+bool THoofdscherm::writeSettingsFile(const SettingsStore &store)
+{
+    if (!store.changedOnDisk())
+        return store.write();
+    const QString beside = store.filePath() + QLatin1String(kChangedOnDiskSuffix);
+    const bool written = store.write(beside);
+    logJournal(LogLevel::Warning,
+               QStringLiteral("%1 is gewijzigd sinds het programma het las en blijft zoals het is; de instellingen van "
+                              "het programma staan in %2.")
+                   .arg(QDir::toNativeSeparators(store.filePath()), QDir::toNativeSeparators(beside)));
+    return written;
+}
+
+void THoofdscherm::reloadSettings()
+{
+    m_runner.runExclusiveOrDefer(QStringLiteral("Herladen"), [this] {
+        SettingsStore main(m_mainStore.filePath(), SettingsFile::Main);
+        SettingsStore base(m_baseStore.filePath(), SettingsFile::Base);
+        try {
+            main.load();
+            base.load();
+        } catch (const VoranoError &e) {
+            logError(QStringLiteral("Instellingen niet opnieuw gelezen; de huidige blijven gelden. %1").arg(e.message()));
+            return;
+        }
+        m_mainStore = main;
+        m_baseStore = base;
+        m_mainStore.apply(*this, this);
+        m_baseStore.apply(*this);
+        m_savedSinceApply = false;
+        if (m_db->isOpen())
+            m_db->close(); // the next use connects with the settings as they are now
+        logJournal(LogLevel::Information, QStringLiteral("Instellingen opnieuw gelezen uit %1 en %2.")
+                                              .arg(QDir::toNativeSeparators(m_mainStore.filePath()),
+                                                   QDir::toNativeSeparators(m_baseStore.filePath())));
+    });
+}
+
 void THoofdscherm::logStart()
 {
     const QString version = m_ops.programVersion ? m_ops.programVersion() : QString();
@@ -391,6 +432,8 @@ void THoofdscherm::cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outco
     const int minutes = text(Control::xStoringMinuten).trimmed().toInt(&numeric);
     m_monitor->cycleEnded(kind, m_clock->now(), ok, outcome, firstError, numeric ? minutes : 0);
     m_monitor->writeStatusFile();
+    if (m_setup.notifier)
+        m_setup.notifier->status(m_monitor->statusText());
 }
 
 void THoofdscherm::runExclusive(const Operation &operation, bool clicked)
@@ -509,6 +552,8 @@ void THoofdscherm::closeEvent(QCloseEvent *event)
     UpdateHttpClient::abortAllForClose();
     // The program ends: an operation still under way stops at its next call or statement.
     AbortToken::program().trip();
+    if (m_setup.notifier)
+        m_setup.notifier->stopping();
     saveSettings();
     event->accept();
     if (!m_closed) {

@@ -17,6 +17,7 @@
 #include <memory>
 
 class DispatchDb;
+class ServiceNotifier;
 class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
@@ -32,6 +33,8 @@ struct ShellSetup {
     TimerIntervals intervals;     // the timer intervals (tests shorten them)
     const Clock *clock = nullptr; // the clock of the log lines and the operations; null: the system clock
     bool startTimers = true;
+    // The service manager's notifications (status after each cycle, stopping); null: none.
+    const ServiceNotifier *notifier = nullptr;
     // Whether the desktop has a notification area; empty: ask the platform.
     std::function<bool()> trayAvailable;
 };
@@ -75,6 +78,10 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     // A line for the day file and standard error only (the journal), not for the page.
     void logJournal(LogLevel level, const QString &message);
 
+    // Reads both settings files again and applies them (SIGHUP); waits for a running cycle to end first. A file
+    // that cannot be read leaves the settings as they are, with an error line.
+    void reloadSettings();
+
     // Why the program ends, for the stop line ("signaal SIGTERM"); the first reason given counts.
     void setStopReason(const QString &reason);
     ServiceMonitor &monitor() { return *m_monitor; }
@@ -89,6 +96,9 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     QPlainTextEdit *logboek() const { return m_logboek; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QMenu *trayMenu() const { return m_trayMenu; }
+
+    // Beside a settings file edited on disk while the program ran: the program's own values at its end.
+    static constexpr const char *kChangedOnDiskSuffix = ".nieuw";
 
     static constexpr const char *kBusyText =
         "Er loopt al een verwerking; de opdracht is niet gestart. Probeer het straks opnieuw.";
@@ -118,6 +128,7 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError);
     void logStart();
     void appendLog(LogLevel level, const QString &message, bool onPage);
+    bool writeSettingsFile(const SettingsStore &store);
     QString databaseDescription() const;
     bool refreshReferenceLists();
 

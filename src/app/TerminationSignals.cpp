@@ -26,6 +26,12 @@ extern "C" void onTerminationSignal(int signal)
     [[maybe_unused]] const auto written = ::write(g_pipe[0], &byte, 1);
 }
 
+extern "C" void onHangupSignal(int)
+{
+    const char byte = 2;
+    [[maybe_unused]] const auto written = ::write(g_pipe[0], &byte, 1);
+}
+
 } // namespace
 
 TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *parent)
@@ -42,9 +48,16 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
-        while (::read(g_pipe[1], buffer, sizeof buffer) > 0) {
+        bool terminate = false;
+        bool hangup = false;
+        ssize_t n = 0;
+        while ((n = ::read(g_pipe[1], buffer, sizeof buffer)) > 0) {
+            for (ssize_t i = 0; i < n; ++i)
+                (buffer[i] == 2 ? hangup : terminate) = true;
         }
-        if (m_onSignal)
+        if (hangup && m_onHangup && !terminate)
+            m_onHangup();
+        if (terminate && m_onSignal)
             m_onSignal();
     });
     struct sigaction action = {};
@@ -53,6 +66,16 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+void TerminationSignals::setHangupHandler(std::function<void()> onHangup)
+{
+    m_onHangup = std::move(onHangup);
+    struct sigaction action = {};
+    action.sa_handler = onHangupSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 int TerminationSignals::lastSignal()
@@ -64,6 +87,8 @@ TerminationSignals::~TerminationSignals()
 {
     ::signal(SIGTERM, SIG_DFL);
     ::signal(SIGINT, SIG_DFL);
+    if (m_onHangup)
+        ::signal(SIGHUP, SIG_DFL);
     delete m_notifier;
     m_notifier = nullptr;
     for (int &fd : g_pipe) {

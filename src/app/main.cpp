@@ -1,9 +1,11 @@
 #include "app/QtDutchTranslations.h"
 #include "app/THoofdscherm.h"
 #include "app/TerminationSignals.h"
+#include "app/WatchdogKeeper.h"
 #include "app/Wiring.h"
 #include "base/FolderLock.h"
 #include "base/LogLevel.h"
+#include "base/ServiceNotifier.h"
 #include "base/VoranoError.h"
 #include "update/ProgramVersion.h"
 
@@ -194,11 +196,13 @@ int main(int argc, char *argv[])
     // The window lives on in the tray when hidden; the program ends only when the window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const ServiceNotifier notifier;
     std::unique_ptr<THoofdscherm> window;
     try {
         ShellSetup setup;
         setup.programFile = programFile;
         setup.dataFolder = dataFolder;
+        setup.notifier = &notifier;
         window = std::make_unique<THoofdscherm>(WireOperations(), setup);
     } catch (const VoranoError &e) {
         // Typically a settings file that is not well-formed: the program does not start and writes nothing.
@@ -218,7 +222,10 @@ int main(int argc, char *argv[])
                                                           : QString::number(signal)));
         window->runner().run([&window] { window->sluiten(); });
     });
+    terminate.setHangupHandler([&window] { window->reloadSettings(); });
     window->showMaximized();
+    const WatchdogKeeper watchdog(notifier);
+    notifier.ready(window->monitor().statusText());
     const int exitCode = QApplication::exec();
     window.reset(); // writes both settings files
     return exitCode;

@@ -1,6 +1,7 @@
 #include "link/SoapTransport.h"
 
 #include "base/AbortToken.h"
+#include "base/BlockingWait.h"
 #include "base/VoranoError.h"
 #include "link/SoapEnvelope.h"
 #include "settings/Controls.h"
@@ -451,6 +452,8 @@ Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceP
     auto call = std::make_shared<Call>();
     net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
     {
+        // The call limit bounds the wait (a margin for the network thread to end it).
+        const BlockingWait waiting(qint64(options.callLimitMs) + 10000);
         AbortToken::Watch watch(token, [&net, call] { net.post([call] { call->abort(Call::Stop::Aborted); }); });
         std::unique_lock lock(call->mutex);
         call->finished.wait(lock, [&] { return call->done; });

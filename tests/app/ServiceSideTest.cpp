@@ -2,8 +2,10 @@
 // program per folder, the journal lines, the status file and the service manager's notifications.
 #include "OstrelSim.h"
 #include "ProgramProcess.h"
+#include "support/HostileServer.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -15,7 +17,12 @@
 
 #include <csignal>
 
+#include <cstring>
+
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace
 {
@@ -221,4 +228,144 @@ TEST_F(ProgramProcess, JournalLinesAndStatusFileOfATimedRetrieval)
         read(QStringLiteral("Logboek/") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd.log")));
     EXPECT_TRUE(day.contains("Ritten opgehaald: 3 opgeslagen")) << day.constData();
     EXPECT_FALSE(day.contains("<6>")) << day.constData();
+}
+
+namespace
+{
+
+// The service manager's end of the notify protocol: a datagram socket of the test's own.
+class NotifySocket
+{
+  public:
+    explicit NotifySocket(const QString &path)
+        : m_path(path)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(), size_t(std::min<qsizetype>(name.size(), 100)));
+        m_bound = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    }
+    ~NotifySocket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool bound() const { return m_bound; }
+
+    // The messages that arrived since the last call, each with the test's time of reading.
+    QList<std::pair<qint64, QByteArray>> take(const QElapsedTimer &clock)
+    {
+        QList<std::pair<qint64, QByteArray>> messages;
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0)
+            messages.append({clock.elapsed(), QByteArray(buffer, n)});
+        return messages;
+    }
+
+  private:
+    QString m_path;
+    int m_fd = -1;
+    bool m_bound = false;
+};
+
+} // namespace
+
+// Under a service manager with a watchdog: ready once the window and timers run, the watchdog fed also while a
+// cycle waits on a service that does not answer (within the call's own limits), the status after a cycle and
+// stopping at the end.
+TEST_F(ProgramProcess, NotifiesTheServiceManagerAndFeedsTheWatchdogDuringAHangingCall)
+{
+    HostileServer service(HostileServer::Script{{HostileServer::Step::Hold}});
+    write(QStringLiteral("VoranotoOstrel.xml"),
+          "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
+          "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xInterval_Text>60</xInterval_Text>\r\n"
+          "    <xSoapServer_Text>" + service.url().toUtf8() + "</xSoapServer_Text>\r\n"
+          "  </Hoofdscherm>\r\n</Configuration>\r\n");
+    NotifySocket socket(dir.filePath(QStringLiteral("notify")));
+    ASSERT_TRUE(socket.bound());
+    QProcessEnvironment env = program.processEnvironment();
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
+    env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("1000000"));
+    program.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    program.start();
+    ASSERT_TRUE(program.waitForStarted());
+
+    // The socket is read all the time, as a service manager does: the sender waits when its queue is full.
+    QList<std::pair<qint64, QByteArray>> messages;
+    // The reference lists are fetched ten seconds after start; the first call is taken and never answered.
+    const QDeadlineTimer called(60000);
+    while (service.requests() == 0 && !called.hasExpired() && program.state() == QProcess::Running) {
+        QThread::msleep(20);
+        messages += socket.take(clock);
+    }
+    ASSERT_EQ(service.requests(), 1);
+    const qint64 hangStart = clock.elapsed();
+    messages += socket.take(clock);
+    // Watch until the program has been blocked in the call for three watchdog intervals.
+    while (clock.elapsed() - hangStart < 3500) {
+        QThread::msleep(100);
+        messages += socket.take(clock);
+    }
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    messages += socket.take(clock);
+
+    QByteArrayList texts;
+    int fedDuringTheHang = 0;
+    for (const auto &[at, text] : messages) {
+        texts << text;
+        fedDuringTheHang += text == "WATCHDOG=1" && at - hangStart > 2500;
+    }
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.first(), QByteArray("READY=1\nSTATUS=Laatste ophaalactie nog niet; retour nog niet"));
+    EXPECT_GT(fedDuringTheHang, 0) << texts.join('|').constData();
+    EXPECT_TRUE(texts.contains("STOPPING=1")) << texts.join('|').constData();
+    // The abandoned fetch ended as a failed cycle: its status went out before the stop.
+    const qsizetype stopping = texts.indexOf("STOPPING=1");
+    EXPECT_GT(texts.indexOf(QByteArray("STATUS=Laatste ophaalactie nog niet; retour nog niet")), 0);
+    EXPECT_GT(stopping, 0);
+}
+
+// SIGHUP reads both settings files again; an edit on disk without it survives the stop, and the program's own
+// values go beside the file.
+TEST_F(ProgramProcess, ReloadOnHangupAndEditsOnDiskSurviveTheStop)
+{
+    write(QStringLiteral("VoranotoOstrel.xml"), kMinimalSettings);
+    startAndWaitUntilRunning(dir.path());
+    QByteArray edited = kMinimalSettings;
+    edited.replace("<Eigenaar_Text>123</Eigenaar_Text>", "<Eigenaar_Text>456</Eigenaar_Text>");
+    write(QStringLiteral("VoranotoOstrel.xml"), edited);
+    ::kill(pid_t(program.processId()), SIGHUP);
+    const QString day = QStringLiteral("Logboek/") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd.log"));
+    const QDeadlineTimer reloaded(30000);
+    while (!read(day).contains("Instellingen opnieuw gelezen uit ") && !reloaded.hasExpired())
+        QThread::msleep(50);
+    EXPECT_TRUE(read(day).contains("Instellingen opnieuw gelezen uit ")) << read(day).constData();
+    stop();
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(read(QStringLiteral("VoranotoOstrel.xml")).contains("<Eigenaar_Text>456</Eigenaar_Text>"));
+    EXPECT_TRUE(read(QStringLiteral("VoranotoOstrel.xml")).contains("<xStoringMinuten_Text>30</xStoringMinuten_Text>"));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("VoranotoOstrel.xml.nieuw"))));
+
+    // Edited while it runs, without a reload.
+    startAndWaitUntilRunning(dir.path());
+    QByteArray byHand = read(QStringLiteral("VoranotoOstrel.xml"));
+    byHand.replace("<Eigenaar_Text>456</Eigenaar_Text>", "<Eigenaar_Text>789</Eigenaar_Text>");
+    write(QStringLiteral("VoranotoOstrel.xml"), byHand);
+    stop();
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(read(QStringLiteral("VoranotoOstrel.xml")), byHand);
+    EXPECT_TRUE(read(QStringLiteral("VoranotoOstrel.xml.nieuw")).contains("<Eigenaar_Text>456</Eigenaar_Text>"));
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_EQ(err.count(QStringLiteral("VoranotoOstrel.xml is gewijzigd sinds het programma het las en blijft zoals "
+                                       "het is; de instellingen van het programma staan in ")),
+              1)
+        << err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("VoranotoOstrelBase.xml.nieuw"))));
 }
