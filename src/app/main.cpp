@@ -1,4 +1,5 @@
 #include "app/QtDutchTranslations.h"
+#include "app/SettingsCheck.h"
 #include "app/THoofdscherm.h"
 #include "app/TerminationSignals.h"
 #include "app/WatchdogKeeper.h"
@@ -73,7 +74,7 @@ void printError(const QString &text)
 // What the command line asks for. Read before anything is created: the reporting arguments never create a
 // folder, never take the lock and never write a settings file.
 struct CommandLine {
-    enum class Mode { Run, Help, Version, Usage };
+    enum class Mode { Run, Help, Version, Check, Usage };
     Mode mode = Mode::Run;
     QString dataFolder; // empty: the program file's folder
     QString error;      // the reason for Usage
@@ -84,6 +85,10 @@ struct Parser {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Toont deze hulp.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
                                QStringLiteral("Toont het versienummer van het programma.")};
+    QCommandLineOption check{QStringLiteral("check"),
+                             QStringLiteral("Controleert de instellingen, de database en de service, meldt elk "
+                                            "probleem op een regel en stopt (0: alles in orde, 1: problemen). "
+                                            "Schrijft niets.")};
     QCommandLineOption data{QStringLiteral("data"),
                             QStringLiteral("De map met de instellingenbestanden en alles wat het programma schrijft "
                                            "(standaard de map van het programmabestand)."),
@@ -95,6 +100,7 @@ struct Parser {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOption(help);
         parser.addOption(version);
+        parser.addOption(check);
         parser.addOption(data);
     }
 };
@@ -119,6 +125,8 @@ CommandLine readCommandLine(Parser &p, int argc, char *argv[])
         line.mode = CommandLine::Mode::Help;
     else if (p.parser.isSet(p.version))
         line.mode = CommandLine::Mode::Version;
+    else if (p.parser.isSet(p.check))
+        line.mode = CommandLine::Mode::Check;
     if (p.parser.isSet(p.data)) {
         line.dataFolder = p.parser.value(p.data);
         if (line.dataFolder.isEmpty()) {
@@ -140,6 +148,16 @@ int report(const CommandLine &line, Parser &p, int argc, char *argv[])
         std::printf("%s %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
                     (version.isEmpty() ? QStringLiteral("(geen versie)") : version).toLocal8Bit().constData());
         return 0;
+    }
+    case CommandLine::Mode::Check: {
+        const QString folder = line.dataFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                         : QDir(line.dataFolder).absolutePath();
+        const SettingsCheckResult result = CheckSettings(folder);
+        for (const QString &text : result.notes + result.problems)
+            std::printf("%s\n", text.toLocal8Bit().constData());
+        if (result.problems.isEmpty())
+            std::printf("Geen problemen gevonden in %s.\n", QDir::toNativeSeparators(folder).toLocal8Bit().constData());
+        return result.problems.isEmpty() ? 0 : 1;
     }
     case CommandLine::Mode::Help:
         std::fputs(p.parser.helpText().toLocal8Bit().constData(), stdout);

@@ -2,6 +2,8 @@
 // program per folder, the journal lines, the status file and the service manager's notifications.
 #include "OstrelSim.h"
 #include "ProgramProcess.h"
+#include "db/DispatchDb.h"
+#include "settings/MemoryControls.h"
 #include "support/HostileServer.h"
 
 #include <QDeadlineTimer>
@@ -368,4 +370,71 @@ TEST_F(ProgramProcess, ReloadOnHangupAndEditsOnDiskSurviveTheStop)
               1)
         << err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("VoranotoOstrelBase.xml.nieuw"))));
+}
+
+// --check on a table of settings files: one line per problem, exit 1; nothing wrong, exit 0; nothing written.
+TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
+{
+    OstrelSim sim;
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    {
+        // An embedded database with its tables, as the program leaves it after a first start.
+        MemoryControls controls;
+        controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+        DispatchDb db(controls, dir.path(), QStringLiteral("MAKE"));
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Vorano")));
+        db.open();
+        db.close();
+    }
+    auto settings = [&](const QByteArray &lines) {
+        return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n" + lines +
+               "  </Hoofdscherm>\r\n</Configuration>\r\n";
+    };
+    const QByteArray good = "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
+                            "    <xInterval_Text>5 min</xInterval_Text>\r\n";
+    const QByteArray sqlite = "    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n";
+    const QByteArray service = "    <xSoapServer_Text>" + sim.url().toUtf8() + "</xSoapServer_Text>\r\n";
+    const struct {
+        const char *name;
+        QByteArray lines;
+        int exitCode;
+        const char *reported;
+    } cases[] = {
+        {"typo", good + sqlite + service + "    <xAuto_Checkd>TRUE</xAuto_Checkd>\r\n", 1,
+         "VoranotoOstrel.xml: de instelling xAuto_Checkd is onbekend en wordt niet gebruikt; bedoeld is misschien "
+         "xAuto_Checked."},
+        {"interval", sqlite + service + "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
+                                        "    <xInterval_Text>abc</xInterval_Text>\r\n", 1,
+         "xInterval \"abc\" is geen geldig aantal minuten; het programma haalt dan elke minuut ritten op."},
+        {"example address", good + sqlite, 1,
+         "xSoapServer is nog het voorbeeldadres https://ritplanning.example.org/_external/external.cfc; vul het adres "
+         "van de service in."},
+        {"database", good + service + "    <xLoginServer_Text>127.0.0.1,1</xLoginServer_Text>\r\n", 1,
+         "De database gaat niet open: "},
+        {"service", good + sqlite + "    <xSoapServer_Text>http://127.0.0.1:1/_external/external.cfc</xSoapServer_Text>\r\n",
+         1, "De service antwoordt niet: "},
+        {"off", sqlite + service, 1, "Automatische controle (xAuto) staat uit: het programma haalt geen ritten op."},
+        {"all good", good + sqlite + service, 0, "Geen problemen gevonden in "},
+    };
+    for (const auto &c : cases) {
+        write(QStringLiteral("VoranotoOstrel.xml"), settings(c.lines));
+        const QStringList before = snapshot(dir.path());
+        QThread::msleep(20);
+        program.setArguments({QStringLiteral("--check")});
+        program.start();
+        ASSERT_TRUE(program.waitForFinished(60000)) << c.name;
+        const QStringList lines =
+            QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(program.exitCode(), c.exitCode) << c.name << " " << lines.join(u'\n').toStdString();
+        const QString joined = lines.join(u'\n');
+        EXPECT_EQ(lines.filter(QString::fromUtf8(c.reported)).size(), 1) << c.name << "\n" << joined.toStdString();
+        // The one problem of the case and nothing else (the off case has two).
+        if (c.exitCode == 1 && std::string(c.name) != "off") {
+            EXPECT_EQ(lines.size(), 1) << c.name << "\n" << joined.toStdString();
+        }
+        EXPECT_EQ(snapshot(dir.path()), before) << c.name;
+    }
+    EXPECT_EQ(sim.requestCount(), 5) << "one read-only request per check that reaches the service";
+    for (const OstrelSim::Request &r : sim.requests())
+        EXPECT_EQ(r.action, QLatin1String("RetrieveVehicleTypes"));
 }
