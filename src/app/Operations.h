@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/CycleOutcome.h"
 #include "base/OperationContext.h"
 #include "settings/Controls.h"
 
@@ -13,12 +14,14 @@ class QWidget;
 // thread and returns when its work is done; errors it does not handle are thrown and reach the error hook.
 // `window` is the parent for the dialogs an operation shows.
 using Operation = std::function<void(OperationContext &context, QWidget *window)>;
+// A cycle of the timers: an operation that tells what it did.
+using Cycle = std::function<CycleOutcome(OperationContext &context, QWidget *window)>;
 
 // The operations of the other subsystems, plugged in by the wiring (Wiring.cpp). An empty slot does nothing.
 struct Operations {
-    Operation retrievalCycle;   // "UPDATE MANUEEL", tray "Update", timer Controle
+    Cycle retrievalCycle;       // "UPDATE MANUEEL", tray "Update", timer Controle
     Operation manualProcessing; // "Handmatig verwerken"
-    Operation returnCycle;      // timer RetourTimer
+    Cycle returnCycle;          // timer RetourTimer
 
     Operation fetchVehicleTypes;            // "Wagensoorten ophalen"
     Operation fetchIndications;             // "Indicaties ophalen"

@@ -107,6 +107,9 @@ SettingsPage::SettingsPage(ControlRegistry &controls, QWidget *parent)
     addCheckBox(controls, processingForm, Control::xVerwerken, QStringLiteral("Ritten verwerken naar centrale agenda"));
     addCheckBox(controls, processingForm, Control::BackupsMaken,
                 QStringLiteral("Backups maken van verwerkte bestanden"));
+    addEdit(controls, processingForm, Control::xStoringMinuten, QStringLiteral("Storing melden na minuten"),
+            QStringLiteral("Na zoveel minuten waarin elke ophaal- of retouractie mislukte, komt er een waarschuwing "
+                           "in het logboek van het systeem"));
     addDisplay(controls, processingForm, Control::LaatsteRit, QStringLiteral("Laatste ritnummer"));
     addDisplay(controls, processingForm, Control::Verwerkt, QStringLiteral("Verwerkte ritten"));
     addDisplay(controls, processingForm, Control::Verwijderd, QStringLiteral("Verwijderde ritten"));

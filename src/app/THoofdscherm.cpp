@@ -6,6 +6,8 @@
 #include "app/SettingsPage.h"
 #include "base/AbortToken.h"
 #include "base/ProgramBackup.h"
+#include "base/ServiceNotifier.h"
+#include "base/VoranoError.h"
 #include "db/DispatchDb.h"
 #include "settings/ServiceEndpoints.h"
 
@@ -69,7 +71,8 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
     , m_ops(std::move(operations))
     , m_setup(std::move(setup))
     , m_clock(m_setup.clock ? m_setup.clock : &m_systemClock)
-    , m_folders(ProgramFolders::under(QFileInfo(m_setup.programFile).absolutePath()))
+    , m_folders(ProgramFolders::under(m_setup.dataFolder.isEmpty() ? QFileInfo(m_setup.programFile).absolutePath()
+                                                                   : m_setup.dataFolder))
     , m_dayLog(m_folders.logboek)
     , m_runner([this](const QString &message) { logError(message); })
     , m_mainStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kMainFileName),
@@ -88,22 +91,27 @@ THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *par
     if (m_ops.serviceFactory)
         m_service = m_ops.serviceFactory(*this);
     m_db = std::make_unique<DispatchDb>(*this, m_folders.program);
-    m_db->setLog([this](const QString &message) { logError(message); });
+    // What the connection says about itself (the embedded file made) is no error.
+    m_db->setLog([this](const QString &message) { appendLog(LogLevel::Warning, message, true); });
 
     TimerActions actions;
     actions.wrap = [this](const std::function<void()> &tick) { m_runner.run(tick); };
     // A retrieval that falls due while another operation runs comes as soon as that one has ended, not a whole
     // interval later.
     actions.retrievalCycle = [this] {
-        const Operation *cycle = &m_ops.retrievalCycle;
-        if (*cycle)
-            m_runner.runExclusiveOrDefer(QStringLiteral("Controle"), [this, cycle] {
-                OperationContext ctx = context();
-                (*cycle)(ctx, this);
-            });
+        if (m_ops.retrievalCycle)
+            m_runner.runExclusiveOrDefer(QStringLiteral("Controle"),
+                                         [this] { runCycle(CycleKind::Retrieval, m_ops.retrievalCycle); });
     };
-    actions.referenceRefresh = [this] { return refreshReferenceLists(); };
-    actions.returnCycle = [this] { runExclusive(m_ops.returnCycle, false); };
+    actions.referenceRefresh = [this] {
+        const bool fetched = refreshReferenceLists();
+        cycleEnded(CycleKind::Reference, fetched, {}, {});
+        return fetched;
+    };
+    actions.returnCycle = [this] {
+        if (m_ops.returnCycle)
+            m_runner.runExclusive([this] { runCycle(CycleKind::Return, m_ops.returnCycle); });
+    };
     actions.programBackup = [this] { CopyProgramBackup(m_setup.programFile, m_folders.programBackups); };
     m_timers = std::make_unique<ShellTimers>(*this, std::move(actions), m_setup.intervals);
     if (m_setup.startTimers)
@@ -116,8 +124,14 @@ THoofdscherm::~THoofdscherm()
 {
     if (!m_savedSinceApply)
         saveSettings();
-    m_mainStore.write();
-    m_baseStore.write();
+    const bool mainWritten = writeSettingsFile(m_mainStore);
+    const bool written = writeSettingsFile(m_baseStore) && mainWritten;
+    m_monitor->writeStatusFile(false);
+    logJournal(LogLevel::Information,
+               QStringLiteral("Gestopt (%1); %2.")
+                   .arg(m_stopReason.isEmpty() ? QStringLiteral("venster gesloten") : m_stopReason,
+                        written ? QStringLiteral("instellingen geschreven")
+                                : QStringLiteral("instellingen niet (allemaal) geschreven")));
 }
 
 void THoofdscherm::buildWindow()
@@ -242,6 +256,69 @@ void THoofdscherm::startUp()
     m_baseStore.apply(*this);
     m_savedSinceApply = false;
     m_pages->setCurrentIndex(0);
+    m_monitor = std::make_unique<ServiceMonitor>(
+        m_folders.program + QLatin1Char('/') + QLatin1String(ServiceMonitor::kStatusFileName), version,
+        m_clock->now(), [this](LogLevel level, const QString &line) { logJournal(level, line); });
+    logStart();
+    m_monitor->writeStatusFile();
+}
+
+// A settings file edited on disk since it was read is never overwritten: the program's values go beside it.
+bool THoofdscherm::writeSettingsFile(const SettingsStore &store)
+{
+    if (!store.changedOnDisk())
+        return store.write();
+    const QString beside = store.filePath() + QLatin1String(kChangedOnDiskSuffix);
+    const bool written = store.write(beside);
+    logJournal(LogLevel::Warning,
+               QStringLiteral("%1 is gewijzigd sinds het programma het las en blijft zoals het is; de instellingen van "
+                              "het programma staan in %2.")
+                   .arg(QDir::toNativeSeparators(store.filePath()), QDir::toNativeSeparators(beside)));
+    return written;
+}
+
+void THoofdscherm::reloadSettings()
+{
+    m_runner.runExclusiveOrDefer(QStringLiteral("Herladen"), [this] {
+        SettingsStore main(m_mainStore.filePath(), SettingsFile::Main);
+        SettingsStore base(m_baseStore.filePath(), SettingsFile::Base);
+        try {
+            main.load();
+            base.load();
+        } catch (const VoranoError &e) {
+            logError(QStringLiteral("Instellingen niet opnieuw gelezen; de huidige blijven gelden. %1").arg(e.message()));
+            return;
+        }
+        m_mainStore = main;
+        m_baseStore = base;
+        m_mainStore.apply(*this, this);
+        m_baseStore.apply(*this);
+        m_savedSinceApply = false;
+        if (m_db->isOpen())
+            m_db->close(); // the next use connects with the settings as they are now
+        logJournal(LogLevel::Information, QStringLiteral("Instellingen opnieuw gelezen uit %1 en %2.")
+                                              .arg(QDir::toNativeSeparators(m_mainStore.filePath()),
+                                                   QDir::toNativeSeparators(m_baseStore.filePath())));
+    });
+}
+
+void THoofdscherm::logStart()
+{
+    const QString version = m_ops.programVersion ? m_ops.programVersion() : QString();
+    logJournal(LogLevel::Information, QStringLiteral("Gestart: versie %1, map %2, database %3, service %4.")
+                                          .arg(version.isEmpty() ? QStringLiteral("onbekend") : version,
+                                               QDir::toNativeSeparators(m_folders.program), databaseDescription(),
+                                               text(Control::xSoapServer)));
+}
+
+// Where the dispatch database is, without the password.
+QString THoofdscherm::databaseDescription() const
+{
+    if (m_db->dialect() == DbDialect::SQLite)
+        return QStringLiteral("SQLite %1").arg(QDir::toNativeSeparators(m_db->sqlitePath()));
+    return QStringLiteral("%1 op server %2, database %3, gebruiker %4")
+        .arg(text(Control::xLoginDriver), text(Control::xLoginServer), text(Control::xLoginDatabase),
+             text(Control::xLoginSQL));
 }
 
 void THoofdscherm::saveSettings()
@@ -315,6 +392,49 @@ void THoofdscherm::runOperation(const Operation &operation)
     });
 }
 
+// Runs a cycle and hands what it did to the monitor. An error the cycle logged itself (it ended its walk with
+// one line) counts as a failed cycle just as one it threw.
+void THoofdscherm::runCycle(CycleKind kind, const Cycle &cycle)
+{
+    if (!cycle)
+        return;
+    CycleOutcome outcome;
+    QString firstError;
+    auto note = [&firstError](const QString &message) {
+        if (firstError.isEmpty())
+            firstError = message;
+    };
+    const bool ran = m_runner.run([&] {
+        OperationContext ctx = context();
+        ctx.logError = [this, &note](const QString &message) {
+            note(message);
+            logError(message);
+        };
+        try {
+            outcome = cycle(ctx, this);
+        } catch (const VoranoError &e) {
+            note(e.message());
+            throw;
+        } catch (const std::exception &e) {
+            note(QString::fromLocal8Bit(e.what()));
+            throw;
+        }
+    });
+    cycleEnded(kind, ran && firstError.isEmpty(), outcome, firstError);
+}
+
+void THoofdscherm::cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError)
+{
+    if (!m_monitor)
+        return;
+    bool numeric = false;
+    const int minutes = text(Control::xStoringMinuten).trimmed().toInt(&numeric);
+    m_monitor->cycleEnded(kind, m_clock->now(), ok, outcome, firstError, numeric ? minutes : 0);
+    m_monitor->writeStatusFile();
+    if (m_setup.notifier)
+        m_setup.notifier->status(m_monitor->statusText());
+}
+
 void THoofdscherm::runExclusive(const Operation &operation, bool clicked)
 {
     if (!operation)
@@ -343,7 +463,11 @@ bool THoofdscherm::refreshReferenceLists()
 
 void THoofdscherm::updateManueel()
 {
-    runExclusive(m_ops.retrievalCycle, true);
+    if (!m_ops.retrievalCycle)
+        return;
+    const auto outcome = m_runner.runExclusive([this] { runCycle(CycleKind::Retrieval, m_ops.retrievalCycle); });
+    if (outcome == ActionRunner::Outcome::Dropped)
+        statusBar()->showMessage(QString::fromUtf8(kBusyText), 10000);
 }
 
 void THoofdscherm::handmatigVerwerken()
@@ -357,8 +481,15 @@ void THoofdscherm::verbergenNaarTaakbalk()
     hideToTray();
 }
 
+void THoofdscherm::setStopReason(const QString &reason)
+{
+    if (m_stopReason.isEmpty())
+        m_stopReason = reason;
+}
+
 void THoofdscherm::sluiten()
 {
+    setStopReason(QStringLiteral("SLUITEN"));
     // An operation that let this click in between its items ends at its next call or statement.
     AbortToken::program().trip();
     if (m_db->isOpen())
@@ -395,11 +526,22 @@ bool THoofdscherm::trayAvailable() const
 
 void THoofdscherm::logError(const QString &message)
 {
+    appendLog(LogLevel::Error, message, true);
+}
+
+void THoofdscherm::logJournal(LogLevel level, const QString &message)
+{
+    appendLog(level, message, false);
+}
+
+void THoofdscherm::appendLog(LogLevel level, const QString &message, bool onPage)
+{
     const QDateTime now = m_clock->now();
     QString line = LogLine(now, message);
     line.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    m_logboek->appendPlainText(line);
-    m_dayLog.append(now, line);
+    if (onPage)
+        m_logboek->appendPlainText(line);
+    m_dayLog.append(now, line, level);
 }
 
 void THoofdscherm::closeEvent(QCloseEvent *event)
@@ -408,6 +550,8 @@ void THoofdscherm::closeEvent(QCloseEvent *event)
     // The program ends: an operation still under way stops at its next call or statement, a waiting update
     // request ends now, and no updater starts after the window has closed.
     AbortToken::program().trip();
+    if (m_setup.notifier)
+        m_setup.notifier->stopping();
     saveSettings();
     event->accept();
     if (!m_closed) {

@@ -3,6 +3,7 @@
 #include "app/ActionRunner.h"
 #include "app/ControlRegistry.h"
 #include "app/Operations.h"
+#include "app/ServiceMonitor.h"
 #include "app/ShellTimers.h"
 #include "base/Clock.h"
 #include "base/EventPump.h"
@@ -16,6 +17,7 @@
 #include <memory>
 
 class DispatchDb;
+class ServiceNotifier;
 class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
@@ -26,10 +28,13 @@ inline constexpr const char *kApplicationTitle = "Taxis Vorano Soap Cliënt voor
 
 // What the main window needs from the program start.
 struct ShellSetup {
-    QString programFile;          // the running program file; its folder is the program folder
+    QString programFile;          // the running program file (the source of the program backup)
+    QString dataFolder;           // the working folder: settings, logs, copies; empty: the program file's folder
     TimerIntervals intervals;     // the timer intervals (tests shorten them)
     const Clock *clock = nullptr; // the clock of the log lines and the operations; null: the system clock
     bool startTimers = true;
+    // The service manager's notifications (status after each cycle, stopping); null: none.
+    const ServiceNotifier *notifier = nullptr;
     // Whether the desktop has a notification area; empty: ask the platform.
     std::function<bool()> trayAvailable;
 };
@@ -70,6 +75,16 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
 
     // The error hook: one line in the log per error, on the page, in the day file and on standard error.
     void logError(const QString &message);
+    // A line for the day file and standard error only (the journal), not for the page.
+    void logJournal(LogLevel level, const QString &message);
+
+    // Reads both settings files again and applies them (SIGHUP); waits for a running cycle to end first. A file
+    // that cannot be read leaves the settings as they are, with an error line.
+    void reloadSettings();
+
+    // Why the program ends, for the stop line ("signaal SIGTERM"); the first reason given counts.
+    void setStopReason(const QString &reason);
+    ServiceMonitor &monitor() { return *m_monitor; }
 
     ShellTimers &timers() { return *m_timers; }
     ActionRunner &runner() { return m_runner; }
@@ -81,6 +96,9 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     QPlainTextEdit *logboek() const { return m_logboek; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QMenu *trayMenu() const { return m_trayMenu; }
+
+    // Beside a settings file edited on disk while the program ran: the program's own values at its end.
+    static constexpr const char *kChangedOnDiskSuffix = ".nieuw";
 
     static constexpr const char *kBusyText =
         "Er loopt al een verwerking; de opdracht is niet gestart. Probeer het straks opnieuw.";
@@ -106,6 +124,12 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     OperationContext context();
     void runOperation(const Operation &operation);
     void runExclusive(const Operation &operation, bool clicked);
+    void runCycle(CycleKind kind, const Cycle &cycle);
+    void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError);
+    void logStart();
+    void appendLog(LogLevel level, const QString &message, bool onPage);
+    bool writeSettingsFile(const SettingsStore &store);
+    QString databaseDescription() const;
     bool refreshReferenceLists();
 
     Operations m_ops;
@@ -125,6 +149,8 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     ServiceFactory m_service;
     std::unique_ptr<DispatchDb> m_db; // the one connection (ADO)
     std::unique_ptr<ShellTimers> m_timers;
+    std::unique_ptr<ServiceMonitor> m_monitor;
+    QString m_stopReason;
     WindowPlacement m_storedPositions; // minimised and maximised positions as stored; Qt does not use them
     bool m_wasMaximized = true;
     QRect m_normal; // the restored (not maximised, not minimised) rectangle

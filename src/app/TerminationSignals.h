@@ -15,7 +15,14 @@ public:
     explicit TerminationSignals(std::function<void()> onSignal, QObject *parent = nullptr);
     ~TerminationSignals() override;
 
+    // SIGHUP (a service manager's reload) becomes a call of onHangup on the event loop.
+    void setHangupHandler(std::function<void()> onHangup);
+
+    // The number of the last termination signal caught (0: none).
+    static int lastSignal();
+
 private:
     std::function<void()> m_onSignal;
+    std::function<void()> m_onHangup;
     QSocketNotifier *m_notifier = nullptr;
 };

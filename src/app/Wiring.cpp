@@ -10,7 +10,9 @@
 #include "update/ProgramVersion.h"
 #include "update/UpdateOperation.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <memory>
@@ -33,7 +35,7 @@ Operations WireOperations()
 
     // --- Trip import: retrieval cycle ("UPDATE MANUEEL", tray "Update", Controle) and manual processing ------
     auto tripImport = std::make_shared<TripImport>(); // one generator of temporary keys for the whole run
-    ops.retrievalCycle = [tripImport](OperationContext &ctx, QWidget *) { tripImport->runRetrievalCycle(ctx); };
+    ops.retrievalCycle = [tripImport](OperationContext &ctx, QWidget *) { return tripImport->runRetrievalCycle(ctx); };
     ops.manualProcessing = [tripImport](OperationContext &ctx, QWidget *window) {
         tripImport->runManualProcessing(ctx, [window] {
             QFileDialog dialog(window);
@@ -48,7 +50,11 @@ Operations WireOperations()
 
     // --- Status feedback: return-message cycle (RetourTimer) and owner search ("ZOEK EIGENAAR") ------------
     auto retourCycle = std::make_shared<RetourCycle>();
-    ops.returnCycle = [retourCycle](OperationContext &ctx, QWidget *) { retourCycle->RetourTimerTimer(ctx); };
+    ops.returnCycle = [retourCycle](OperationContext &ctx, QWidget *) {
+        CycleOutcome outcome;
+        retourCycle->RetourTimerTimer(ctx, &outcome);
+        return outcome;
+    };
     ops.ownerSearch = [](OperationContext &ctx, QWidget *window) {
         ZoekEigenaar(ctx.controls, ctx.db, ZoekExternebronChooser(window));
     };
@@ -70,7 +76,9 @@ Operations WireOperations()
     ops.programVersion = [] { return ProgramInternalFileVersion(); };
     ops.setUpdateVersion = [updateVersion](const QString &version) { *updateVersion = version; };
     ops.updateCheck = [updateVersion](OperationContext &ctx, QWidget *window) {
-        RunUpdateControle(*updateVersion, ctx.folders.program, window, ctx.logError);
+        // The update replaces the program file itself, which need not sit in the working folder.
+        RunUpdateControle(*updateVersion, QFileInfo(QCoreApplication::applicationFilePath()).absolutePath(), window,
+                          ctx.logError);
     };
 
     return ops;

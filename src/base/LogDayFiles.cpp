@@ -24,6 +24,7 @@ QString failureLine(const QString &path, const QString &reason)
 LogDayFiles::LogDayFiles(QString folder, ErrorStream standardError)
     : m_folder(std::move(folder))
     , m_standardError(std::move(standardError))
+    , m_journal(!m_standardError && StandardErrorIsJournal())
 {
 }
 
@@ -49,11 +50,11 @@ int LogDayFiles::removeExpired(const QDate &today) const
     return removed;
 }
 
-void LogDayFiles::append(const QDateTime &at, const QString &line) noexcept
+void LogDayFiles::append(const QDateTime &at, const QString &line, LogLevel level) noexcept
 {
     try {
         const QByteArray bytes = line.toUtf8() + '\n';
-        writeError(bytes);
+        writeError(StandardErrorLines(bytes, level, m_journal));
 
         const QString path = m_folder + QLatin1Char('/') + fileName(at.date());
         QFile file(path);
@@ -63,7 +64,9 @@ void LogDayFiles::append(const QDateTime &at, const QString &line) noexcept
             m_failing = false;
         } else if (!m_failing) {
             m_failing = true;
-            writeError(failureLine(QDir::toNativeSeparators(path), file.errorString()).toUtf8() + '\n');
+            writeError(StandardErrorLines(
+                failureLine(QDir::toNativeSeparators(path), file.errorString()).toUtf8() + '\n', LogLevel::Warning,
+                m_journal));
         }
     } catch (...) {
         // The log is the last place an error goes; nothing further can report this one.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/LogLevel.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -29,8 +31,13 @@ class LogDayFiles
     // stay. Returns how many were removed.
     int removeExpired(const QDate &today) const;
 
-    // Writes the line to standard error and appends it to the file of the day of at. Never throws.
-    void append(const QDateTime &at, const QString &line) noexcept;
+    // Writes the line to standard error and appends it to the file of the day of at. Never throws. On standard
+    // error each line carries the syslog priority of the level when standard error is the journal.
+    void append(const QDateTime &at, const QString &line, LogLevel level = LogLevel::Error) noexcept;
+
+    // Whether standard error gets the priority prefixes; at first: whether the process's standard error is the
+    // journal (and no other stream was handed in).
+    void setJournalPrefixes(bool on) { m_journal = on; }
 
   private:
     void writeError(const QByteArray &bytes) const;
@@ -38,4 +45,5 @@ class LogDayFiles
     QString m_folder;
     ErrorStream m_standardError;
     bool m_failing = false;
+    bool m_journal = false;
 };

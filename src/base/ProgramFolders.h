@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// The folder tree under the program folder. Paths carry no trailing separator.
+// The folder tree under the working folder. Paths carry no trailing separator.
 struct ProgramFolders {
-    QString program;         // the folder of the running program file
+    QString program;         // the working folder: the program file's, or the one named at start
     QString ostrel;          // Ostrel
     QString inDir;           // Ostrel/In (InDir)
     QString uitDir;          // Ostrel/Uit (UitDir)

@@ -119,8 +119,10 @@ QList<QSqlRecord> readPendingRecords(DispatchDb &db, const QString &owner)
 
 } // namespace
 
-bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
+bool RetourCycle::RetourTimerTimer(OperationContext &ctx, CycleOutcome *outcome)
 {
+    CycleOutcome unused;
+    CycleOutcome &counts = outcome ? *outcome : unused;
     if (m_running)
         return false;
     if (!ctx.controls.checked(Control::xBezet))
@@ -130,6 +132,7 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
     // Each row is converted just before it is sent: a value that cannot be read ends the tick at that row, and
     // the rows before it have gone out.
     const QList<QSqlRecord> records = readPendingRecords(ctx.db, ctx.controls.text(Control::Eigenaar));
+    counts.eventsPending = int(records.size());
     for (const QSqlRecord &record : records) {
         ctx.pump.processEvents();
         const EventRow row = EventRow::fromRecord(record);
@@ -146,6 +149,8 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
         const bool accepted = SendStatus(ctx, row);
         ctx.db.exec((accepted ? kAcceptedUpdate : kRefusedUpdate) + QString::number(id));
         transaction.commit();
+        ++(accepted ? counts.eventsAccepted : counts.eventsRefused);
+        --counts.eventsPending;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "link/SoapTransport.h"
 
 #include "base/AbortToken.h"
+#include "base/BlockingWait.h"
 #include "base/VoranoError.h"
 #include "link/SoapEnvelope.h"
 #include "settings/Controls.h"
@@ -565,6 +566,8 @@ std::shared_ptr<Call> runOnce(NetworkThread &net, AbortToken &token, const QUrl 
 {
     auto call = std::make_shared<Call>();
     net.post([&net, call, url, envelope, options] { start(net, call, url, envelope, options); });
+    // The call limit and the grace of a stop bound the wait (a margin for the network thread to end it).
+    const BlockingWait waiting(qint64(options.callLimitMs) + options.stopGraceMs + 10000);
     // A request already on the wire may still be answered within the grace of a stop, so that its answer can be
     // recorded; one that has not gone out is abandoned at once.
     const int grace = options.stopGraceMs;

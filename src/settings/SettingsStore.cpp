@@ -134,11 +134,26 @@ void SettingsStore::load()
     if (!file.exists()) {
         m_doc = QDomDocument();
         m_declaration.clear();
+        m_onDisk.reset();
         return;
     }
     if (!file.open(QIODevice::ReadOnly))
         throw FileError(QStringLiteral("Kan bestand %1 niet lezen. %2").arg(m_filePath, file.errorString()));
-    loadFrom(file.readAll());
+    const QByteArray bytes = file.readAll();
+    loadFrom(bytes);
+    m_onDisk = bytes;
+}
+
+bool SettingsStore::changedOnDisk() const
+{
+    QFile file(m_filePath);
+    if (!file.exists())
+        return false; // nothing there to lose
+    if (!m_onDisk)
+        return true; // made by someone else since
+    if (!file.open(QIODevice::ReadOnly))
+        return false; // the write will say why it cannot write either
+    return file.readAll() != *m_onDisk;
 }
 
 void SettingsStore::loadFrom(const QByteArray &bytes)
@@ -303,24 +318,27 @@ QByteArray SettingsStore::serialize() const
     return WriteSettingsXml(m_doc, m_declaration);
 }
 
-bool SettingsStore::write() const
+bool SettingsStore::write(const QString &otherPath) const
 {
-    const QFileInfo info(m_filePath);
-    if (info.exists() && !(QFile::permissions(m_filePath) & QFileDevice::WriteOwner))
+    const QString path = otherPath.isEmpty() ? m_filePath : otherPath;
+    const QFileInfo info(path);
+    if (info.exists() && !(QFile::permissions(path) & QFileDevice::WriteOwner))
         return false; // marked read-only: kept as it is
     const QByteArray bytes = serialize();
-    QSaveFile file(m_filePath);
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2")
-                       .arg(QDir::toNativeSeparators(m_filePath), file.errorString()));
+                       .arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
     // Both files may hold passwords: readable by the program's own user only, also when the old file was not.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2")
-                       .arg(QDir::toNativeSeparators(m_filePath), file.errorString()));
+                       .arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
+    if (path == m_filePath)
+        m_onDisk = bytes;
     return true;
 }

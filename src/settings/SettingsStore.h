@@ -35,8 +35,12 @@ class SettingsStore
 
     // Writes the document through a temporary file in the same folder that replaces the old file, so the old
     // file stays whole when writing fails. A file without write permission is left alone silently; any other
-    // failure leaves the old file and is reported on stderr. Returns whether the file was written.
-    bool write() const;
+    // failure leaves the old file and is reported on stderr. Returns whether the file was written. With another
+    // path the document goes there instead.
+    bool write(const QString &otherPath = {}) const;
+
+    // Whether the file on disk is no longer the one read or last written here (edited by hand meanwhile).
+    bool changedOnDisk() const;
 
     const QString &filePath() const { return m_filePath; }
     const QDomDocument &document() const { return m_doc; }
@@ -56,6 +60,7 @@ class SettingsStore
     SettingsFile m_which;
     QDomDocument m_doc;
     QString m_declaration; // the XML declaration as read, or the one written for a new file
+    mutable std::optional<QByteArray> m_onDisk; // the file's bytes as read or last written; none: no file then
 };
 
 // Check-box words: TRUE/YES/Y and FALSE/NO/N in any case, or a whole number (0 is unchecked). Empty optional

@@ -91,7 +91,7 @@ bool copyFoldersUsable(const OperationContext &ctx)
     return true;
 }
 
-void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin)
+void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin, CycleOutcome &outcome)
 {
     const bool manual = origin == Origin::File;
     ctx.controls.setText(Control::yRitID, ReadXMLValue(item, QStringLiteral("id")));
@@ -106,8 +106,10 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
     const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
     const char *copyKind = kind == kInsert ? "INS" : kind == kUpdate ? "UPD" : kind == kDelete ? "DEL" : nullptr;
     // Any other action: the trip is neither stored nor confirmed.
-    if (!copyKind)
+    if (!copyKind) {
+        ++outcome.refused;
         return;
+    }
 
     // What goes wrong with this trip alone (its copy, a value that does not convert, its own row refused by the
     // database) is logged with its id and leaves it unconfirmed, so the service offers it again; the trips after
@@ -120,16 +122,22 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
         if (!WholeTripNumber(idText, tripNumber)) {
             ctx.logError(
                 QStringLiteral("Rit ID %1 is geen geldig ritnummer; de rit is niet verwerkt.").arg(idForLog(idText)));
+            ++outcome.refused;
             return;
         }
         if (kind == kInsert) {
             const int rideId = MapNewTrip(ctx, keys, trip, manual);
-            if (!manual && ctx.controls.checked(Control::xBevestigen))
+            ++outcome.stored;
+            if (!manual && ctx.controls.checked(Control::xBevestigen)) {
                 ConfirmTrip(ctx, idText, QString::number(rideId));
+                ++outcome.confirmed;
+            }
         } else if (kind == kUpdate) {
             ApplyChange(ctx, keys, trip, manual);
+            ++outcome.changed;
         } else {
             ApplyCancellation(ctx, trip);
+            ++outcome.cancelled;
         }
     } catch (const SettingError &) {
         throw;
@@ -137,20 +145,24 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
         if (!ctx.db.isOpen() || AbortToken::program().tripped())
             throw;
         ctx.logError(tripFailure(idText, e.message()));
+        ++outcome.refused;
     } catch (const FileError &e) {
         if (!copyFoldersUsable(ctx))
             throw;
         ctx.logError(tripFailure(idText, e.message()));
+        ++outcome.refused;
     } catch (const ConversionError &e) {
         ctx.logError(tripFailure(idText, e.message()));
+        ++outcome.refused;
     } catch (const XmlParseError &e) {
         ctx.logError(tripFailure(idText, e.message()));
+        ++outcome.refused;
     }
 }
 
 // Reads the trips of an accepted reply and handles them one after another. A failure of one trip is that trip's
 // alone (handleTrip); any other error ends the walk with one log line, and the trips before it stay handled.
-void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
+void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin, CycleOutcome &outcome)
 {
     try {
         QString reply = origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
@@ -164,7 +176,7 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin)
             ctx.pump.processEvents();
             if (!walk.next(item))
                 break;
-            handleTrip(ctx, keys, item, origin);
+            handleTrip(ctx, keys, item, origin, outcome);
         }
     } catch (const VoranoError &e) {
         ctx.logError(e.message());
@@ -198,8 +210,9 @@ QString readReplyFile(const QString &path)
 
 } // namespace
 
-void TripImport::runRetrievalCycle(OperationContext &ctx)
+CycleOutcome TripImport::runRetrievalCycle(OperationContext &ctx)
 {
+    CycleOutcome outcome;
     const QString action = QLatin1String(KwpAction::RetrieveTrips);
     const QString request = BuildRetrieveRequest(ctx.controls, action);
     QString reply;
@@ -209,10 +222,11 @@ void TripImport::runRetrievalCycle(OperationContext &ctx)
     }
     ctx.resultList.setText(withoutTabs(std::move(reply)));
     if (!ReplyAccepted(ctx.resultList.text(), action, true))
-        return;
+        return outcome;
     if (!ctx.controls.checked(Control::xVerwerken))
-        return;
-    processReply(ctx, m_keys, Origin::Service);
+        return outcome;
+    processReply(ctx, m_keys, Origin::Service, outcome);
+    return outcome;
 }
 
 void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFile &chooseFile)
@@ -226,5 +240,6 @@ void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFil
     WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, kManualReplyCopy, ctx.resultList.text());
     if (!ctx.controls.checked(Control::xVerwerken))
         return;
-    processReply(ctx, m_keys, Origin::File);
+    CycleOutcome outcome;
+    processReply(ctx, m_keys, Origin::File, outcome);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/CycleOutcome.h"
 #include "trips/RideDefaults.h"
 
 #include <QString>
@@ -19,8 +20,8 @@ class TripImport {
 public:
     // One retrieval cycle: RetrieveTrips, then every trip of an accepted reply stored, changed or cancelled and
     // confirmed. Errors of the request and the transport propagate; once the trips are being read, an error ends
-    // the cycle with one log line.
-    void runRetrievalCycle(OperationContext &ctx);
+    // the cycle with one log line. Returns what the cycle did with the trips.
+    CycleOutcome runRetrievalCycle(OperationContext &ctx);
 
     // Processes a RetrieveTrips reply from a file the user chooses. An unreadable or empty file propagates a
     // FileError; once the trips are being read, an error ends the run with one log line.

@@ -1,0 +1,196 @@
+#include "app/ServiceMonitor.h"
+
+#include <QSaveFile>
+
+namespace
+{
+
+const char *metricLabel(CycleKind kind)
+{
+    switch (kind) {
+    case CycleKind::Retrieval:
+        return "retrieval";
+    case CycleKind::Return:
+        return "return";
+    case CycleKind::Reference:
+        break;
+    }
+    return "reference";
+}
+
+QString clockTime(const QDateTime &at)
+{
+    return at.toString(QStringLiteral("HH:mm"));
+}
+
+} // namespace
+
+QString CycleName(CycleKind kind)
+{
+    switch (kind) {
+    case CycleKind::Retrieval:
+        return QStringLiteral("het ophalen van ritten");
+    case CycleKind::Return:
+        return QStringLiteral("het verzenden van retourmeldingen");
+    case CycleKind::Reference:
+        break;
+    }
+    return QStringLiteral("het ophalen van de basistabellen");
+}
+
+namespace
+{
+
+QString sentenceStart(CycleKind kind)
+{
+    QString name = CycleName(kind);
+    name[0] = name.at(0).toUpper();
+    return name;
+}
+
+} // namespace
+
+ServiceMonitor::ServiceMonitor(QString statusFile, QString version, const QDateTime &start, LogSink log)
+    : m_statusFile(std::move(statusFile))
+    , m_version(std::move(version))
+    , m_log(std::move(log))
+{
+    for (Health &h : m_health)
+        h.lastSuccess = start.toSecsSinceEpoch();
+}
+
+void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, const CycleOutcome &outcome,
+                                const QString &firstError, int failureMinutes)
+{
+    m_totals.stored += outcome.stored;
+    m_totals.changed += outcome.changed;
+    m_totals.cancelled += outcome.cancelled;
+    m_totals.confirmed += outcome.confirmed;
+    m_totals.refused += outcome.refused;
+    m_totals.eventsAccepted += outcome.eventsAccepted;
+    m_totals.eventsRefused += outcome.eventsRefused;
+    if (outcome.eventsPending >= 0)
+        m_pending = outcome.eventsPending;
+    if (kind == CycleKind::Retrieval)
+        m_lastTrips = outcome.stored + outcome.changed + outcome.cancelled;
+
+    if (m_log && outcome.didSomething()) {
+        if (kind == CycleKind::Retrieval)
+            m_log(LogLevel::Information,
+                  QStringLiteral("Ritten opgehaald: %1 opgeslagen, %2 gewijzigd, %3 geannuleerd, %4 bevestigd, "
+                                 "%5 geweigerd.")
+                      .arg(outcome.stored)
+                      .arg(outcome.changed)
+                      .arg(outcome.cancelled)
+                      .arg(outcome.confirmed)
+                      .arg(outcome.refused));
+        else if (kind == CycleKind::Return)
+            m_log(LogLevel::Information, QStringLiteral("Retourmeldingen verzonden: %1 geaccepteerd, %2 geweigerd.")
+                                             .arg(outcome.eventsAccepted)
+                                             .arg(outcome.eventsRefused));
+    }
+    track(kind, now, ok, firstError, failureMinutes);
+}
+
+void ServiceMonitor::track(CycleKind kind, const QDateTime &now, bool ok, const QString &firstError,
+                           int failureMinutes)
+{
+    Health &h = health(kind);
+    h.lastEnd = now;
+    h.lastOk = ok;
+    if (ok) {
+        h.lastSuccess = now.toSecsSinceEpoch();
+        if (h.warned && m_log)
+            m_log(LogLevel::Information, QStringLiteral("%1 werkt weer (mislukte sinds %2).")
+                                             .arg(sentenceStart(kind), clockTime(h.failingSince)));
+        h.failingSince = QDateTime();
+        h.failing = 0;
+        h.firstError.clear();
+        h.warned = false;
+        return;
+    }
+    ++h.failures;
+    ++h.failing;
+    if (!h.failingSince.isValid()) {
+        h.failingSince = now;
+        h.firstError = firstError;
+    }
+    const int minutes = failureMinutes > 0 ? failureMinutes : kDefaultFailureMinutes;
+    // Only the cycles that go to the service or the dispatch database each time make a failure state.
+    if (kind == CycleKind::Reference || h.warned || h.failingSince.secsTo(now) < qint64(minutes) * 60)
+        return;
+    h.warned = true;
+    if (m_log)
+        m_log(LogLevel::Warning,
+              QStringLiteral("%1 mislukt al %2 minuten (sinds %3, %4 keer); de eerste fout: %5")
+                  .arg(sentenceStart(kind))
+                  .arg(h.failingSince.secsTo(now) / 60)
+                  .arg(clockTime(h.failingSince))
+                  .arg(h.failing)
+                  .arg(h.firstError));
+}
+
+QString ServiceMonitor::statusText() const
+{
+    auto part = [this](CycleKind kind, const QString &done) {
+        const Health &h = health(kind);
+        if (!h.lastEnd.isValid())
+            return QStringLiteral("nog niet");
+        return clockTime(h.lastEnd) + QStringLiteral(": ") + (h.lastOk ? done : QStringLiteral("mislukt"));
+    };
+    return QStringLiteral("Laatste ophaalactie %1; retour %2")
+        .arg(part(CycleKind::Retrieval, QStringLiteral("%1 ritten").arg(m_lastTrips)),
+             part(CycleKind::Return, QStringLiteral("%1 wachtend").arg(m_pending)));
+}
+
+QByteArray ServiceMonitor::metrics(bool up) const
+{
+    QByteArray out;
+    auto line = [&out](const QByteArray &text) { out += text + '\n'; };
+    auto number = [](qint64 n) { return QByteArray::number(n); };
+    QByteArray version = m_version.toUtf8();
+    version.replace('\\', "\\\\").replace('"', "\\\"").replace('\n', "\\n");
+
+    line("# HELP vorano_up Whether the program runs (0 once it has stopped).");
+    line("# TYPE vorano_up gauge");
+    line("vorano_up " + number(up ? 1 : 0));
+    line("# HELP vorano_build_info The version of the running program.");
+    line("# TYPE vorano_build_info gauge");
+    line("vorano_build_info{version=\"" + version + "\"} 1");
+    line("# HELP vorano_last_success_timestamp_seconds End of the last successful cycle (the program start "
+         "until one succeeded).");
+    line("# TYPE vorano_last_success_timestamp_seconds gauge");
+    for (CycleKind kind : {CycleKind::Retrieval, CycleKind::Return, CycleKind::Reference})
+        line("vorano_last_success_timestamp_seconds{cycle=\"" + QByteArray(metricLabel(kind)) + "\"} " +
+             number(health(kind).lastSuccess));
+    line("# HELP vorano_cycle_failures_total Cycles that failed since the program start.");
+    line("# TYPE vorano_cycle_failures_total counter");
+    for (CycleKind kind : {CycleKind::Retrieval, CycleKind::Return, CycleKind::Reference})
+        line("vorano_cycle_failures_total{cycle=\"" + QByteArray(metricLabel(kind)) + "\"} " +
+             number(health(kind).failures));
+    line("# HELP vorano_trips_total Trips handled since the program start.");
+    line("# TYPE vorano_trips_total counter");
+    line("vorano_trips_total{result=\"stored\"} " + number(m_totals.stored));
+    line("vorano_trips_total{result=\"changed\"} " + number(m_totals.changed));
+    line("vorano_trips_total{result=\"cancelled\"} " + number(m_totals.cancelled));
+    line("vorano_trips_total{result=\"refused\"} " + number(m_totals.refused));
+    line("# HELP vorano_events_total Ride events sent since the program start.");
+    line("# TYPE vorano_events_total counter");
+    line("vorano_events_total{result=\"accepted\"} " + number(m_totals.eventsAccepted));
+    line("vorano_events_total{result=\"refused\"} " + number(m_totals.eventsRefused));
+    line("# HELP vorano_events_pending Ride events waiting to be sent after the last return cycle.");
+    line("# TYPE vorano_events_pending gauge");
+    line("vorano_events_pending " + number(m_pending));
+    return out;
+}
+
+bool ServiceMonitor::writeStatusFile(bool up) const
+{
+    if (m_statusFile.isEmpty())
+        return false;
+    QSaveFile file(m_statusFile);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text = metrics(up);
+    return file.write(text) == text.size() && file.commit();
+}

@@ -1,0 +1,41 @@
+#include "base/FolderLock.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+FolderLock::FolderLock(const QString &folder)
+    : m_path(QDir(folder).filePath(QLatin1String(kFileName)))
+{
+}
+
+FolderLock::~FolderLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // closing lets go of the lock; the file stays for the next start
+}
+
+bool FolderLock::tryLock()
+{
+    if (m_fd >= 0)
+        return true;
+    // An existing lock file is opened as it is: a refused second start changes nothing on disk.
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        m_error = error == EWOULDBLOCK ? QString() : QString::fromLocal8Bit(std::strerror(error));
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
