@@ -2,6 +2,7 @@
 #include "app/THoofdscherm.h"
 #include "app/TerminationSignals.h"
 #include "app/Wiring.h"
+#include "base/PlainTextWidgets.h"
 #include "base/VoranoError.h"
 
 #include <QApplication>
@@ -59,8 +60,11 @@ int main(int argc, char *argv[])
     } catch (const VoranoError &e) {
         // Typically a settings file that is not well-formed: the program does not start and writes nothing.
         std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
-        if (hasDisplay())
-            QMessageBox::critical(nullptr, QString::fromUtf8(kApplicationTitle), e.message());
+        if (hasDisplay()) {
+            QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), e.message());
+            MakePlainText(box);
+            box.exec();
+        }
         return 1;
     }
 

@@ -35,6 +35,7 @@ enum class Control {
     xLoginDriver,
     xCertNegeren,
     xSqlCertNegeren,
+    xSqlOnversleuteld,
     // Stored in the base settings file.
     BasicAccessibilityEquipments,
     BasicIndications,
