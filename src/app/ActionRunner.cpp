@@ -1,13 +1,14 @@
 #include "app/ActionRunner.h"
 
 #include "base/FormatDateTime.h"
+#include "base/LogLineText.h"
 #include "base/VoranoError.h"
 
 #include <exception>
 
 QString LogLine(const QDateTime &at, const QString &message)
 {
-    return FormatDateTime(QLatin1String(kLogLinePattern), at) + QLatin1Char(' ') + message;
+    return FormatDateTime(QLatin1String(kLogLinePattern), at) + QLatin1Char(' ') + EscapeLogText(message);
 }
 
 ActionRunner::ActionRunner(std::function<void(const QString &message)> errorHook)

@@ -7,7 +7,8 @@
 
 #include <functional>
 
-// The log line of the error hook: the time as "dd-mm-yyyy hh:nn ", one more blank, then the message.
+// The log line of the error hook: the time as "dd-mm-yyyy hh:nn ", one more blank, then the message as one line
+// (EscapeLogText).
 QString LogLine(const QDateTime &at, const QString &message);
 
 // Runs every action of a timer, button or tray item: an error that escapes the action goes to the error hook and

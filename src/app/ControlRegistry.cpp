@@ -1,5 +1,7 @@
 #include "app/ControlRegistry.h"
 
+#include "base/PlainTextWidgets.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +23,9 @@ void ControlRegistry::add(Control c, QWidget *widget)
     // An edit keeps a stored value of any length; by default it would cut it at 32767 characters without a word.
     if (auto *edit = qobject_cast<QLineEdit *>(widget))
         edit->setMaxLength(std::numeric_limits<int>::max());
+    // A display shows values from outside.
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        MakePlainText(*label);
     // Design defaults.
     if (info.kind == ControlKind::CheckBox)
         setChecked(c, info.defaultChecked);

@@ -1,6 +1,7 @@
 #include "app/PackagePage.h"
 
 #include "app/ControlRegistry.h"
+#include "base/PlainTextWidgets.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -17,9 +18,9 @@ PackagePage::PackagePage(ControlRegistry &controls, QWidget *parent)
                 {Control::yRitID, "Rit ID"},
                 {Control::yActie, "Actie"}};
     for (const auto &row : rows) {
-        auto *value = new QLabel;
+        QLabel *value = NewPlainLabel();
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         controls.add(row.control, value);
-        form->addRow(QString::fromUtf8(row.label), value);
+        form->addRow(NewPlainLabel(QString::fromUtf8(row.label)), value);
     }
 }

@@ -1,6 +1,7 @@
 #include "app/ReturnPage.h"
 
 #include "app/ControlRegistry.h"
+#include "base/PlainTextWidgets.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -25,7 +26,7 @@ ReturnPage::ReturnPage(ControlRegistry &controls, QWidget *parent)
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(bezet, 0, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Eigenaar opdrachten")), 1, 0);
+    grid->addWidget(NewPlainLabel(QStringLiteral("Eigenaar opdrachten")), 1, 0);
     grid->addWidget(owner, 1, 1);
     grid->addWidget(search, 1, 2);
     grid->setColumnStretch(3, 1);

@@ -2,6 +2,7 @@
 
 #include "app/ControlRegistry.h"
 #include "app/RideColour.h"
+#include "base/PlainTextWidgets.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -23,7 +24,7 @@ QLineEdit *addEdit(ControlRegistry &controls, QFormLayout *form, Control c, cons
     controls.add(c, edit);
     if (!hint.isEmpty())
         setHint(edit, hint);
-    form->addRow(label, edit);
+    form->addRow(NewPlainLabel(label), edit);
     return edit;
 }
 
@@ -40,7 +41,7 @@ QLineEdit *addDisplay(ControlRegistry &controls, QFormLayout *form, Control c, c
     auto *display = new QLineEdit;
     display->setReadOnly(true);
     controls.add(c, display);
-    form->addRow(label, display);
+    form->addRow(NewPlainLabel(label), display);
     return display;
 }
 
@@ -83,7 +84,7 @@ SettingsPage::SettingsPage(ControlRegistry &controls, QWidget *parent)
     setHint(test, QStringLiteral("Test database verbinding"));
     userRow->addWidget(sqlUser);
     userRow->addWidget(test);
-    databaseForm->addRow(QStringLiteral("Inlognaam"), userRow);
+    databaseForm->addRow(NewPlainLabel(QStringLiteral("Inlognaam")), userRow);
     addEdit(controls, databaseForm, Control::xPaswoordSQL, QStringLiteral("Paswoord"),
             QStringLiteral("Paswoord SQL database"))
         ->setEchoMode(QLineEdit::Password);
@@ -91,6 +92,8 @@ SettingsPage::SettingsPage(ControlRegistry &controls, QWidget *parent)
             QStringLiteral("ODBC-stuurprogramma van de database (bijvoorbeeld FreeTDS) of SQLite"));
     addCheckBox(controls, databaseForm, Control::xSqlCertNegeren,
                 QStringLiteral("Certificaat van de databaseserver niet controleren"));
+    addCheckBox(controls, databaseForm, Control::xSqlOnversleuteld,
+                QStringLiteral("Onversleutelde databaseverbinding toestaan"));
     connect(test, &QPushButton::clicked, this, &SettingsPage::testClicked);
 
     auto *processing = new QGroupBox(QStringLiteral("Verwerking"));
@@ -99,7 +102,7 @@ SettingsPage::SettingsPage(ControlRegistry &controls, QWidget *parent)
     auto *intervalEdit = new QLineEdit;
     controls.add(Control::xInterval, intervalEdit);
     setHint(intervalEdit, QStringLiteral("Interval controletijd nieuwe ritten"));
-    auto *intervalLabel = new QLabel(QStringLiteral("Interval minuten"));
+    QLabel *intervalLabel = NewPlainLabel(QStringLiteral("Interval minuten"));
     setHint(intervalLabel, QStringLiteral("Controle interval"));
     processingForm->addRow(intervalLabel, intervalEdit);
     addCheckBox(controls, processingForm, Control::xBevestigen,

@@ -1,5 +1,7 @@
 #include "app/Wiring.h"
 
+#include "base/PlainTextWidgets.h"
+
 #include "db/DatabaseTest.h"
 #include "feedback/OwnerLookup.h"
 #include "feedback/RetourCycle.h"
@@ -29,7 +31,9 @@ Operations WireOperations()
     // --- Database: the button "TEST" ----------------------------------------------------------------------
     ops.databaseTest = [](OperationContext &ctx, QWidget *window) {
         DatabaseTest(ctx.db, [window](const QString &title, const QString &text) {
-            QMessageBox::information(window, title, text);
+            QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, window);
+            MakePlainText(box);
+            box.exec();
         }).run();
     };
 

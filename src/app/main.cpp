@@ -7,6 +7,7 @@
 #include "base/FolderLock.h"
 #include "base/LogLevel.h"
 #include "base/ServiceNotifier.h"
+#include "base/PlainTextWidgets.h"
 #include "base/VoranoError.h"
 #include "update/ProgramVersion.h"
 
@@ -229,8 +230,11 @@ int main(int argc, char *argv[])
     } catch (const VoranoError &e) {
         // Typically a settings file that is not well-formed: the program does not start and writes nothing.
         std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
-        if (hasDisplay())
-            QMessageBox::critical(nullptr, QString::fromUtf8(kApplicationTitle), e.message());
+        if (hasDisplay()) {
+            QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), e.message());
+            MakePlainText(box);
+            box.exec();
+        }
         return 1;
     }
 

@@ -7,6 +7,7 @@
 #include "db/DbSchemaSqlite.h"
 #include "db/DbScript.h"
 #include "db/OdbcConnectionString.h"
+#include "db/TdsPreLogin.h"
 
 #include <QDir>
 #include <QFile>
@@ -202,6 +203,12 @@ QString DispatchDb::sqlitePath() const
 namespace
 {
 
+constexpr int kEncryptionProbeTimeoutMs = 3000;
+const QString kNoEncryptionOffered = QStringLiteral(
+    "De databaseserver %1 biedt geen versleutelde verbinding aan; er is niet ingelogd, de inlognaam en het paswoord "
+    "zijn niet verzonden. Alleen voor een oude server op een vertrouwd netwerk: zet \"Onversleutelde "
+    "databaseverbinding toestaan\" aan op de pagina \"Instellingen\".");
+
 // Runs the schema script on an open connection in one transaction. Throws DatabaseError.
 void runSchema(QSqlDatabase &db)
 {
@@ -363,6 +370,7 @@ void DispatchDb::openOdbc()
     login.user = m_controls.text(Control::xLoginSQL);
     login.password = m_controls.text(Control::xPaswoordSQL);
     login.trustServerCertificate = m_controls.checked(Control::xSqlCertNegeren);
+    login.allowUnencrypted = m_controls.checked(Control::xSqlOnversleuteld);
     const QString connectionString = OdbcConnectionString(login);
 
     QSqlDatabase db = handle(QStringLiteral("QODBC"));
@@ -370,8 +378,16 @@ void DispatchDb::openOdbc()
     db.setUserName(QString());
     db.setPassword(QString());
     db.setConnectOptions(OdbcConnectOptions());
-    if (!db.open())
-        throw DatabaseError(messageOf(db.lastError()));
+    if (!db.open()) {
+        const QString message = messageOf(db.lastError());
+        // The drivers say no more than that the connection failed; the server's own answer tells why.
+        QString host;
+        quint16 port = 0;
+        if (encryptionRequired(login) && TdsHostAndPort(login.server, &host, &port) &&
+            ProbeTdsEncryption(host, port, kEncryptionProbeTimeoutMs) == TdsEncryption::NotOffered)
+            throw DatabaseError(kNoEncryptionOffered.arg(login.server.trimmed()));
+        throw DatabaseError(message);
+    }
 }
 
 QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)

@@ -71,9 +71,18 @@ QString OdbcConnectionString(const DbLogin &login)
     s += pair(QStringLiteral("PWD"), login.password, QStringLiteral("Paswoord"), freeTds);
     if (freeTds)
         s += QLatin1String("TDS_Version=7.4;ClientCharset=UTF-8;");
+    if (freeTds && !login.allowUnencrypted)
+        s += QLatin1String("Encryption=require;");
+    if (isMicrosoftSqlServerDriver(login.driver))
+        s += login.allowUnencrypted ? QLatin1String("Encrypt=no;") : QLatin1String("Encrypt=yes;");
     if (login.trustServerCertificate && isMicrosoftSqlServerDriver(login.driver))
         s += QLatin1String("TrustServerCertificate=yes;");
     return s;
+}
+
+bool encryptionRequired(const DbLogin &login)
+{
+    return !login.allowUnencrypted && (isFreeTdsDriver(login.driver) || isMicrosoftSqlServerDriver(login.driver));
 }
 
 QString OdbcConnectOptions()

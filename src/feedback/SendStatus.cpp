@@ -5,6 +5,7 @@
 #include "feedback/StatusDocument.h"
 #include "link/DocumentCopies.h"
 #include "link/External_.h"
+#include "link/KwpDocument.h"
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"
 
@@ -27,8 +28,10 @@ bool SendStatus(OperationContext &ctx, const EventRow &row)
     const TextList document(
         BuildStatusDocument(row, controls.text(Control::xInlognaam), controls.text(Control::xPaswoord)));
     const QString sent = document.text();
-    controls.setLines(Control::UitgaanPakket, document.lines());
-    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("SendStatus_", row), sent);
+    // The page and the copy show the document without the service password; the service receives it whole.
+    const QString shown = MaskPassword(sent);
+    controls.setLines(Control::UitgaanPakket, TextList(shown).lines());
+    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("SendStatus_", row), shown);
 
     const TextList reply(ctx.service(controls.text(Control::xSoapServer))->xmlRequest(sent));
     const QString received = reply.text();

@@ -1,5 +1,7 @@
 #include "feedback/ZoekExternebron.h"
 
+#include "base/PlainTextWidgets.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -33,7 +35,7 @@ ZoekExternebron::ZoekExternebron(const QList<Owner> &owners, QWidget *parent)
     setFont(f);
 
     auto *layout = new QVBoxLayout(this);
-    auto *prompt = new QLabel(QString::fromLatin1(kPrompt), this);
+    QLabel *prompt = NewPlainLabel(QString::fromLatin1(kPrompt), this);
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("Zoektekst"));
     prompt->setBuddy(m_search);

@@ -237,6 +237,26 @@ QString BuildRequest(const QString &version, const QString &actionName, const QS
            QLatin1String("</name>") + parameters + QLatin1String("</action></body></kwp>");
 }
 
+QString MaskPassword(const QString &document)
+{
+    static const QString open = QStringLiteral("<password>");
+    static const QString close = QStringLiteral("</password>");
+    static const QString mask = QStringLiteral("********");
+    QString out = document;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype start = out.indexOf(open, from);
+        if (start < 0)
+            break;
+        const qsizetype content = start + open.size();
+        const qsizetype end = out.indexOf(close, content);
+        // An element that is never closed hides the rest of the document: nothing after it can be the password's.
+        out.replace(content, (end < 0 ? out.size() : end) - content, mask);
+        from = content + mask.size();
+    }
+    return out;
+}
+
 QString BuildRequest(const Controls &controls, const QString &version, const QString &actionName,
                      const QString &parameters)
 {

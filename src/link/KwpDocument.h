@@ -11,6 +11,10 @@ class Controls;
 QString BuildRequest(const QString &version, const QString &actionName, const QString &userName,
                      const QString &password, const QString &parameters = {});
 
+// A document as it may be kept or shown: the content of every password element replaced by "********". A copy is a
+// record of what was sent, not a store of the service password.
+QString MaskPassword(const QString &document);
+
 // The same with the user name and password read from xInlognaam and xPaswoord at this moment.
 QString BuildRequest(const Controls &controls, const QString &version, const QString &actionName,
                      const QString &parameters = {});

@@ -41,6 +41,7 @@ const QList<ControlInfo> kControls = {
     {Control::xLoginDriver, "xLoginDriver", E, Main, "FreeTDS", false},
     {Control::xCertNegeren, "xCertNegeren", C, Main, "", false},
     {Control::xSqlCertNegeren, "xSqlCertNegeren", C, Main, "", false},
+    {Control::xSqlOnversleuteld, "xSqlOnversleuteld", C, Main, "", false},
     {Control::xStoringMinuten, "xStoringMinuten", E, Main, "30", false},
     {Control::BasicAccessibilityEquipments, "BasicAccessibilityEquipments", M, Base, "", false},
     {Control::BasicIndications, "BasicIndications", M, Base, "", false},

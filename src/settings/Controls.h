@@ -35,6 +35,7 @@ enum class Control {
     xLoginDriver,
     xCertNegeren,
     xSqlCertNegeren,
+    xSqlOnversleuteld,
     xStoringMinuten, // minutes of failing cycles before the journal warns
     // Stored in the base settings file.
     BasicAccessibilityEquipments,

@@ -7,6 +7,25 @@
 #include <QStringConverter>
 #include <QStringList>
 
+namespace
+{
+
+bool asciiEqualIgnoringCase(const QString &a, const QString &b)
+{
+    return AsciiLower(a) == AsciiLower(b);
+}
+
+} // namespace
+
+QString AsciiLower(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    return out;
+}
+
 QString DecodeAnsiText(const QByteArray &bytes)
 {
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
@@ -41,14 +60,14 @@ QString ReadProfileString(const QString &text, const QString &section, const QSt
                 break; // only the first section of that name is read
             const qsizetype close = line.indexOf(QLatin1Char(']'));
             const QString name = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
-            inSection = name.compare(wantedSection, Qt::CaseInsensitive) == 0;
+            inSection = asciiEqualIgnoringCase(name, wantedSection);
             sectionSeen = sectionSeen || inSection;
             continue;
         }
         if (!inSection || line.startsWith(QLatin1Char(';')))
             continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0 || line.left(eq).trimmed().compare(wantedKey, Qt::CaseInsensitive) != 0)
+        if (eq < 0 || !asciiEqualIgnoringCase(line.left(eq).trimmed(), wantedKey))
             continue;
         QString value = line.mid(eq + 1).trimmed();
         if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&

@@ -1,5 +1,7 @@
 #include "update/QtUpdatePrompts.h"
 
+#include "base/PlainTextWidgets.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -14,6 +16,7 @@ int ask(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const Q
         bool onTop = false)
 {
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    MakePlainText(box);
     if (onTop)
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     if (yesNo) {

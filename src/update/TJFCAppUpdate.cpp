@@ -2,12 +2,14 @@
 
 #include "base/VoranoError.h"
 #include "update/IniProfile.h"
+#include "update/ManifestRules.h"
 #include "update/ReleaseSignature.h"
 #include "update/UpdateHttpClient.h"
 #include "update/UpdateText.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -36,6 +38,10 @@ const QString kManifestTooLarge =
     QStringLiteral("Updatecontrole: het updatebestand is groter dan 64 KB en wordt niet gelezen.");
 const QString kNotesTooLarge =
     QStringLiteral("Updatecontrole: de release notes zijn groter dan 1 MB en worden niet getoond.");
+const QString kNotesUnsigned = QStringLiteral(
+    "Updatecontrole: de release notes zijn niet ondertekend (geen ReadmeSHA256) en worden niet getoond.");
+const QString kNotesTampered = QStringLiteral(
+    "Updatecontrole: de release notes komen niet overeen met de ondertekende SHA-256 en worden niet getoond.");
 const QString kBadVersion = QStringLiteral(
     "Updatecontrole: het versienummer \"%1\" in het updatebestand is ongeldig; er wordt niets aangeboden.");
 const QString kOwnVersionUnknown =
@@ -180,6 +186,9 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
                 return refuse(kUntrusted, Silent);
 
             const QString text = DecodeText(manifestBytes);
+            const QString refusal = ManifestRefusal(text, UpdateSectionName, QDateTime::currentDateTimeUtc());
+            if (!refusal.isEmpty())
+                return refuse(refusal, Silent);
             auto key = [&](const char *name) {
                 return ReadProfileString(text, UpdateSectionName, QLatin1String(name));
             };
@@ -193,6 +202,8 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
             m.MD5Hash = key("MD5Hash");
             m.SHA1Hash = key("SHA1Hash");
             m.SHA256Hash = key("SHA256Hash");
+            m.ReadmeSHA256 = key(kReadmeSha256Key);
+            m.FileSize = key("FileSize");
             // The manifest's web page is opened only when it is on the update server itself.
             if (!m.UpdatePageURL.isEmpty() && !SameWebHost(m.UpdatePageURL, UpdateFileURL))
                 m.UpdatePageURL.clear();
@@ -201,9 +212,18 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
             box.manifest.UpdatePageURL = UpdatePageURL;
     }
 
-    if (!box.manifest.ReadmeFileURL.isEmpty()) {
-        fetch(box.manifest.ReadmeFileURL, kMaxReleaseNotesBytes,
-              [&](const QByteArray &bytes) { box.readme = DecodeText(bytes); });
+    // The notes may come from anywhere: they are shown only when the signed manifest names their SHA-256.
+    if (!box.manifest.ReadmeFileURL.isEmpty() && !IsSha256Text(box.manifest.ReadmeSHA256)) {
+        if (m_logError)
+            m_logError(kNotesUnsigned);
+    } else if (!box.manifest.ReadmeFileURL.isEmpty()) {
+        fetch(box.manifest.ReadmeFileURL, kMaxReleaseNotesBytes, [&](const QByteArray &bytes) {
+            const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+            if (QString::fromLatin1(hash).compare(box.manifest.ReadmeSHA256, Qt::CaseInsensitive) == 0)
+                box.readme = DecodeText(bytes);
+            else if (m_logError)
+                m_logError(kNotesTampered);
+        });
         if (UpdateHttpClient::closing())
             return false;
         if (tooLarge && m_logError)

@@ -1,5 +1,7 @@
 #include "update/TJFCAppUpdateDownloadBox.h"
 
+#include "base/PlainTextWidgets.h"
+
 #include "update/TJFCAppUpdateNotifyBox.h"
 #include "update/UpdatePicture.h"
 #include "update/UpdatePrompts.h"
@@ -41,7 +43,7 @@ TJFCAppUpdateDownloadBox::TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, QWidg
     setFont(QFont(QStringLiteral("Arial"), 9));
 
     auto label = [this](const QString &name, const QString &text, int x, int y, int w) {
-        auto *l = new QLabel(text, this);
+        QLabel *l = NewPlainLabel(text, this);
         l->setObjectName(name);
         l->setGeometry(x, y, w, 22);
         return l;
@@ -74,7 +76,7 @@ TJFCAppUpdateDownloadBox::TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, QWidg
     CancelButton->setAutoDefault(true);
     connect(CancelButton, &QPushButton::clicked, this, &TJFCAppUpdateDownloadBox::CancelButtonClick);
 
-    Image1 = new QLabel(this);
+    Image1 = NewPlainLabel({}, this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(690 - 218, 0, 218, 313);
     Image1->setScaledContents(true);

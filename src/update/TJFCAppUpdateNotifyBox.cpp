@@ -1,5 +1,6 @@
 #include "update/TJFCAppUpdateNotifyBox.h"
 
+#include "base/PlainTextWidgets.h"
 #include "base/VoranoError.h"
 #include "update/FileChecksums.h"
 #include "update/ReleaseSignature.h"
@@ -21,6 +22,12 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <QCryptographicHash>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 
 TJFCAppUpdateNotifyBox *UpdateNotifyBox = nullptr;
@@ -41,16 +48,59 @@ const QString kOversized =
 const QString kTampered = QStringLiteral("Update: de download komt niet overeen met de ondertekende SHA-256 en is "
                                          "verwijderd; de update wordt niet gestart.");
 
+const QString kNoUpdater =
+    QStringLiteral("Update: het hulpprogramma %1 ontbreekt of is niet uitvoerbaar; de update wordt niet uitgevoerd.");
+const QString kUpdaterNotStarted =
+    QStringLiteral("Update: het hulpprogramma %1 kon niet worden gestart; het programma blijft actief.");
+const QString kFolderNotPrivate =
+    QStringLiteral("Update: de map %1 is geen map van dit programma alleen; er wordt niets gedownload of gestart.");
+const QString kWrongSize = QStringLiteral(
+    "Update: de server kondigt %1 bytes aan, het updatebestand noemt %2 bytes; er wordt niets gedownload.");
+const QString kChangedBeforeStart = QStringLiteral("Update: het gedownloade bestand is na de controle gewijzigd of "
+                                                   "vervangen en is verwijderd; de update wordt niet gestart.");
+
 constexpr int kSizeQueryOverallTimeoutMs = 120000;
 
-bool isSha256Text(const QString &text)
+QString native(const QString &path)
 {
-    if (text.size() != 64)
+    return QDir::toNativeSeparators(path);
+}
+
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+// The download folder becomes this user's alone (mode 0700), so nobody else can put another file in the place of
+// the verified one. False when it is a symbolic link, belongs to someone else or cannot be narrowed.
+bool makePrivateFolder(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat st = {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
         return false;
-    for (QChar c : text)
-        if (!c.isDigit() && !(c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
-            return false;
-    return true;
+    return (st.st_mode & 07777) == 0700 || ::chmod(path.constData(), 0700) == 0;
+}
+
+// The SHA-256 of the regular file at path (a symbolic link is not followed), as hexadecimal text; empty when it
+// cannot be read.
+QString regularFileSha256(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QFile file;
+    struct stat st = {};
+    QByteArray hash;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && file.open(fd, QIODevice::ReadOnly)) {
+        QCryptographicHash sha(QCryptographicHash::Sha256);
+        if (sha.addData(&file))
+            hash = sha.result().toHex();
+        file.close();
+    }
+    ::close(fd);
+    return QString::fromLatin1(hash);
 }
 
 QFont toFont(const UpdateFont &f)
@@ -110,7 +160,7 @@ TJFCAppUpdateNotifyBox::TJFCAppUpdateNotifyBox(TJFCAppUpdateNotifyState &s, Upda
     setFont(toFont(state.font));
     useTooltipTextColour(this);
 
-    Image1 = new QLabel(this);
+    Image1 = NewPlainLabel({}, this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(686 - 216, 0, 216, 312 - 29);
     Image1->setScaledContents(true);
@@ -223,15 +273,29 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
         log(kBadName.arg(name));
         return;
     }
-    if (!isSha256Text(m.SHA256Hash)) {
+    if (!IsSha256Text(m.SHA256Hash)) {
         log(kNoChecksum);
+        return;
+    }
+    // Without the updater a download leads nowhere: say so and go on running.
+    const QString updater = state.programFolder + QLatin1Char('/') + UpdaterFileName();
+    if (!isExecutableFile(updater)) {
+        log(kNoUpdater.arg(native(updater)));
         return;
     }
     bool success = true;
     QString target;
     const QString tempDownloads = state.programFolder + QStringLiteral("/TempDownloads");
-    if (QFileInfo(tempDownloads).isDir())
+    if (QFileInfo(tempDownloads).isDir()) {
+        if (!makePrivateFolder(tempDownloads)) {
+            log(kFolderNotPrivate.arg(native(tempDownloads)));
+            return;
+        }
         target = tempDownloads + QLatin1Char('/') + name;
+        // Whatever lay there before (a link included) goes; the download is a new file of its own.
+        if (QFileInfo(target).isSymLink() || QFileInfo(target).isFile())
+            QFile::remove(target);
+    }
 
     UpdateHttpClient &client = box->HttpCli1;
     client.ProxyHost = state.proxyHost;
@@ -240,7 +304,7 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     client.extraCaCertificates = state.extraCaCertificates;
 
     QFile file(target);
-    if (target.isEmpty() || QFileInfo(target).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (target.isEmpty() || QFileInfo(target).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw FileError(QStringLiteral("Kan bestand \"%1\" niet aanmaken").arg(QDir::toNativeSeparators(target)));
 
     box->FileLabel->setText(UrlFileName(m.DownloadFileURL));
@@ -258,6 +322,12 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
                                   ? QStringLiteral("Download bestand")
                                   : QStringLiteral("Download bestand via proxy server (") + client.ProxyHost +
                                         QLatin1Char(':') + client.ProxyPort + QLatin1Char(')'));
+    if (maximum > 0 && !m.FileSize.isEmpty() && QString::number(maximum) != m.FileSize) {
+        log(kWrongSize.arg(maximum).arg(m.FileSize));
+        file.close();
+        file.remove();
+        return;
+    }
     if (maximum <= 0) {
         // Without a size there is no download; the empty file made for it does not stay behind.
         file.close();
@@ -343,10 +413,23 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
         success = !UpdateHttpClient::closing();
     }
     if (success) {
-        m_prompts.terminateApplication();
-        m_prompts.startDetached(
-            state.programFolder + QLatin1Char('/') + UpdaterFileName(),
-            {QLatin1Char('\'') + QDir::toNativeSeparators(QFileInfo(target).absoluteFilePath()) + QLatin1Char('\'')});
+        // The message may have stood open for long: the file is checked again, as it is now, just before it is
+        // handed over.
+        if (!isExecutableFile(updater)) {
+            log(kNoUpdater.arg(native(updater)));
+            success = false;
+        } else if (!makePrivateFolder(tempDownloads) ||
+                   regularFileSha256(target).compare(m.SHA256Hash, Qt::CaseInsensitive) != 0) {
+            log(kChangedBeforeStart);
+            success = false;
+        }
+    }
+    if (success) {
+        // The path is one argument as it stands: no quotes, no shell.
+        if (m_prompts.startDetached(updater, {native(QFileInfo(target).absoluteFilePath())}))
+            m_prompts.terminateApplication();
+        else
+            log(kUpdaterNotStarted.arg(native(updater)));
     } else {
         QFile::remove(target);
     }

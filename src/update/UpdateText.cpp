@@ -108,6 +108,18 @@ std::optional<VersionNumbers> ParseVersionNumbers(const QString &text)
     return numbers;
 }
 
+bool IsSha256Text(const QString &text)
+{
+    if (text.size() != 64)
+        return false;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F')))
+            return false;
+    }
+    return true;
+}
+
 bool IsSafeLocalFileName(const QString &name)
 {
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");

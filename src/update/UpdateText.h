@@ -33,6 +33,9 @@ std::optional<VersionNumbers> ParseVersionNumbers(const QString &text);
 // hold, no trailing dot or blank (which Windows drops) and not a Windows device name.
 bool IsSafeLocalFileName(const QString &name);
 
+// True for a SHA-256 as text: 64 hexadecimal digits, either letter case.
+bool IsSha256Text(const QString &text);
+
 // "<received> of <maximum> (<percent>%)".
 QString TransferText(qint64 received, qint64 maximum, TJFCAppUpdateFileSizeUnit unit,
                      const QLocale &locale = QLocale());

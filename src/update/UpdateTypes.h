@@ -27,6 +27,8 @@ struct TJFCAppUpdateManifest {
     QString MD5Hash;
     QString SHA1Hash;
     QString SHA256Hash; // of the download, 64 hexadecimal digits: always verified before the hand-over
+    QString FileSize;   // of the download in bytes, when named: the server must announce exactly this size
+    QString ReadmeSHA256; // of the release notes: notes that do not match are not shown
 };
 
 // Everything the update dialog holds for one check: the manifest values, the release notes and the settings copied

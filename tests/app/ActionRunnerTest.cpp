@@ -93,5 +93,5 @@ TEST(LogLine, TimeThenTwoBlanksThenTheMessage)
     EXPECT_EQ(LogLine(at, QStringLiteral("X")), QStringLiteral("31-03-2015 07:05  X"));
     EXPECT_EQ(LogLine(at.addSecs(50), QStringLiteral("Y")), QStringLiteral("31-03-2015 07:05  Y"));
     EXPECT_EQ(LogLine(QDateTime(QDate(2015, 12, 1), QTime(23, 59)), QStringLiteral("regel 1\r\nregel 2")),
-              QStringLiteral("01-12-2015 23:59  regel 1\r\nregel 2"));
+              QStringLiteral("01-12-2015 23:59  regel 1\\r\\nregel 2"));
 }

@@ -1,6 +1,9 @@
 #include "app/THoofdscherm.h"
 #include "app/SettingsPage.h"
+#include "app/Wiring.h"
 #include "base/VoranoError.h"
+#include "support/LocalHttpServer.h"
+#include "support/ScriptedService.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -9,6 +12,8 @@
 #include <QDir>
 #include <QEnterEvent>
 #include <QFile>
+#include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -158,7 +163,7 @@ TEST_F(WindowTest, ErrorsBecomeLogLinesOnThePageAndInTheDayFile)
     window->runner().run([] { throw VoranoError(QStringLiteral("eerste")); });
     clock.advanceSecs(30);
     window->runner().run([] { throw VoranoError(QStringLiteral("tweede\r\nmet een tweede regel")); });
-    const QString page = QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\nmet een tweede regel");
+    const QString page = QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\\r\\nmet een tweede regel");
     EXPECT_EQ(window->logboek()->toPlainText(), page);
     // The day file also holds the start line, which the page does not show.
     const QString day = QString::fromUtf8(read("Logboek/2015-03-31.log"));
@@ -477,4 +482,72 @@ TEST_F(WindowTest, WithANotificationAreaHidingAndMinimisingGoToTheTray)
     QObject::connect(&window, &THoofdscherm::closed, [&] { ++closed; });
     window.trayMenu()->actions().last()->trigger();
     EXPECT_EQ(closed, 1);
+}
+
+// No label of the window guesses its text format: a value from outside that looks like markup stays text.
+TEST_F(WindowTest, EveryLabelShowsPlainText)
+{
+    auto window = makeWindow();
+    const QList<QLabel *> labels = window->findChildren<QLabel *>();
+    ASSERT_FALSE(labels.isEmpty());
+    for (const QLabel *label : labels)
+        EXPECT_EQ(label->textFormat(), Qt::PlainText)
+            << label->objectName().toStdString() << " " << label->text().toStdString();
+}
+
+// A trip whose id is markup (an image from a device that never ends, bold text) is shown literally on the page
+// "Pakket", through the real retrieval cycle; painting the page loads nothing.
+TEST_F(WindowTest, PackagePageShowsATripIdThatLooksLikeMarkupLiterally)
+{
+    ScriptedService service;
+    service.reply(QStringLiteral("<kwp version=\"3.8\"><status>200</status><body><action><name>RetrieveTrips</name>"
+                                 "</action><triplist><trip><id>&lt;img src=\"/dev/zero\"&gt;&lt;b&gt;RIT&lt;/b&gt;"
+                                 "</id><tripaction>ANDERS</tripaction></trip></triplist></body></kwp>"));
+    ops.retrievalCycle = WireOperations().retrievalCycle;
+    ops.serviceFactory = [&service](const Controls &) { return service.factory(); };
+    auto window = makeWindow();
+    window->setChecked(Control::xVerwerken, true);
+    window->show();
+    window->updateManueel();
+    ASSERT_EQ(service.calls().size(), 1u);
+    EXPECT_EQ(window->logboek()->toPlainText(), QString());
+
+    auto *id = qobject_cast<QLabel *>(window->controlWidget(Control::yRitID));
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->text(), QStringLiteral("<img src=\"/dev/zero\"><b>RIT</b>"));
+    ASSERT_EQ(id->textFormat(), Qt::PlainText); // rich text would read /dev/zero while painting
+    EXPECT_EQ(window->text(Control::yActie), QStringLiteral("ANDERS"));
+    QTabWidget *pages = window->pageControl();
+    for (int i = 0; i < pages->count(); ++i)
+        if (pages->widget(i)->isAncestorOf(id))
+            pages->setCurrentIndex(i);
+    EXPECT_EQ(pages->tabText(pages->currentIndex()), QStringLiteral("Pakket"));
+    EXPECT_FALSE(window->grab().isNull());
+}
+
+// A fault string of the service with a line break followed by something that looks like a log entry stays inside
+// its own line, on the page, in the day file and on standard error.
+TEST_F(WindowTest, FaultStringWithALineBreakIsOneLogLine)
+{
+    LocalHttpServer server;
+    LocalHttpServer::Response fault;
+    fault.status = 500;
+    fault.reason = "Internal Server Error";
+    fault.headers = {{"Content-Type", "text/xml; charset=utf-8"}};
+    fault.body = "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body>"
+                 "<soapenv:Fault><faultcode>soapenv:Server</faultcode><faultstring>Onbekende rit&#13;\n"
+                 "10-12-2026 09:00  Retourmelding 4711 verzonden en geaccepteerd\u2028x&#9;y</faultstring>"
+                 "</soapenv:Fault></soapenv:Body></soapenv:Envelope>";
+    server.serve("/_external/external.cfc", fault);
+    const Operations wired = WireOperations();
+    ops.retrievalCycle = wired.retrievalCycle;
+    ops.serviceFactory = wired.serviceFactory;
+    auto window = makeWindow();
+    window->setText(Control::xSoapServer, server.url(QStringLiteral("/_external/external.cfc")));
+    window->updateManueel();
+
+    const QString line = QStringLiteral("31-03-2015 07:05  Onbekende rit\\r\\n10-12-2026 09:00  Retourmelding 4711 "
+                                        "verzonden en geaccepteerd\\u2028x\\ty");
+    EXPECT_EQ(window->logboek()->toPlainText(), line);
+    EXPECT_EQ(QString::fromUtf8(read("Logboek/2015-03-31.log")), line + QLatin1Char('\n'));
 }

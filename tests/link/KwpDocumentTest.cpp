@@ -34,6 +34,25 @@ TEST(KwpDocument, CredentialsAreEscapedAndEmptyOnesKeepTheirElements)
                        "</header><body><action><name>RetrieveTrips</name></action></body></kwp>"));
 }
 
+TEST(KwpDocument, MaskPasswordHidesEveryPasswordAndNothingElse)
+{
+    const struct {
+        QString in;
+        QString out;
+    } cases[] = {
+        {BuildRequest(QStringLiteral("2.3"), QStringLiteral("SendStatus"), QStringLiteral("taxi"),
+                      QStringLiteral("g&e<h>eim ł"), QStringLiteral("<triplist/>")),
+         QStringLiteral("<kwp version=\"2.3\"><header><username>taxi</username><password>********</password>"
+                        "</header><body><action><name>SendStatus</name><triplist/></action></body></kwp>")},
+        {QStringLiteral("<password></password>\r\n<a/><password>x</password>"),
+         QStringLiteral("<password>********</password>\r\n<a/><password>********</password>")},
+        {QStringLiteral("<header><password>open tot het einde"), QStringLiteral("<header><password>********")},
+        {QStringLiteral("<kwp><status>200</status></kwp>"), QStringLiteral("<kwp><status>200</status></kwp>")},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MaskPassword(c.in), c.out) << c.in.toStdString();
+}
+
 TEST(KwpDocument, EveryActionHasItsVersion)
 {
     const std::pair<const char *, const char *> table[] = {

@@ -68,6 +68,7 @@ const char *const kDefaultMain = R"(<?xml version="1.0" encoding="iso-8859-1"?>
     <xLoginDriver_Text>FreeTDS</xLoginDriver_Text>
     <xCertNegeren_Checked>FALSE</xCertNegeren_Checked>
     <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
+    <xSqlOnversleuteld_Checked>FALSE</xSqlOnversleuteld_Checked>
     <xStoringMinuten_Text>30</xStoringMinuten_Text>
   </Hoofdscherm>
 </Configuration>
@@ -259,6 +260,7 @@ TEST(SettingsStore, UnknownElementsAndCommentsStayWhereTheyAre)
 )"))) << out.constData();
     EXPECT_TRUE(out.endsWith(crlf(R"(    <xCertNegeren_Checked>FALSE</xCertNegeren_Checked>
     <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
+    <xSqlOnversleuteld_Checked>FALSE</xSqlOnversleuteld_Checked>
     <xStoringMinuten_Text>30</xStoringMinuten_Text>
   </Hoofdscherm>
   <AnderScherm>

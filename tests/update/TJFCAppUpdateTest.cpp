@@ -5,6 +5,7 @@
 #include "support/LocalHttpServer.h"
 #include "update/UpdateHttpClient.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -51,15 +52,34 @@ class CheckForUpdateTest : public ::testing::Test
         qputenv("TMPDIR", m_oldTmp);
     }
 
+    // A manifest valid long after any run of this test.
     QByteArray manifest(const QByteArray &lines) const
     {
-        return "[Ander]\r\nVersion=99\r\n[" + UpdateSectionName.toLatin1() + "]\r\n" + lines;
+        return "[Ander]\r\nVersion=99\r\n[" + UpdateSectionName.toLatin1() +
+               "]\r\nValidUntil=2099-12-31T23:59:59Z\r\n" + lines;
+    }
+    // The line that signs release notes.
+    static QByteArray readmeHash(const QByteArray &notes)
+    {
+        return "ReadmeSHA256=" + QCryptographicHash::hash(notes, QCryptographicHash::Sha256).toHex() + "\r\n";
     }
     // The manifest and its signature by the test's release key, on the server.
     void serveSigned(const QByteArray &body, const QByteArray &path = kManifestPath)
     {
         m_server.serveFile(path, body);
         m_server.serveFile(path + ".sig", m_key.signatureFile(body));
+    }
+
+    // A check that must refuse: its one log line, and a message box only when the user asked for the check.
+    void expectRefused(const QString &line)
+    {
+        for (bool silent : {false, true}) {
+            m_log.clear();
+            m_prompts.seen.clear();
+            EXPECT_FALSE(m_update.CheckForUpdate(silent));
+            EXPECT_EQ(m_log, QStringList{line});
+            EXPECT_EQ(m_prompts.seen, silent ? QStringList() : QStringList{QStringLiteral("error: ") + line});
+        }
     }
 
     TestReleaseKey m_key;
@@ -99,11 +119,12 @@ TEST_F(CheckForUpdateTest, NewerVersionShowsTheDialogWithReleaseNotes)
     m_update.HashType = THashType::SHA1;
     m_update.FileSizeUnit = TJFCAppUpdateFileSizeUnit::MegaBytes;
     const QByteArray page = m_server.url(QStringLiteral("/info.html")).toLatin1();
+    const QByteArray notes = "\xEF\xBB\xBFNieuw in deze versie:\r\n- Cli\xC3\xABnt\r\n";
     serveSigned(manifest("version=9.0.10.1\r\nDownloadFileURL=http://x/VoranoOstrel.zip\r\n"
                          "ReadmeFileURL=" +
-                         m_server.url(QStringLiteral("/notes.txt")).toLatin1() +
-                         "\r\nSHA1Hash=ABC\r\nSHA256Hash=abc\r\nUpdatePageURL=" + page + "\r\n"));
-    m_server.serveFile("/notes.txt", "\xEF\xBB\xBFNieuw in deze versie:\r\n- Cli\xC3\xABnt\r\n");
+                         m_server.url(QStringLiteral("/notes.txt")).toLatin1() + "\r\n" + readmeHash(notes) +
+                         "SHA1Hash=ABC\r\nSHA256Hash=abc\r\nUpdatePageURL=" + page + "\r\n"));
+    m_server.serveFile("/notes.txt", notes);
     EXPECT_TRUE(m_update.CheckForUpdate(false));
     EXPECT_EQ(m_prompts.seen, QStringList());
     ASSERT_EQ(m_shown.size(), 1u);
@@ -123,7 +144,7 @@ TEST_F(CheckForUpdateTest, NewerVersionWithoutDownloadAndFailedNotes)
 {
     // A web page elsewhere than on the update server is not taken from the manifest.
     serveSigned(manifest("Version=9.1.0.0\r\nUpdatePageURL=http://elders.test/\r\nReadmeFileURL=" +
-                         m_server.url(QStringLiteral("/weg.txt")).toLatin1() + "\r\n"));
+                         m_server.url(QStringLiteral("/weg.txt")).toLatin1() + "\r\n" + readmeHash("weg")));
     EXPECT_TRUE(m_update.CheckForUpdate(false));
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_FALSE(m_shown[0].downloadEnabled);
@@ -162,11 +183,12 @@ TEST_F(CheckForUpdateTest, FailedManifestOffersTheWebsite)
     EXPECT_EQ(m_prompts.seen, QStringList{kNoNewVersion});
 }
 
-TEST_F(CheckForUpdateTest, ManifestWithoutOurSectionOffersTheWebsite)
+// Without the program's section there is no end date either: the manifest could hold updates back for ever.
+TEST_F(CheckForUpdateTest, ManifestWithoutOurSectionIsRefused)
 {
-    serveSigned("[Ander]\r\nVersion=99\r\n");
-    EXPECT_FALSE(m_update.CheckForUpdate(false));
-    EXPECT_EQ(m_prompts.seen, QStringList{kWebsiteQuestion});
+    serveSigned("[Ander]\r\nVersion=99\r\nValidUntil=2099-12-31T23:59:59Z\r\n");
+    expectRefused(QStringLiteral("Updatecontrole: het updatebestand noemt geen geldige einddatum (ValidUntil); het "
+                                 "updatebestand wordt geweigerd."));
 }
 
 TEST_F(CheckForUpdateTest, UnauthorisedBodyIsReadAsTheManifest)
@@ -309,16 +331,107 @@ TEST_F(CheckForUpdateTest, UntrustedOrUnusableManifestsAreRefused)
         if (!c.signature.isEmpty())
             server.serveFile(sigPath, c.signature);
         m_update.UpdateFileURL = server.url(QString::fromLatin1(kManifestPath));
-        for (bool silent : {false, true}) {
-            m_log.clear();
-            m_prompts.seen.clear();
-            EXPECT_FALSE(m_update.CheckForUpdate(silent));
-            EXPECT_EQ(m_log, QStringList{c.line});
-            EXPECT_EQ(m_prompts.seen, silent ? QStringList() : QStringList{QStringLiteral("error: ") + c.line});
-        }
+        expectRefused(c.line);
         EXPECT_TRUE(m_shown.empty());
         EXPECT_EQ(server.requestsFor(sigPath).size(), c.signatureAsked ? 2u : 0u);
         EXPECT_TRUE(server.requestsFor("/notes.txt").empty());
+    }
+}
+
+// Signed manifests that may still not be read: names another reader would take differently, a value given twice,
+// an end date that has passed or is missing. Each is refused with its Dutch line before any value is used.
+TEST_F(CheckForUpdateTest, ManifestsBreakingTheRulesAreRefused)
+{
+    const QByteArray section = "[" + UpdateSectionName.toLatin1() + "]\r\n";
+    const QByteArray sha = "SHA256Hash=" + QByteArray(64, 'A') + "\r\n";
+    const QString refused = QStringLiteral("; het updatebestand wordt geweigerd.");
+    const struct {
+        const char *name;
+        QByteArray body;
+        QString line;
+    } cases[] = {
+        {"long s in a key name", manifest("Version=9.2.0.0\r\n\xC5\xBFHA256Hash=" + QByteArray(64, 'B') + "\r\n" + sha),
+         QStringLiteral("Updatecontrole: de naam \"\u017FHA256Hash\" in het updatebestand bevat andere tekens dan "
+                        "ASCII") +
+             refused},
+        {"Kelvin sign in the section name", "[\xE2\x84\xAA]\r\nVersion=1\r\n" + manifest("Version=9.2.0.0\r\n"),
+         QStringLiteral("Updatecontrole: de naam \"\u212A\" in het updatebestand bevat andere tekens dan ASCII") +
+             refused},
+        {"a key twice", manifest("Version=9.2.0.0\r\nDownloadFileURL=http://a/x.zip\r\nversion=9.3.0.0\r\n"),
+         QStringLiteral("Updatecontrole: de sleutel \"version\" staat meer dan eens in de sectie \"[%1]\" van het "
+                        "updatebestand")
+                 .arg(UpdateSectionName) +
+             refused},
+        {"the section twice",
+         manifest("Version=9.2.0.0\r\n") + "[" + UpdateSectionName.toUpper().toLatin1() + "]\r\nVersion=9.3.0.0\r\n",
+         QStringLiteral("Updatecontrole: de sectie \"[%1]\" staat meer dan eens in het updatebestand")
+                 .arg(UpdateSectionName.toUpper()) +
+             refused},
+        {"expired", section + "ValidUntil=2020-01-31T12:00:00Z\r\nVersion=9.2.0.0\r\n",
+         QStringLiteral("Updatecontrole: het updatebestand is verlopen op 2020-01-31 12:00:00 UTC") + refused},
+        {"no end date", section + "Version=9.2.0.0\r\n",
+         QStringLiteral("Updatecontrole: het updatebestand noemt geen geldige einddatum (ValidUntil)") + refused},
+        {"end date without zone", section + "ValidUntil=2099-12-31T23:59:59\r\nVersion=9.2.0.0\r\n",
+         QStringLiteral("Updatecontrole: het updatebestand noemt geen geldige einddatum (ValidUntil)") + refused},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        serveSigned(c.body);
+        expectRefused(c.line);
+        EXPECT_TRUE(m_shown.empty());
+    }
+}
+
+// Release notes come from wherever the manifest points: they are shown only when the signed manifest names their
+// SHA-256; without one they are not even fetched.
+TEST_F(CheckForUpdateTest, OnlySignedReleaseNotesAreShown)
+{
+    const QByteArray notes = "Nieuw: \xE2\x82\xAC-bedragen en &lt;tekst&gt;\r\n";
+    const QByteArray url = "ReadmeFileURL=" + m_server.url(QStringLiteral("/notes.txt")).toLatin1() + "\r\n";
+    m_server.serveFile("/notes.txt", notes);
+    const struct {
+        const char *name;
+        QByteArray lines;
+        QString readme;
+        QString line;
+        size_t fetched;
+    } cases[] = {
+        {"signed", url + readmeHash(notes), QString::fromUtf8(notes), {}, 1},
+        {"signed, hash in capitals",
+         url + readmeHash(notes).toUpper().replace("README", "Readme"),
+         QString::fromUtf8(notes),
+         {},
+         1},
+        {"unsigned",
+         url,
+         {},
+         QStringLiteral("Updatecontrole: de release notes zijn niet ondertekend (geen ReadmeSHA256) en worden niet "
+                        "getoond."),
+         0},
+        {"other notes",
+         url + readmeHash("Installeer de reparatie van http://elders.test/"),
+         {},
+         QStringLiteral("Updatecontrole: de release notes komen niet overeen met de ondertekende SHA-256 en worden "
+                        "niet getoond."),
+         1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalHttpServer server;
+        server.serveFile("/notes.txt", notes);
+        const QByteArray lines =
+            QByteArray(c.lines).replace(m_server.url(QString()).toLatin1(), server.url(QString()).toLatin1());
+        const QByteArray body = manifest("Version=9.2.0.0\r\n" + lines);
+        server.serveFile(kManifestPath, body);
+        server.serveFile(kManifestPath + ".sig", m_key.signatureFile(body));
+        m_update.UpdateFileURL = server.url(QString::fromLatin1(kManifestPath));
+        m_shown.clear();
+        m_log.clear();
+        EXPECT_TRUE(m_update.CheckForUpdate(true));
+        ASSERT_EQ(m_shown.size(), 1u);
+        EXPECT_EQ(m_shown[0].readme, c.readme);
+        EXPECT_EQ(m_log, c.line.isEmpty() ? QStringList() : QStringList{c.line});
+        EXPECT_EQ(server.requestsFor("/notes.txt").size(), c.fetched);
     }
 }
 
@@ -364,8 +477,8 @@ TEST_F(CheckForUpdateTest, OnlyANewerVersionOfFourNumbersIsOffered)
 
 TEST_F(CheckForUpdateTest, ReleaseNotesOverOneMegabyteAreNotShown)
 {
-    serveSigned(
-        manifest("Version=9.2.0.0\r\nReadmeFileURL=" + m_server.url(QStringLiteral("/notes.txt")).toLatin1() + "\r\n"));
+    serveSigned(manifest("Version=9.2.0.0\r\nReadmeFileURL=" + m_server.url(QStringLiteral("/notes.txt")).toLatin1() +
+                         "\r\n" + readmeHash(QByteArray(kMaxReleaseNotesBytes, 'n'))));
     m_server.serveFile("/notes.txt", QByteArray(kMaxReleaseNotesBytes + 1, 'n'));
     EXPECT_TRUE(m_update.CheckForUpdate(false));
     ASSERT_EQ(m_shown.size(), 1u);

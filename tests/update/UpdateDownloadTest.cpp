@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -46,13 +47,16 @@ class UpdateDownloadTest : public ::testing::Test
         m_state.manifest.SHA256Hash = kSha256;
         m_state.downloadEnabled = true;
         m_state.programFolder = m_dir.path();
+        QFile updater(m_dir.path() + QLatin1Char('/') + UpdaterFileName());
+        EXPECT_TRUE(updater.open(QIODevice::WriteOnly));
+        updater.write("#!/bin/sh\n");
+        updater.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     QString target() const { return m_dir.path() + QStringLiteral("/TempDownloads/VoranoOstrel.zip"); }
     QString updaterStart() const
     {
-        return QStringLiteral("start: ") + m_dir.path() + QStringLiteral("/VoranoUpdater '") + target() +
-               QLatin1Char('\'');
+        return QStringLiteral("start: ") + m_dir.path() + QStringLiteral("/VoranoUpdater ") + target();
     }
 
     // Runs the download as the button does.
@@ -98,7 +102,7 @@ TEST_F(UpdateDownloadTest, HandsAVerifiedFileToTheUpdater)
         QFile::remove(target());
         download();
         if (c.good) {
-            EXPECT_EQ(m_prompts.seen, QStringList({kStarting, QStringLiteral("terminate"), updaterStart()}));
+            EXPECT_EQ(m_prompts.seen, QStringList({kStarting, updaterStart(), QStringLiteral("terminate")}));
             EXPECT_EQ(m_dir.read(QStringLiteral("TempDownloads/VoranoOstrel.zip")), kBody);
         } else {
             EXPECT_EQ(m_prompts.seen, QStringList{QStringLiteral("error: De download is beschadigd.")});
@@ -251,6 +255,10 @@ TEST_F(UpdateDownloadTest, DialogsAndTheirButtons)
                                    "Overdracht :", "-", "0 KB/sec", "Downloading file", "00:00:00", "00:00:00",
                                    "0 KB of 0 KB"}));
     EXPECT_EQ(download.CancelButton->text(), QStringLiteral("AFBREKEN"));
+    // The labels show server texts (status, file name): none of them guesses the text format.
+    for (const QDialog *dialog : std::initializer_list<const QDialog *>{&box, &download})
+        for (const QLabel *l : dialog->findChildren<QLabel *>())
+            EXPECT_EQ(l->textFormat(), Qt::PlainText) << l->objectName().toStdString();
     EXPECT_EQ(download.Timer1->interval(), 1000);
     // Enter presses the default button, which asks before it cancels; "Nee" keeps the download going.
     download.show();
@@ -332,7 +340,7 @@ TEST_F(UpdateDownloadTest, RefusedDownloads)
         EXPECT_EQ(m_log, QStringList{c.line});
         EXPECT_EQ(m_prompts.seen, c.prompts);
         EXPECT_EQ(m_dir.files(QStringLiteral("TempDownloads")), QStringList());
-        EXPECT_EQ(m_dir.files(QString()), QStringList());
+        EXPECT_EQ(m_dir.files(QString()), QStringList{UpdaterFileName()}); // nothing beside the updater
         EXPECT_EQ(server.requests().empty(), !c.requested);
     }
 }
@@ -341,8 +349,126 @@ TEST_F(UpdateDownloadTest, ChecksumLetterCaseDoesNotMatter)
 {
     m_state.manifest.SHA256Hash = kSha256.toLower();
     download();
-    EXPECT_EQ(m_prompts.seen, QStringList({kStarting, QStringLiteral("terminate"), updaterStart()}));
+    EXPECT_EQ(m_prompts.seen, QStringList({kStarting, updaterStart(), QStringLiteral("terminate")}));
     EXPECT_EQ(m_log, QStringList());
+}
+
+// The hand-over: the updater must be there before anything is downloaded, the file is checked again just before it is
+// handed over (the message before it may stand open for long), in a folder of this program alone, and the path goes
+// over as one argument.
+TEST_F(UpdateDownloadTest, HandOverStartsOnlyTheVerifiedFile)
+{
+    const QString updater = m_dir.path() + QStringLiteral("/VoranoUpdater");
+    const QString noUpdater = QStringLiteral("Update: het hulpprogramma %1 ontbreekt of is niet uitvoerbaar; de update "
+                                             "wordt niet uitgevoerd.")
+                                  .arg(updater);
+    const QString changed = QStringLiteral("Update: het gedownloade bestand is na de controle gewijzigd of vervangen "
+                                           "en is verwijderd; de update wordt niet gestart.");
+    struct AtTheMessage : ScriptedUpdatePrompts {
+        std::function<void()> act;
+        bool started = true;
+        void information(const QString &text) override
+        {
+            ScriptedUpdatePrompts::information(text);
+            if (act)
+                act();
+        }
+        bool startDetached(const QString &program, const QStringList &arguments) override
+        {
+            ScriptedUpdatePrompts::startDetached(program, arguments);
+            return started;
+        }
+    };
+    const auto swap = [this] {
+        QFile::remove(target());
+        QFile f(target());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(kBody).replace("fox", "cat"));
+    };
+    const auto rewriteInPlace = [this] {
+        QFile f(target());
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.write("X");
+    };
+    const auto link = [this] {
+        QFile::remove(target());
+        QFile::link(QStringLiteral("/bin/sh"), target());
+    };
+    const auto removeUpdater = [updater] { QFile::remove(updater); };
+
+    const struct {
+        const char *name;
+        std::function<void()> atMessage;
+        bool startSucceeds;
+        QStringList prompts;
+        QString line;
+        bool fileStays;
+    } cases[] = {
+        {"verified", {}, true, {kStarting, updaterStart(), QStringLiteral("terminate")}, {}, true},
+        {"swapped while the message was open", swap, true, {kStarting}, changed, false},
+        {"changed in place", rewriteInPlace, true, {kStarting}, changed, false},
+        {"replaced by a link", link, true, {kStarting}, changed, false},
+        {"updater gone meanwhile", removeUpdater, true, {kStarting}, noUpdater, false},
+        {"updater does not start",
+         {},
+         false,
+         {kStarting, updaterStart()},
+         QStringLiteral("Update: het hulpprogramma %1 kon niet worden gestart; het programma blijft actief.")
+             .arg(updater),
+         true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!QFile::exists(updater)) {
+            QFile u(updater);
+            ASSERT_TRUE(u.open(QIODevice::WriteOnly));
+            u.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+        AtTheMessage prompts;
+        prompts.act = c.atMessage;
+        prompts.started = c.startSucceeds;
+        m_log.clear();
+        {
+            TJFCAppUpdateNotifyBox box(m_state, prompts, [this](const QString &m) { m_log << m; });
+            box.DownloadButtonClick();
+        }
+        EXPECT_EQ(prompts.seen, c.prompts);
+        EXPECT_EQ(m_log, c.line.isEmpty() ? QStringList() : QStringList{c.line});
+        EXPECT_EQ(QFileInfo::exists(target()) || QFileInfo(target()).isSymLink(), c.fileStays);
+        // Only this program's user may write where the file waits.
+        EXPECT_EQ(QFileInfo(m_dir.path() + QStringLiteral("/TempDownloads")).permissions(),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                      QFileDevice::WriteUser | QFileDevice::ExeUser);
+        QFile::remove(target());
+    }
+
+    // Without the updater nothing is downloaded and nobody is asked anything; the program goes on.
+    QFile::remove(updater);
+    m_prompts.seen.clear();
+    m_log.clear();
+    const size_t before = m_server.requests().size();
+    download();
+    EXPECT_EQ(m_prompts.seen, QStringList());
+    EXPECT_EQ(m_log, QStringList{noUpdater});
+    EXPECT_EQ(m_server.requests().size(), before);
+}
+
+// A size in the signed manifest must be the size the server announces.
+TEST_F(UpdateDownloadTest, SignedSizeMustMatchTheAnnouncedOne)
+{
+    m_state.manifest.FileSize = QString::number(kBody.size() + 1);
+    download();
+    EXPECT_EQ(m_log, QStringList{QStringLiteral("Update: de server kondigt 43 bytes aan, het updatebestand noemt 44 "
+                                                "bytes; er wordt niets gedownload.")});
+    EXPECT_EQ(m_prompts.seen, QStringList());
+    EXPECT_FALSE(QFile::exists(target()));
+    EXPECT_EQ(m_server.requestsFor(kFilePath).size(), 1u); // the size query only
+
+    m_log.clear();
+    m_state.manifest.FileSize = QString::number(kBody.size());
+    download();
+    EXPECT_EQ(m_log, QStringList());
+    EXPECT_EQ(m_prompts.seen, QStringList({kStarting, updaterStart(), QStringLiteral("terminate")}));
 }
 
 // Closing the program while the download waits: the request ends at once, nothing is started or shown, and the
@@ -402,20 +528,20 @@ class UpdateControleTest : public UpdateDownloadTest
 TEST_F(UpdateControleTest, BacksUpThenDownloadsTheNewVersion)
 {
     // A signed release: offered, downloaded, verified against the signed SHA-256 (and the MD5) and handed over.
-    serveManifest("[" + UpdateSectionName.toLatin1() +
-                  "]\r\nVersion=1.0.0.2\r\nDownloadFileURL=" + m_server.url(QString::fromLatin1(kFilePath)).toLatin1() +
-                  "\r\nMD5Hash=" + kMd5.toLatin1() + "\r\nSHA256Hash=" + kSha256.toLatin1() + "\r\n");
+    serveManifest("[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.2\r\nDownloadFileURL=" +
+                  m_server.url(QString::fromLatin1(kFilePath)).toLatin1() + "\r\nMD5Hash=" + kMd5.toLatin1() +
+                  "\r\nSHA256Hash=" + kSha256.toLatin1() + "\r\nValidUntil=2099-12-31T23:59:59Z\r\n");
     m_update.HashType = THashType::MD5;
     EXPECT_TRUE(SpeedButton4Click(m_update));
     EXPECT_EQ(m_dir.read(QStringLiteral("Backups/VoranoOstrel")), "programma");
-    EXPECT_EQ(m_prompts.seen, QStringList({kStarting, QStringLiteral("terminate"), updaterStart()}));
+    EXPECT_EQ(m_prompts.seen, QStringList({kStarting, updaterStart(), QStringLiteral("terminate")}));
     EXPECT_EQ(m_dir.read(QStringLiteral("TempDownloads/VoranoOstrel.zip")), kBody);
     EXPECT_EQ(m_log, QStringList());
 }
 
 TEST_F(UpdateControleTest, BacksUpAlsoWithoutNewerVersion)
 {
-    serveManifest("[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.1\r\n");
+    serveManifest("[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.1\r\nValidUntil=2099-12-31T23:59:59Z\r\n");
     QDir(m_dir.path()).mkdir(QStringLiteral("Backups"));
     QFile old(m_dir.path() + QStringLiteral("/Backups/VoranoOstrel"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));

@@ -1,0 +1,46 @@
+#include "base/LogLineText.h"
+
+namespace
+{
+
+bool needsEscape(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+void appendHexEscape(QString &out, char16_t c)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    const int digits = c < 0x80 ? 2 : 4;
+    out.append(c < 0x80 ? QLatin1String("\\x") : QLatin1String("\\u"));
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out.append(QLatin1Char(kDigits[(c >> shift) & 0xF]));
+}
+
+} // namespace
+
+QString EscapeLogText(const QString &text)
+{
+    qsizetype first = 0;
+    while (first < text.size() && !needsEscape(text.at(first).unicode()))
+        ++first;
+    if (first == text.size())
+        return text;
+    QString out = text.left(first);
+    out.reserve(text.size() + 16);
+    for (qsizetype i = first; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (!needsEscape(c))
+            out.append(QChar(c));
+        else if (c == u'\r')
+            out.append(QLatin1String("\\r"));
+        else if (c == u'\n')
+            out.append(QLatin1String("\\n"));
+        else if (c == u'\t')
+            out.append(QLatin1String("\\t"));
+        else
+            appendHexEscape(out, c);
+    }
+    return out;
+}
