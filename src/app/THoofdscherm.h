@@ -82,6 +82,9 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QMenu *trayMenu() const { return m_trayMenu; }
 
+    // The lines the page "Logboek" keeps; the oldest go first. The day files keep every line.
+    static constexpr int kLogboekMaxLines = 10000;
+
     static constexpr const char *kBusyText =
         "Er loopt al een verwerking; de opdracht is niet gestart. Probeer het straks opnieuw.";
 

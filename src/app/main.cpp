@@ -43,6 +43,8 @@ int main(int argc, char *argv[])
     // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
     // there must fail quietly, not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    // Under a file-size limit a write past it fails with an error the program reports, instead of ending it.
+    std::signal(SIGXFSZ, SIG_IGN);
     chooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));

@@ -25,11 +25,15 @@ class LogDayFiles
     // The file name of a day: "yyyy-MM-dd.log".
     static QString fileName(const QDate &day);
 
-    // Removes the day files dated more than kKeepDays days before today. Files whose name is not a day file's
-    // stay. Returns how many were removed.
-    int removeExpired(const QDate &today) const;
+    // Removes the day files dated more than kKeepDays days before today and also more than kKeepDays days before
+    // the newest day file. The dates are those in the file names; a clock that runs far ahead therefore removes
+    // no more than a right clock would have, and a clock that runs behind removes less. Files whose name is not a
+    // day file's stay. Returns how many were removed.
+    int removeExpired(const QDate &today);
 
-    // Writes the line to standard error and appends it to the file of the day of at. Never throws.
+    // Writes the line to standard error and appends it to the file of the day of at; the first line of a day
+    // removes the expired day files, so a program that runs for months keeps no more than a restarted one.
+    // A line that cannot be written whole is cut off again, so the day file never holds half a line. Never throws.
     void append(const QDateTime &at, const QString &line) noexcept;
 
   private:
@@ -38,4 +42,5 @@ class LogDayFiles
     QString m_folder;
     ErrorStream m_standardError;
     bool m_failing = false;
+    QDate m_prunedOn; // the day removeExpired last ran for
 };

@@ -2,25 +2,44 @@
 
 #include "feedback/EventRow.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
 class DispatchDb;
 struct OperationContext;
 
-// The return-message cycle of RetourTimer. Owned by the main window for its whole life; it keeps only whether a
-// cycle is running, so that a tick arriving during a message-loop pass of a running cycle does not start a second.
+// The return-message cycle of RetourTimer. Owned by the main window for its whole life; it keeps whether a cycle
+// is running, so that a tick arriving during a message-loop pass of a running cycle does not start a second, and
+// how many ticks in a row each event that cannot be sent has been found so.
 class RetourCycle
 {
   public:
+    // Events read from the outbox at a time.
+    static constexpr int kBatchSize = 500;
+    // Ticks at which an event's ride must be found gone, or without a vehicle, before the event leaves the queue.
+    static constexpr int kTicksWithRideGone = 2;
+    static constexpr int kTicksWithoutVehicle = 60;
+
+    explicit RetourCycle(int batchSize = kBatchSize)
+        : m_batchSize(batchSize)
+    {
+    }
+
     // One tick: nothing at all while xBezet is unchecked; otherwise each pending event of the owner in Eigenaar is
-    // sent and marked 1 (accepted) or 3 (not accepted). The first error ends the tick and is thrown; the row being
-    // handled stays pending unless its update had been executed. Returns false when the tick was dropped because
-    // a cycle is already running, true otherwise.
+    // sent and marked 1 (accepted) or 3 (not accepted), read in batches, with the operations that fell due
+    // meanwhile run between two batches. Events whose ride is gone or has no vehicle leave the queue marked 3
+    // after a few ticks, each with a log line. The first error ends the tick and is thrown; the row being handled
+    // stays pending unless its update had been executed. Returns false when the tick was dropped because a cycle
+    // is already running, true otherwise.
     bool RetourTimerTimer(OperationContext &ctx);
 
     bool running() const { return m_running; }
 
   private:
+    void retireStrandedEvents(OperationContext &ctx, const QString &owner);
+
+    int m_batchSize;
     bool m_running = false;
+    QHash<qint64, int> m_strandedTicks; // event key: ticks at which it was found stranded, one after another
 };

@@ -1,12 +1,12 @@
 #include "settings/SettingsStore.h"
 
+#include "base/CheckedFileWrite.h"
 #include "base/VoranoError.h"
 #include "settings/SettingsXml.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
 #include <cstdio>
@@ -308,16 +308,10 @@ bool SettingsStore::write() const
     const QFileInfo info(m_filePath);
     if (info.exists() && !(QFile::permissions(m_filePath) & QFileDevice::WriteOwner))
         return false; // marked read-only: kept as it is
-    const QByteArray bytes = serialize();
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2")
-                       .arg(QDir::toNativeSeparators(m_filePath), file.errorString()));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2")
-                       .arg(QDir::toNativeSeparators(m_filePath), file.errorString()));
+    const QString failure = SaveWholeFile(m_filePath, serialize());
+    if (!failure.isEmpty()) {
+        printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2; het bestand is ongewijzigd.")
+                       .arg(QDir::toNativeSeparators(m_filePath), failure));
         return false;
     }
     return true;

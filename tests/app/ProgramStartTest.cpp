@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,6 +92,57 @@ TEST_F(ProgramTest, TermAndIntCloseTheProgramAsSluitenDoes)
         EXPECT_TRUE(main.contains("<xCertNegeren_Checked>FALSE</xCertNegeren_Checked>")) << main.constData();
         EXPECT_TRUE(read("VoranotoOstrelBase.xml").contains("<BasicVehicleTypes_Lines>")) << signal;
     }
+}
+
+// A full disk at the stop (a file-size limit on the program stands in for it; the program must not be ended by the
+// limit's signal): the settings file that cannot be written whole is left exactly as it was, the failure is
+// reported once, the program ends normally, and the next start reads the old settings.
+TEST_F(ProgramTest, SettingsThatDoNotFitOnTheDiskLeaveTheOldFile)
+{
+    constexpr rlim_t kLimit = 1024; // the settings file the program writes is about three times as long
+    write("VoranotoOstrel.xml", kStored);
+    QFile::remove(dir.filePath(QStringLiteral("VoranotoOstrelBase.xml")));
+    program.setChildProcessModifier([] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = kLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    const ino_t inode = QFileInfo(dir.filePath(QStringLiteral("VoranotoOstrel.xml"))).inode();
+    program.start();
+    ASSERT_TRUE(program.waitForStarted());
+    const QDeadlineTimer started(30000);
+    while (!QDir(dir.filePath(QStringLiteral("Vorano"))).exists() && !started.hasExpired())
+        QThread::msleep(20);
+    QThread::msleep(1000);
+    ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().constData();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+
+    EXPECT_EQ(read("VoranotoOstrel.xml"), kStored);
+    EXPECT_EQ(QFileInfo(dir.filePath(QStringLiteral("VoranotoOstrel.xml"))).inode(), inode) << "not even replaced";
+    const QByteArray err = program.readAllStandardError();
+    const QByteArray line = "Instellingen niet opgeslagen in " +
+                            QFile::encodeName(dir.filePath(QStringLiteral("VoranotoOstrel.xml"))) +
+                            ": het bestand wordt groter dan is toegestaan; het bestand is ongewijzigd.\n";
+    EXPECT_EQ(err.count(line), 1) << err.constData();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("VoranotoOstrel.xml")),
+              QStringList{QStringLiteral("VoranotoOstrel.xml")})
+        << "no temporary file is left";
+
+    // Without the limit the next run starts from the old settings and writes them whole.
+    program.setChildProcessModifier({});
+    program.start();
+    ASSERT_TRUE(program.waitForStarted());
+    QThread::msleep(1500);
+    ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().constData();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(read("VoranotoOstrel.xml").contains("<Eigenaar_Text>123</Eigenaar_Text>"));
+    EXPECT_GT(read("VoranotoOstrel.xml").size(), qsizetype(kLimit));
 }
 
 // A stop request while a service call hangs: the call is abandoned at once instead of after the no-progress

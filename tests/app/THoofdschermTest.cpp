@@ -17,6 +17,8 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -161,6 +163,20 @@ TEST_F(WindowTest, ErrorsBecomeLogLinesOnThePageAndInTheDayFile)
     const QString page = QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\nmet een tweede regel");
     EXPECT_EQ(window->logboek()->toPlainText(), page);
     EXPECT_EQ(QString::fromUtf8(read("Logboek/2015-03-31.log")), page + QLatin1Char('\n'));
+}
+
+// A program that runs for months keeps the newest lines on the page; the day file keeps every line.
+TEST_F(WindowTest, TheLogPageKeepsABoundedNumberOfLines)
+{
+    auto window = makeWindow();
+    const int lines = THoofdscherm::kLogboekMaxLines + 5;
+    for (int i = 1; i <= lines; ++i)
+        window->logError(QStringLiteral("regel %1").arg(i));
+    const QPlainTextEdit *page = window->logboek();
+    EXPECT_EQ(page->blockCount(), THoofdscherm::kLogboekMaxLines);
+    EXPECT_EQ(page->document()->firstBlock().text(), QStringLiteral("31-03-2015 07:05  regel 6"));
+    EXPECT_EQ(page->document()->lastBlock().text(), QStringLiteral("31-03-2015 07:05  regel %1").arg(lines));
+    EXPECT_EQ(read("Logboek/2015-03-31.log").count('\n'), lines);
 }
 
 TEST_F(WindowTest, StoredSettingsAreAppliedAndWrittenBackAtTheEnd)
@@ -345,6 +361,29 @@ TEST_F(WindowTest, RetrievalDueDuringAReturnCycleRunsWhenItEnds)
     closeDuringReturn = true;
     window->timers().retourTimerTick();
     EXPECT_EQ(order, (QStringList{QStringLiteral("retour"), QStringLiteral("einde retour")}));
+}
+
+// A long return-message cycle lets a retrieval that fell due run between two of its batches, where it holds no
+// result set; without such a point the retrieval waits for the end of the cycle.
+TEST_F(WindowTest, RetrievalDueDuringAReturnCycleRunsBetweenItsBatches)
+{
+    THoofdscherm *w = nullptr;
+    QStringList order;
+    ops.retrievalCycle = [&](OperationContext &, QWidget *) { order << QStringLiteral("cyclus"); };
+    ops.returnCycle = [&](OperationContext &ctx, QWidget *) {
+        order << QStringLiteral("eerste partij");
+        w->timers().controleTick();
+        ASSERT_TRUE(ctx.runWaiting);
+        ctx.runWaiting();
+        order << QStringLiteral("tweede partij");
+        ctx.runWaiting();
+    };
+    auto window = makeWindow();
+    w = window.get();
+    window->timers().retourTimerTick();
+    EXPECT_EQ(order, (QStringList{QStringLiteral("eerste partij"), QStringLiteral("cyclus"),
+                                  QStringLiteral("tweede partij")}));
+    EXPECT_TRUE(window->timers().controle().isActive());
 }
 
 TEST_F(WindowTest, ButtonErrorsAreLoggedAndTheProgramGoesOn)
