@@ -55,6 +55,7 @@ int LogDayFiles::removeExpired(const QDate &today)
         if (!newest.isValid() || day > newest)
             newest = day;
     }
+    m_newest = newest;
     if (days.isEmpty())
         return 0;
     const QDate oldestKept = std::min(today, newest).addDays(-kKeepDays);
@@ -80,8 +81,8 @@ void LogDayFiles::append(const QDateTime &at, const QString &line) noexcept
             m_failing = true;
             writeError(failureLine(QDir::toNativeSeparators(path), failure).toUtf8() + '\n');
         }
-        // After the line: the new day's file then counts as the newest.
-        if (at.date() != m_prunedOn)
+        // After the line: a new day's file then counts as the newest.
+        if (at.date() != m_prunedOn || at.date() > m_newest)
             removeExpired(at.date());
     } catch (...) {
         // The log is the last place an error goes; nothing further can report this one.

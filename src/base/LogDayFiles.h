@@ -32,7 +32,8 @@ class LogDayFiles
     int removeExpired(const QDate &today);
 
     // Writes the line to standard error and appends it to the file of the day of at; the first line of a day
-    // removes the expired day files, so a program that runs for months keeps no more than a restarted one.
+    // (and the first line in a file newer than all others) removes the expired day files, so a program that runs
+    // for months keeps no more than a restarted one.
     // A line that cannot be written whole is cut off again, so the day file never holds half a line. Never throws.
     void append(const QDateTime &at, const QString &line) noexcept;
 
@@ -43,4 +44,5 @@ class LogDayFiles
     ErrorStream m_standardError;
     bool m_failing = false;
     QDate m_prunedOn; // the day removeExpired last ran for
+    QDate m_newest;   // the newest day file it found then
 };
