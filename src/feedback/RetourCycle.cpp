@@ -31,6 +31,7 @@ const QString kRideGoneLine =
 const QString kNoVehicleLine = QStringLiteral("Retourmelding %1 uit de wachtrij gehaald (status 3, niet verzonden): "
                                               "rit %2 had na %3 pogingen nog geen wagen.");
 
+const QString kEventKey = QStringLiteral("kop_id");
 const QString kAcceptedUpdate = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
 const QString kRefusedUpdate = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");
 
@@ -59,7 +60,7 @@ QList<QSqlRecord> readPendingBatch(DispatchDb &db, const QString &owner, const Q
     QList<QSqlRecord> records;
     while (records.size() < limit && query.next()) {
         const QSqlRecord record = query.record();
-        if (!handled.contains(record.value(QStringLiteral("kop_id")).toLongLong()))
+        if (!handled.contains(record.value(kEventKey).toLongLong()))
             records.append(record);
     }
     query.finish();
@@ -86,10 +87,11 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx)
     for (;;) {
         const QList<QSqlRecord> records = readPendingBatch(ctx.db, owner, handled, m_batchSize);
         for (const QSqlRecord &record : records) {
+            // First of all: a row that stays pending in this tick is not read again by a later batch.
+            handled.insert(record.value(kEventKey).toLongLong());
             ctx.pump.processEvents();
             const EventRow row = EventRow::fromRecord(record);
             const qint64 id = row.kop_id;
-            handled.insert(id);
             const bool accepted = SendStatus(ctx, row);
             ctx.db.exec((accepted ? kAcceptedUpdate : kRefusedUpdate) + QString::number(id));
         }

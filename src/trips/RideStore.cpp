@@ -56,7 +56,8 @@ bool keyTaken(DispatchDb &db, const QString &key)
 
 // Whether a failed insert was refused for its temporary key: another program stored a row with that key between
 // the check and the insert, and the unique index on pla_temp said no. The drivers name the column or its index in
-// the message; where one does not, the key is found taken.
+// the message; where one does not, the key is found taken. (A database that aborts the whole transaction after a
+// refused statement refuses the next key too; the ride is then not stored and its trip comes again.)
 bool refusedForKey(DispatchDb &db, const DatabaseError &error, const QString &key)
 {
     if (error.message().contains(kTempColumn, Qt::CaseInsensitive))
