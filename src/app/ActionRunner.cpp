@@ -66,12 +66,19 @@ ActionRunner::Outcome ActionRunner::runExclusiveNow(const std::function<void()> 
 {
     m_exclusiveRunning = true;
     const bool ok = run(action);
+    runDeferredNow();
+    m_exclusiveRunning = false;
+    return ok ? Outcome::Done : Outcome::Failed;
+}
+
+void ActionRunner::runDeferredNow() noexcept
+{
+    if (!m_exclusiveRunning)
+        return;
     while (!m_deferred.isEmpty()) {
         Deferred next = m_deferred.takeFirst();
         run(next.action);
     }
-    m_exclusiveRunning = false;
-    return ok ? Outcome::Done : Outcome::Failed;
 }
 
 QStringList ActionRunner::deferredNames() const

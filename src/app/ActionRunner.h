@@ -33,6 +33,10 @@ class ActionRunner
     // already waiting adds nothing: one run serves both.
     Outcome runExclusiveOrDefer(const QString &name, std::function<void()> action) noexcept;
 
+    // Runs the requests deferred so far, from inside the running exclusive action at a point where they can run
+    // safely (requests deferred meanwhile run too). Does nothing when no exclusive action runs.
+    void runDeferredNow() noexcept;
+
     bool exclusiveRunning() const { return m_exclusiveRunning; }
     QStringList deferredNames() const;
     // Forgets the waiting requests (the program is ending).

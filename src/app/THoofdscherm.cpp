@@ -156,6 +156,8 @@ void THoofdscherm::buildWindow()
 
     m_logboek = memoPage(m_pages, QStringLiteral("Logboek"));
     m_logboek->setObjectName(QStringLiteral("Logboek"));
+    // A program that runs for months would otherwise hold every line in memory; the day files keep them all.
+    m_logboek->setMaximumBlockCount(kLogboekMaxLines);
 
     auto *update = new QWidget;
     auto *updateCheck = new QPushButton(QStringLiteral("UPDATE CONTROLE"));
@@ -378,8 +380,15 @@ int THoofdscherm::pixelsPerInch() const
 
 OperationContext THoofdscherm::context()
 {
-    return OperationContext{*this,    m_service, *m_db,        m_pump,
-                            *m_clock, m_folders, m_resultList, [this](const QString &message) { logError(message); }};
+    return OperationContext{*this,
+                            m_service,
+                            *m_db,
+                            m_pump,
+                            *m_clock,
+                            m_folders,
+                            m_resultList,
+                            [this](const QString &message) { logError(message); },
+                            [this] { m_runner.runDeferredNow(); }};
 }
 
 void THoofdscherm::runOperation(const Operation &operation)

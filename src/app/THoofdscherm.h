@@ -99,6 +99,8 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
 
     // Beside a settings file edited on disk while the program ran: the program's own values at its end.
     static constexpr const char *kChangedOnDiskSuffix = ".nieuw";
+    // The lines the page "Logboek" keeps; the oldest go first. The day files keep every line.
+    static constexpr int kLogboekMaxLines = 10000;
 
     static constexpr const char *kBusyText =
         "Er loopt al een verwerking; de opdracht is niet gestart. Probeer het straks opnieuw.";

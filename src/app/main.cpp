@@ -211,6 +211,8 @@ int main(int argc, char *argv[])
 
     g_journal = StandardErrorIsJournal();
     qInstallMessageHandler(qtMessage);
+    // Under a file-size limit a write past it fails with an error the program reports, instead of ending it.
+    std::signal(SIGXFSZ, SIG_IGN);
     chooseOffscreenWithoutDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));

@@ -1,8 +1,13 @@
 #include "base/LogDayFiles.h"
 
+#include "base/CheckedFileWrite.h"
+
 #include <QDir>
 #include <QFile>
+#include <QList>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -33,18 +38,31 @@ QString LogDayFiles::fileName(const QDate &day)
     return day.toString(kDayFilePattern) + kDayFileSuffix;
 }
 
-int LogDayFiles::removeExpired(const QDate &today) const
+int LogDayFiles::removeExpired(const QDate &today)
 {
     static const QRegularExpression dayFile(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})\\.log$"));
-    const QDate oldestKept = today.addDays(-kKeepDays);
-    int removed = 0;
+    m_prunedOn = today;
     const QDir dir(m_folder);
+    QList<std::pair<QString, QDate>> days;
+    QDate newest;
     for (const QString &name : dir.entryList(QDir::Files)) {
         const QRegularExpressionMatch m = dayFile.match(name);
         if (!m.hasMatch())
             continue;
         const QDate day = QDate::fromString(m.captured(1), kDayFilePattern);
-        if (day.isValid() && day < oldestKept && QFile::remove(dir.filePath(name)))
+        if (!day.isValid())
+            continue;
+        days.append({name, day});
+        if (!newest.isValid() || day > newest)
+            newest = day;
+    }
+    m_newest = newest;
+    if (days.isEmpty())
+        return 0;
+    const QDate oldestKept = std::min(today, newest).addDays(-kKeepDays);
+    int removed = 0;
+    for (const auto &[name, day] : days) {
+        if (day < oldestKept && QFile::remove(dir.filePath(name)))
             ++removed;
     }
     return removed;
@@ -57,17 +75,17 @@ void LogDayFiles::append(const QDateTime &at, const QString &line, LogLevel leve
         writeError(StandardErrorLines(bytes, level, m_journal));
 
         const QString path = m_folder + QLatin1Char('/') + fileName(at.date());
-        QFile file(path);
-        const bool written =
-            file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size() && file.flush();
-        if (written) {
+        const QString failure = AppendToFile(path, bytes);
+        if (failure.isEmpty()) {
             m_failing = false;
         } else if (!m_failing) {
             m_failing = true;
-            writeError(StandardErrorLines(
-                failureLine(QDir::toNativeSeparators(path), file.errorString()).toUtf8() + '\n', LogLevel::Warning,
-                m_journal));
+            writeError(StandardErrorLines(failureLine(QDir::toNativeSeparators(path), failure).toUtf8() + '\n',
+                                          LogLevel::Warning, m_journal));
         }
+        // After the line: a new day's file then counts as the newest.
+        if (at.date() != m_prunedOn || at.date() > m_newest)
+            removeExpired(at.date());
     } catch (...) {
         // The log is the last place an error goes; nothing further can report this one.
     }

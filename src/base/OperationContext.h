@@ -26,4 +26,8 @@ struct OperationContext {
     ProgramFolders folders;
     TextList &resultList;
     ErrorHook logError;
+    // Runs now the operations that fell due while this one runs and were kept waiting (a retrieval). Only for a
+    // point where this operation holds no result set and no transaction: they use the same connection and may
+    // close it. Empty: nothing waits.
+    std::function<void()> runWaiting = {};
 };

@@ -1,16 +1,22 @@
 #include "link/DocumentCopies.h"
 
+#include "base/CheckedFileWrite.h"
 #include "base/VoranoError.h"
 #include "base/Windows1252.h"
 
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace
 {
 
 constexpr QLatin1String kCopyEncoding("windows-1252");
+// Copies of one name in one folder; a further one is refused rather than searched for without end.
+constexpr int kMostCopiesOfOneName = 100000;
+// The longest file name the file systems in use accept, in bytes.
+constexpr qsizetype kLongestFileName = 255;
 
 // The position and length of the encoding name in an XML declaration at the start of the text, or {-1, 0}.
 // The declaration is ASCII in every encoding read here.
@@ -82,20 +88,57 @@ QByteArray DocumentCopyBytes(const QString &text)
     return EncodeWindows1252Xml(declared);
 }
 
-bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QString &fileName, const QString &text)
+namespace
+{
+
+// Whether the file at `path` is missing or holds exactly `bytes`.
+bool freeOrSame(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return true;
+    if (!info.isFile() || info.size() != bytes.size())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+}
+
+} // namespace
+
+QString FreeCopyName(const QString &folder, const QString &fileName, const QByteArray &bytes)
+{
+    if (freeOrSame(folder + QLatin1Char('/') + fileName, bytes))
+        return fileName;
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? fileName.left(dot) : fileName;
+    const QString extension = dot > 0 ? fileName.mid(dot) : QString();
+    for (int n = 2; n <= kMostCopiesOfOneName; ++n) {
+        const QString suffix = QLatin1Char('-') + QString::number(n) + extension;
+        // A name may be no longer than the file system allows: the stem gives way to the suffix.
+        QString shortened = stem;
+        while (!shortened.isEmpty() && QFile::encodeName(shortened + suffix).size() > kLongestFileName)
+            shortened.chop(1);
+        const QString candidate = shortened + suffix;
+        if (freeOrSame(folder + QLatin1Char('/') + candidate, bytes))
+            return candidate;
+    }
+    throw FileError(QStringLiteral("Kan bestand %1 niet aanmaken: er zijn al %2 kopieën met die naam.")
+                        .arg(QDir::toNativeSeparators(folder + QLatin1Char('/') + fileName))
+                        .arg(kMostCopiesOfOneName));
+}
+
+bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QString &fileName, const QString &text,
+                       CopyNaming naming)
 {
     if (!controls.checked(Control::BackupsMaken))
         return false;
-    const QString path = folder + QLatin1Char('/') + fileName;
-    // Written beside the old copy and renamed over it, so a full disk or a crash never leaves a partial copy.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(QStringLiteral("Kan bestand %1 niet aanmaken. %2").arg(path, file.errorString()));
     const QByteArray bytes = DocumentCopyBytes(text);
-    if (file.write(bytes) != bytes.size())
-        throw FileError(QStringLiteral("Fout bij het schrijven van %1. %2").arg(path, file.errorString()));
-    if (!file.commit())
-        throw FileError(QStringLiteral("Fout bij het schrijven van %1. %2").arg(path, file.errorString()));
+    const QString name = naming == CopyNaming::KeepEarlier ? FreeCopyName(folder, fileName, bytes) : fileName;
+    const QString path = folder + QLatin1Char('/') + name;
+    // Written beside the old copy and renamed over it, so a full disk or a crash never leaves a partial copy.
+    const QString failure = SaveWholeFile(path, bytes);
+    if (!failure.isEmpty())
+        throw FileError(FileNotWrittenMessage(path, failure));
     return true;
 }
 

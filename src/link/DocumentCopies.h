@@ -5,12 +5,23 @@
 #include <QByteArray>
 #include <QString>
 
-// Writes a copy of a document while BackupsMaken is checked, replacing a file of the same name. `text` is the
-// text of a text list (lines ending in CR LF). The copy is single-byte text in Windows-1252; a character the code
-// page cannot hold is written as a character reference, so reading the copy gives the same document. An XML
-// declaration at the start names the encoding the copy is written in. Returns false when copies are off. Throws
-// FileError when the file cannot be written.
-bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QString &fileName, const QString &text);
+// What becomes of an earlier copy of the same name: kept (each document exchanged has a copy of its own; names
+// resolve only to the second, and the autumn's repeated hour gives its names twice; only a copy of exactly the
+// same bytes, such as a document sent again unchanged, takes its place), or replaced (a copy that stands for the
+// latest document of its kind, such as a reference list).
+enum class CopyNaming { KeepEarlier, ReplaceEarlier };
+
+// Writes a copy of a document while BackupsMaken is checked. `text` is the text of a text list (lines ending in
+// CR LF). The copy is single-byte text in Windows-1252; a character the code page cannot hold is written as a
+// character reference, so reading the copy gives the same document. An XML declaration at the start names the
+// encoding the copy is written in. Returns false when copies are off. Throws FileError when the file cannot be
+// written; an earlier file of that name is then unchanged, and no short or empty copy is left.
+bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QString &fileName, const QString &text,
+                       CopyNaming naming = CopyNaming::KeepEarlier);
+
+// `fileName` when no file of that name is in the folder, or one that holds exactly `bytes`; otherwise the name with
+// "-2", "-3", ... before its extension, the first such name (shortened where needed to fit the longest file name).
+QString FreeCopyName(const QString &folder, const QString &fileName, const QByteArray &bytes);
 
 // The bytes of a document copy as WriteDocumentCopy writes them.
 QByteArray DocumentCopyBytes(const QString &text);

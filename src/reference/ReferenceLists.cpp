@@ -51,7 +51,9 @@ bool FetchReferenceList(OperationContext &ctx, ReferenceList list)
     if (ReadXMLValue(joined, kNameTag) != action)
         return false;
 
-    WriteDocumentCopy(controls, ctx.folders.backupsInDir, QString::fromLatin1(info.copyFile), joined);
+    // The copy stands for the list as it is now: refreshed every quarter of an hour, it replaces the last one.
+    WriteDocumentCopy(controls, ctx.folders.backupsInDir, QString::fromLatin1(info.copyFile), joined,
+                      CopyNaming::ReplaceEarlier);
 
     // The vehicle types are emptied before the reply is parsed, the other lists are replaced only once it parsed:
     // a malformed reply leaves the vehicle types empty and the others as they were.

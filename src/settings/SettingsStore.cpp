@@ -1,12 +1,12 @@
 #include "settings/SettingsStore.h"
 
+#include "base/CheckedFileWrite.h"
 #include "base/VoranoError.h"
 #include "settings/SettingsXml.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
 #include <cstdio>
@@ -325,17 +325,11 @@ bool SettingsStore::write(const QString &otherPath) const
     if (info.exists() && !(QFile::permissions(path) & QFileDevice::WriteOwner))
         return false; // marked read-only: kept as it is
     const QByteArray bytes = serialize();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2")
-                       .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return false;
-    }
     // Both files may hold passwords: readable by the program's own user only, also when the old file was not.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2")
-                       .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QString failure = SaveWholeFile(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!failure.isEmpty()) {
+        printError(QStringLiteral("Instellingen niet opgeslagen in %1: %2; het bestand is ongewijzigd.")
+                       .arg(QDir::toNativeSeparators(path), failure));
         return false;
     }
     if (path == m_filePath)

@@ -33,10 +33,10 @@ class SettingsStore
     // The file's bytes as write() puts them on disk.
     QByteArray serialize() const;
 
-    // Writes the document through a temporary file in the same folder that replaces the old file, so the old
-    // file stays whole when writing fails. A file without write permission is left alone silently; any other
-    // failure leaves the old file and is reported on stderr. Returns whether the file was written. With another
-    // path the document goes there instead.
+    // Writes the document through a temporary file in the same folder that replaces the old file only when every
+    // byte was written and flushed, so the old file stays as it was when writing fails (a full disk too). A file
+    // without write permission is left alone silently; any other failure leaves the old file and is reported once
+    // on stderr. Returns whether the file was written. With another path the document goes there instead.
     bool write(const QString &otherPath = {}) const;
 
     // Whether the file on disk is no longer the one read or last written here (edited by hand meanwhile).

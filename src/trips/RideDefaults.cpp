@@ -5,6 +5,10 @@
 #include "trips/RideRow.h"
 #include "trips/TripValues.h"
 
+#include <QCoreApplication>
+
+#include <chrono>
+
 namespace
 {
 
@@ -108,7 +112,32 @@ const Keyword kKeywords[] = {
     {"aankomstgarantie", nullptr, 0}, {"rollator", "pla_rollator", 1},       {"blindengeleide", "pla_soho", 1},
 };
 
+qint64 microsecondsNow()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 } // namespace
+
+TemporaryKeys::TemporaryKeys()
+    : TemporaryKeys(seedFrom(microsecondsNow(), QCoreApplication::applicationPid()))
+{
+}
+
+TemporaryKeys::TemporaryKeys(std::uint32_t seed)
+    : m_random(seed)
+{
+}
+
+std::uint32_t TemporaryKeys::seedFrom(qint64 microseconds, qint64 processId)
+{
+    std::seed_seq sequence{std::uint32_t(microseconds), std::uint32_t(quint64(microseconds) >> 32),
+                           std::uint32_t(processId), std::uint32_t(quint64(processId) >> 32)};
+    std::uint32_t seed = 0;
+    sequence.generate(&seed, &seed + 1);
+    return seed;
+}
 
 QString TemporaryKeys::next(const QDateTime &now)
 {

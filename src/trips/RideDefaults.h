@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 
+#include <cstdint>
 #include <random>
 
 class RideRow;
@@ -15,16 +16,25 @@ class RideRow;
 enum class RideQuery { ADOINS, QWijzigen };
 
 // The temporary key written to pla_temp: "P", the time as "yyyymmddhhnnssms", and a number from 0 to 999. The
-// numbers come from a generator with a fixed seed, so the sequence is the same after every start. Rides made in
+// numbers come from a generator seeded from the clock and the process, so a program started again within the
+// same second (or in the autumn's repeated hour) does not draw the numbers of the run before. Rides made in
 // the same second would otherwise share a key now and then, so a number already handed out in that second is
 // drawn again; after a thousand keys in one second the numbers go on from 1000.
 class TemporaryKeys
 {
   public:
+    // Seeded from the current time in microseconds and the process number.
+    TemporaryKeys();
+    // A fixed seed: the same sequence every time.
+    explicit TemporaryKeys(std::uint32_t seed);
+
+    // The seed of the default constructor from its two parts.
+    static std::uint32_t seedFrom(qint64 microseconds, qint64 processId);
+
     QString next(const QDateTime &now);
 
   private:
-    std::mt19937 m_random; // default seed on purpose
+    std::mt19937 m_random;
     std::uniform_int_distribution<int> m_number{0, 999};
     QString m_stamp;
     QSet<int> m_used;

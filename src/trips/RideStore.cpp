@@ -46,21 +46,49 @@ int firstId(QSqlQuery &q)
     return id;
 }
 
+bool keyTaken(DispatchDb &db, const QString &key)
+{
+    QSqlQuery taken = db.exec(QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_temp=?"), {key});
+    const bool used = taken.next() && taken.value(0).toInt() > 0;
+    taken.finish();
+    return used;
+}
+
+// Whether a failed insert was refused for its temporary key: another program stored a row with that key between
+// the check and the insert, and the unique index on pla_temp said no. The drivers name the column or its index in
+// the message; where one does not, the key is found taken. (A database that aborts the whole transaction after a
+// refused statement refuses the next key too; the ride is then not stored and its trip comes again.)
+bool refusedForKey(DispatchDb &db, const DatabaseError &error, const QString &key)
+{
+    if (error.message().contains(kTempColumn, Qt::CaseInsensitive))
+        return true;
+    try {
+        return keyTaken(db, key);
+    } catch (const DatabaseError &) {
+        return false; // the original error is the one to report
+    }
+}
+
 int insertByTemporaryKey(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey)
 {
+    constexpr int kMostKeys = 1000;
     // A key that another row already carries could not tell the new ride apart.
     for (int attempt = 0;; ++attempt) {
-        QSqlQuery taken =
-            db.exec(QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_temp=?"), {row.text(kTempColumn)});
-        const bool used = taken.next() && taken.value(0).toInt() > 0;
-        taken.finish();
-        if (!used)
-            break;
-        if (attempt >= 1000)
+        if (attempt > kMostKeys)
             throw DatabaseError(QStringLiteral("Geen vrije tijdelijke sleutel voor de nieuwe rit."));
-        row.setText(kTempColumn, nextKey());
+        if (keyTaken(db, row.text(kTempColumn))) {
+            row.setText(kTempColumn, nextKey());
+            continue;
+        }
+        try {
+            db.exec(insertStatement(row, {}, {}), params(db, row)).finish();
+            break;
+        } catch (const DatabaseError &e) {
+            if (!refusedForKey(db, e, row.text(kTempColumn)))
+                throw;
+            row.setText(kTempColumn, nextKey());
+        }
     }
-    db.exec(insertStatement(row, {}, {}), params(db, row)).finish();
     QSqlQuery found = db.exec(QStringLiteral("SELECT pla_id FROM planning WHERE pla_temp=?"), {row.text(kTempColumn)});
     if (!found.next())
         return 0;

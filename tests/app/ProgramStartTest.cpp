@@ -20,6 +20,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,28 @@ protected:
         QFile f(dir.filePath(QLatin1String(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
+    }
+
+    // Starts the program, lets it finish its start-up, and stops it with SIGTERM; it must end normally.
+    void runThenStop()
+    {
+        program.start();
+        ASSERT_TRUE(program.waitForStarted());
+        const QDeadlineTimer started(30000);
+        while (!QDir(dir.filePath(QStringLiteral("Vorano"))).exists() && !started.hasExpired())
+            QThread::msleep(20);
+        QThread::msleep(1000);
+        ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().constData();
+        ::kill(pid_t(program.processId()), SIGTERM);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+    }
+
+    ino_t inodeOf(const char *name) const
+    {
+        struct stat info = {};
+        return ::stat(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), &info) == 0 ? info.st_ino : 0;
     }
 
     QByteArray read(const char *name)
@@ -92,6 +115,41 @@ TEST_F(ProgramTest, TermAndIntCloseTheProgramAsSluitenDoes)
         EXPECT_TRUE(main.contains("<xCertNegeren_Checked>FALSE</xCertNegeren_Checked>")) << main.constData();
         EXPECT_TRUE(read("VoranotoOstrelBase.xml").contains("<BasicVehicleTypes_Lines>")) << signal;
     }
+}
+
+// A full disk at the stop (a file-size limit on the program stands in for it; the program must not be ended by the
+// limit's signal): the settings file that cannot be written whole is left exactly as it was, the failure is
+// reported once, the program ends normally, and the next start reads the old settings.
+TEST_F(ProgramTest, SettingsThatDoNotFitOnTheDiskLeaveTheOldFile)
+{
+    constexpr rlim_t kLimit = 1024; // the settings file the program writes is about three times as long
+    write("VoranotoOstrel.xml", kStored);
+    QFile::remove(dir.filePath(QStringLiteral("VoranotoOstrelBase.xml")));
+    program.setChildProcessModifier([] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = kLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    const ino_t inode = inodeOf("VoranotoOstrel.xml");
+    runThenStop();
+
+    EXPECT_EQ(read("VoranotoOstrel.xml"), kStored);
+    EXPECT_EQ(inodeOf("VoranotoOstrel.xml"), inode) << "not even replaced";
+    const QByteArray err = program.readAllStandardError();
+    const QByteArray line = "Instellingen niet opgeslagen in " +
+                            QFile::encodeName(dir.filePath(QStringLiteral("VoranotoOstrel.xml"))) +
+                            ": het bestand wordt groter dan is toegestaan; het bestand is ongewijzigd.\n";
+    EXPECT_EQ(err.count(line), 1) << err.constData();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("VoranotoOstrel.xml")),
+              QStringList{QStringLiteral("VoranotoOstrel.xml")})
+        << "no temporary file is left";
+
+    // Without the limit the next run starts from the old settings and writes them whole.
+    program.setChildProcessModifier({});
+    runThenStop();
+    EXPECT_TRUE(read("VoranotoOstrel.xml").contains("<Eigenaar_Text>123</Eigenaar_Text>"));
+    EXPECT_GT(read("VoranotoOstrel.xml").size(), qsizetype(kLimit));
 }
 
 // A stop request while a service call hangs: the call is abandoned after the short grace a call on the wire gets

@@ -22,6 +22,8 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -157,10 +159,12 @@ TEST_F(WindowTest, ErrorsBecomeLogLinesOnThePageAndInTheDayFile)
     write("Logboek/2014-12-30.log", "te oud\n");
     write("Logboek/2014-12-31.log", "blijft\n");
     auto window = makeWindow();
-    EXPECT_FALSE(QFile::exists(file("Logboek/2014-12-30.log")));
-    EXPECT_EQ(read("Logboek/2014-12-31.log"), QByteArray("blijft\n"));
+    // Day files are old only beside a newer one: this run's first line makes the first of them expire.
+    EXPECT_TRUE(QFile::exists(file("Logboek/2014-12-30.log")));
 
     window->runner().run([] { throw VoranoError(QStringLiteral("eerste")); });
+    EXPECT_FALSE(QFile::exists(file("Logboek/2014-12-30.log")));
+    EXPECT_EQ(read("Logboek/2014-12-31.log"), QByteArray("blijft\n"));
     clock.advanceSecs(30);
     window->runner().run([] { throw VoranoError(QStringLiteral("tweede\r\nmet een tweede regel")); });
     const QString page = QStringLiteral("31-03-2015 07:05  eerste\n31-03-2015 07:05  tweede\\r\\nmet een tweede regel");
@@ -170,6 +174,20 @@ TEST_F(WindowTest, ErrorsBecomeLogLinesOnThePageAndInTheDayFile)
     EXPECT_TRUE(day.startsWith(QStringLiteral("31-03-2015 07:05  Gestart: versie onbekend, map "))) << day.toStdString();
     EXPECT_EQ(day.count(QLatin1Char('\n')), 4) << day.toStdString();
     EXPECT_TRUE(day.endsWith(page + QLatin1Char('\n'))) << day.toStdString();
+}
+
+// A program that runs for months keeps the newest lines on the page; the day file keeps every line.
+TEST_F(WindowTest, TheLogPageKeepsABoundedNumberOfLines)
+{
+    auto window = makeWindow();
+    const int lines = THoofdscherm::kLogboekMaxLines + 5;
+    for (int i = 1; i <= lines; ++i)
+        window->logError(QStringLiteral("regel %1").arg(i));
+    const QPlainTextEdit *page = window->logboek();
+    EXPECT_EQ(page->blockCount(), THoofdscherm::kLogboekMaxLines);
+    EXPECT_EQ(page->document()->firstBlock().text(), QStringLiteral("31-03-2015 07:05  regel 6"));
+    EXPECT_EQ(page->document()->lastBlock().text(), QStringLiteral("31-03-2015 07:05  regel %1").arg(lines));
+    EXPECT_EQ(read("Logboek/2015-03-31.log").count('\n'), lines);
 }
 
 TEST_F(WindowTest, StoredSettingsAreAppliedAndWrittenBackAtTheEnd)
@@ -362,6 +380,29 @@ TEST_F(WindowTest, RetrievalDueDuringAReturnCycleRunsWhenItEnds)
     closeDuringReturn = true;
     window->timers().retourTimerTick();
     EXPECT_EQ(order, (QStringList{QStringLiteral("retour"), QStringLiteral("einde retour")}));
+}
+
+// A long return-message cycle lets a retrieval that fell due run between two of its batches, where it holds no
+// result set; without such a point the retrieval waits for the end of the cycle.
+TEST_F(WindowTest, RetrievalDueDuringAReturnCycleRunsBetweenItsBatches)
+{
+    THoofdscherm *w = nullptr;
+    QStringList order;
+    ops.retrievalCycle = [&](OperationContext &, QWidget *) { order << QStringLiteral("cyclus"); };
+    ops.returnCycle = [&](OperationContext &ctx, QWidget *) {
+        order << QStringLiteral("eerste partij");
+        w->timers().controleTick();
+        ASSERT_TRUE(ctx.runWaiting);
+        ctx.runWaiting();
+        order << QStringLiteral("tweede partij");
+        ctx.runWaiting();
+    };
+    auto window = makeWindow();
+    w = window.get();
+    window->timers().retourTimerTick();
+    EXPECT_EQ(order, (QStringList{QStringLiteral("eerste partij"), QStringLiteral("cyclus"),
+                                  QStringLiteral("tweede partij")}));
+    EXPECT_TRUE(window->timers().controle().isActive());
 }
 
 TEST_F(WindowTest, ButtonErrorsAreLoggedAndTheProgramGoesOn)

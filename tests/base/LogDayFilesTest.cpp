@@ -1,4 +1,5 @@
 #include "base/LogDayFiles.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,4 +113,50 @@ TEST_F(LogDayFilesTest, AFileThatCannotBeWrittenIsReportedOnceAndNeverStopsTheLi
     ASSERT_TRUE(QDir(dir.path()).removeRecursively());
     log.append(kEvening, QStringLiteral("vier"));
     EXPECT_TRUE(standardError.startsWith("drie\nvier\nLogboek: kan niet schrijven naar ")) << standardError.constData();
+}
+
+// The dates in the file names count, measured from today and from the newest day file alike: a clock a year fast
+// removes no more than a right clock would.
+TEST_F(LogDayFilesTest, AClockFarAheadRemovesOnlyWhatIsOldBesideTheNewestFile)
+{
+    const QDate newest(2026, 12, 10);
+    for (int back = 0; back < 120; back += 3)
+        write(LogDayFiles::fileName(newest.addDays(-back)), "x\n");
+    const int files = int(QDir(dir.path()).entryList(QDir::Files).size());
+
+    EXPECT_EQ(log.removeExpired(newest.addYears(1)), 9); // 93 to 117 days before the newest
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), files - 9);
+    EXPECT_TRUE(QFile::exists(path(LogDayFiles::fileName(newest.addDays(-90)))));
+    EXPECT_FALSE(QFile::exists(path(LogDayFiles::fileName(newest.addDays(-93)))));
+    EXPECT_EQ(log.removeExpired(newest.addYears(1)), 0);
+}
+
+// A program that runs for months removes the expired files at the first line of each day, not only at start.
+TEST_F(LogDayFilesTest, TheFirstLineOfADayRemovesTheExpiredFiles)
+{
+    const QDate start(2026, 12, 10);
+    log.removeExpired(start);
+    const QString expiresTomorrow = LogDayFiles::fileName(start.addDays(-90));
+    write(expiresTomorrow, "x\n");
+    log.append(QDateTime(start, QTime(23, 59)), QStringLiteral("vandaag"));
+    EXPECT_TRUE(QFile::exists(path(expiresTomorrow)));
+    log.append(QDateTime(start.addDays(1), QTime(0, 1)), QStringLiteral("morgen"));
+    EXPECT_FALSE(QFile::exists(path(expiresTomorrow)));
+}
+
+// On a full disk (a file-size limit here) a line is not written in part: the day file keeps whole lines only,
+// and the failure is reported once.
+TEST_F(LogDayFilesTest, ALineThatDoesNotFitLeavesNoPartOfItInTheDayFile)
+{
+    const QString name = LogDayFiles::fileName(kEvening.date());
+    write(name, "10-12-2026 08:00  eerder\n");
+    {
+        FileSizeLimit limit(64);
+        ASSERT_TRUE(limit.ok());
+        log.append(kEvening, QStringLiteral("10-12-2026 23:59  ") + QString(100, QLatin1Char('x')));
+        log.append(kEvening, QStringLiteral("10-12-2026 23:59  ") + QString(100, QLatin1Char('y')));
+    }
+    EXPECT_EQ(read(name), QByteArray("10-12-2026 08:00  eerder\n"));
+    EXPECT_EQ(standardError.count("Logboek: kan niet schrijven naar"), 1) << standardError.constData();
+    EXPECT_TRUE(standardError.contains("het bestand wordt groter dan is toegestaan")) << standardError.constData();
 }

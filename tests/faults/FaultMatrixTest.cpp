@@ -6,6 +6,7 @@
 #include "link/TextList.h"
 #include "settings/MemoryControls.h"
 #include "support/CycleHarness.h"
+#include "support/FileSizeLimit.h"
 #include "support/HostileServer.h"
 #include "support/PgServer.h"
 #include "support/ProcessMemory.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <optional>
 
 namespace
 {
@@ -319,6 +322,85 @@ TEST_F(FaultMatrix, PostgreSqlGoesDownInTheMiddleOfAnImport)
     db.close();
     EXPECT_EQ(rides(), 1);
     expectNoHalfRides();
+}
+
+// The disk fills up in the middle of a run (a file-size limit on this process stands in for it; the database is
+// PostgreSQL, a process of its own, so only the copies meet the full disk). The copy that does not fit ends the run
+// with one log line and leaves no empty or short file; what went before stays done, nothing is confirmed or sent
+// without its copy, and once there is room again everything that was left comes again.
+class DiskFull : public FaultMatrix
+{
+  protected:
+    void SetUp() override
+    {
+        FaultMatrix::SetUp();
+        ASSERT_TRUE(pg.ok()) << pg.error().toStdString();
+        pg.applyTo(controls);
+        seedEvents();
+    }
+
+    // From the n-th pass of the message loop on, no file may grow past a few bytes.
+    void diskFullFromPass(int n)
+    {
+        pump.at(n, [this] {
+            full.emplace(16);
+            ASSERT_TRUE(full->ok());
+        });
+    }
+
+    void room()
+    {
+        pump.clear();
+        full.reset();
+    }
+
+    void expectWholeCopiesOnly()
+    {
+        for (const QString &folder : {dir.folders().backupsInDir, dir.folders().backupsUitDir})
+            for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+                EXPECT_GT(file.size(), 16) << file.fileName().toStdString();
+                EXPECT_EQ(file.suffix(), QStringLiteral("xml"))
+                    << "a temporary file is left: " << file.fileName().toStdString();
+            }
+    }
+
+    PgServer pg;
+    std::optional<FileSizeLimit> full;
+};
+
+TEST_F(DiskFull, WhileTripsAreImported)
+{
+    diskFullFromPass(2); // before the second trip
+    import();
+    room();
+    ASSERT_EQ(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(log.constFirst().contains(QLatin1String("is niet geschreven: het bestand wordt groter dan is "
+                                                        "toegestaan")))
+        << log.constFirst().toStdString();
+    EXPECT_EQ(rides(), 1) << "the first trip was stored; the second trip's copy comes before its ride";
+    EXPECT_EQ(requests(QStringLiteral("ConfirmTrips")), 1);
+    expectWholeCopiesOnly();
+    expectNoHalfRides();
+
+    // The trips come again (the first keeps the ride it has).
+    import();
+    EXPECT_EQ(rides(), kTrips);
+    expectWholeCopiesOnly();
+    expectNoHalfRides();
+}
+
+TEST_F(DiskFull, WhileEventsAreSent)
+{
+    diskFullFromPass(2); // before the second event
+    retour();
+    room();
+    ASSERT_EQ(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(eventsWithStatus(1), 1);
+    EXPECT_EQ(eventsWithStatus(0), kEvents - 1) << "an event whose copy cannot be kept is not sent";
+    EXPECT_EQ(requests(QStringLiteral("SendStatus")) + requests(QStringLiteral("processTrips")), 1);
+    expectWholeCopiesOnly();
+    expectRecovery(0);
+    expectWholeCopiesOnly();
 }
 
 // PostgreSQL stopped in the middle of a return cycle: the event being sent stays pending, nothing is marked

@@ -311,6 +311,96 @@ TEST_F(RetourCycleTest, ATickDuringARunningCycleStartsNoSecondCycle)
     EXPECT_FALSE(cycle.running());
 }
 
+// A backlog is read a batch at a time; between two batches the operations that fell due meanwhile run (a
+// retrieval, which closes the shared connection), and the cycle goes on with the next batch, oldest first.
+TEST_F(RetourCycleTest, ABacklogGoesOutInBatchesWithWaitingOperationsRunBetweenThem)
+{
+    addVehicle(db, 1, u"AB"_qs, 1);
+    addRide(db, 1, 1, 5001);
+    for (int i = 0; i < 7; ++i)
+        addEvent(db, 100 + i, 1, 2 + i, u"007"_qs, minute(10 - i));
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    RetourCycle batched(3);
+    OperationContext ctx = context();
+    QList<int> sentBeforeWaiting;
+    ctx.runWaiting = [&] {
+        sentBeforeWaiting << int(service.calls().size());
+        EXPECT_TRUE(batched.running());
+        db.close(); // as the import does
+    };
+
+    EXPECT_TRUE(batched.RetourTimerTimer(ctx));
+
+    EXPECT_EQ(sentBeforeWaiting, (QList<int>{3, 6}));
+    ASSERT_EQ(service.calls().size(), 7u);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(eventStatus(db, 100 + i), 1);
+        EXPECT_TRUE(service.calls()[size_t(i)].xml.contains(u"<messagetype>%1</messagetype>"_qs.arg(8 - i)))
+            << "oldest first: " << i;
+    }
+    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
+}
+
+// Events the return-message query never yields leave the queue marked 3, unsent, with one log line each: an event
+// whose ride is gone once found so at two ticks in a row, an event whose ride has no vehicle (or one missing from
+// wagens) after the bound of ticks. A vehicle assigned in time lets the event go out as usual.
+TEST_F(RetourCycleTest, EventsThatCanNeverBeSentLeaveTheQueue)
+{
+    arrangeOutbox();
+    addRide(db, 5, QVariant(), 5005);
+    addEvent(db, 19, 5, 1, u"007"_qs, minute(0));   // its ride gets a vehicle later
+    addEvent(db, 21, 998, 1, u"008"_qs, minute(0)); // another owner's: never touched
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    OperationContext ctx = context();
+
+    cycle.RetourTimerTimer(ctx);
+    expectUntouched();
+    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
+
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 18), 3);
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_EQ(log[0], u"Retourmelding 18 uit de wachtrij gehaald (status 3, niet verzonden): rit 999 bestaat niet "
+                      "meer."_qs);
+    log.clear();
+
+    db.exec(u"update planning set pla_wagen=1 where pla_id=5"_qs).finish();
+    for (int tick = 3; tick < RetourCycle::kTicksWithoutVehicle; ++tick)
+        cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 19), 1) << "sent once its ride had a vehicle";
+    EXPECT_EQ(eventStatus(db, 16), 0);
+    EXPECT_EQ(eventStatus(db, 17), 0);
+    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
+
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 16), 3);
+    EXPECT_EQ(eventStatus(db, 17), 3);
+    EXPECT_EQ(eventStatus(db, 21), 0);
+    EXPECT_EQ(log, (QStringList{u"Retourmelding 16 uit de wachtrij gehaald (status 3, niet verzonden): rit 3 had na "
+                                "60 pogingen nog geen wagen."_qs,
+                                u"Retourmelding 17 uit de wachtrij gehaald (status 3, niet verzonden): rit 4 had na "
+                                "60 pogingen nog geen wagen."_qs}));
+    EXPECT_EQ(statusTransactions(db).size(), 3) << "no transaction for an event that was not sent";
+    const size_t sent = service.calls().size();
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(service.calls().size(), sent);
+}
+
+// The ride of an event may be written after the event (another connection, a transaction not yet visible): a ride
+// found gone at one tick and there at the next keeps its event.
+TEST_F(RetourCycleTest, ARideMissingAtOneTickOnlyKeepsItsEvent)
+{
+    addVehicle(db, 1, u"AB"_qs, 1);
+    addEvent(db, 10, 1, 2, u"007"_qs, minute(0));
+    service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
+    OperationContext ctx = context();
+    cycle.RetourTimerTimer(ctx);
+    addRide(db, 1, 1, 5001);
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 10), 1);
+    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
+}
+
 TEST_F(RetourCycleTest, NoCopiesWhileBackupsAreOff)
 {
     arrangeOutbox();

@@ -1,5 +1,11 @@
 #include "link/DocumentCopies.h"
+#include "base/VoranoError.h"
+#include "settings/MemoryControls.h"
+#include "support/FileSizeLimit.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -99,4 +105,74 @@ TEST(DocumentCopies, ACopyReadBackIsTheSameDocument)
     EXPECT_TRUE(back.contains(QStringLiteral("€ – “&#321;ukasz” ‘é’ &#128661; &amp; &#937;"))) << back.toStdString();
     EXPECT_EQ(xmlText(back), xmlText(reply));
     EXPECT_TRUE(xmlText(back).contains(QStringLiteral("€ – “Łukasz” ‘é’ \U0001F695 & ΩŁódź <b>")));
+}
+
+namespace
+{
+
+class CopyFolder : public testing::Test
+{
+  protected:
+    QTemporaryDir dir;
+    MemoryControls controls;
+
+    void SetUp() override { controls.setChecked(Control::BackupsMaken, true); }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+    QByteArray read(const QString &name) const
+    {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+} // namespace
+
+// Names resolve only to the second (and the autumn's repeated hour gives an hour of names twice): a copy whose
+// name is taken gets a number, and no copy replaces another. A reference list's copy stands for the latest list.
+TEST_F(CopyFolder, ACopyWhoseNameIsTakenGetsANumber)
+{
+    const QString name = QStringLiteral("OstrelResult101007595912.xml");
+    for (const char *reply : {"een", "twee", "drie"})
+        ASSERT_TRUE(WriteDocumentCopy(controls, dir.path(), name, QLatin1String(reply)));
+    EXPECT_EQ(files(), (QStringList{QStringLiteral("OstrelResult101007595912-2.xml"),
+                                    QStringLiteral("OstrelResult101007595912-3.xml"), name}));
+    EXPECT_EQ(read(name), QByteArray("een"));
+    EXPECT_EQ(read(QStringLiteral("OstrelResult101007595912-3.xml")), QByteArray("drie"));
+
+    // A document sent again unchanged (after a failed mark, or during an outage) has its copy already.
+    ASSERT_TRUE(WriteDocumentCopy(controls, dir.path(), name, QStringLiteral("twee")));
+    EXPECT_EQ(files().size(), 3);
+
+    const QString list = QStringLiteral("BasicProducts.xml");
+    for (const char *reply : {"oud", "nieuw"})
+        WriteDocumentCopy(controls, dir.path(), list, QLatin1String(reply), CopyNaming::ReplaceEarlier);
+    EXPECT_EQ(read(list), QByteArray("nieuw"));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("BasicProducts-2.xml"))));
+}
+
+TEST_F(CopyFolder, ANumberedNameStillFitsTheLongestFileName)
+{
+    const QString name = QString(251, QLatin1Char('r')) + QLatin1String(".xml"); // 255 bytes
+    ASSERT_TRUE(WriteDocumentCopy(controls, dir.path(), name, QStringLiteral("een")));
+    ASSERT_TRUE(WriteDocumentCopy(controls, dir.path(), name, QStringLiteral("twee")));
+    const QString numbered = QString(249, QLatin1Char('r')) + QLatin1String("-2.xml");
+    EXPECT_EQ(read(numbered), QByteArray("twee"));
+    EXPECT_EQ(FreeCopyName(dir.path(), QStringLiteral("nieuw.xml"), "x"), QStringLiteral("nieuw.xml"));
+}
+
+// On a full disk (a file-size limit here) a copy is not written, counts as not written, and leaves no empty or
+// short file; the copies written before are untouched.
+TEST_F(CopyFolder, ACopyThatDoesNotFitFailsAndLeavesNoFile)
+{
+    const QString name = QStringLiteral("RcvdStatus_4711_0.xml");
+    ASSERT_TRUE(WriteDocumentCopy(controls, dir.path(), name, QStringLiteral("eerder")));
+    for (const bool keep : {true, false}) {
+        FileSizeLimit limit(1024);
+        ASSERT_TRUE(limit.ok());
+        EXPECT_THROW(WriteDocumentCopy(controls, dir.path(), name, QString(2000, QLatin1Char('x')),
+                                       keep ? CopyNaming::KeepEarlier : CopyNaming::ReplaceEarlier),
+                     FileError);
+    }
+    EXPECT_EQ(files(), QStringList{name});
+    EXPECT_EQ(read(name), QByteArray("eerder"));
 }

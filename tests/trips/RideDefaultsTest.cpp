@@ -12,8 +12,8 @@ const QDateTime kNow(QDate(2015, 3, 31), QTime(7, 5, 9));
 
 TEST(TemporaryKeys, PrefixTimeAndNumberFromARepeatableSequence)
 {
-    TemporaryKeys a;
-    TemporaryKeys b;
+    TemporaryKeys a(TemporaryKeys::seedFrom(1, 2));
+    TemporaryKeys b(TemporaryKeys::seedFrom(1, 2));
     for (int i = 0; i < 20; ++i) {
         const QString key = a.next(kNow);
         EXPECT_TRUE(key.startsWith(QStringLiteral("P2015033107050939"))) << key.toStdString();
@@ -23,6 +23,31 @@ TEST(TemporaryKeys, PrefixTimeAndNumberFromARepeatableSequence)
         EXPECT_LE(key.size(), 40);
         EXPECT_EQ(key, b.next(kNow));
     }
+}
+
+// A program started again in the same second, or a second program at the same moment, draws other numbers.
+TEST(TemporaryKeys, TheSequenceDependsOnTheClockAndTheProcess)
+{
+    const qint64 start = 1'791'000'000'000'000; // microseconds since 1970
+    const struct {
+        const char *what;
+        qint64 microseconds;
+        qint64 process;
+    } others[] = {
+        {"a microsecond later", start + 1, 4711},
+        {"an hour later (the repeated autumn hour)", start + 3'600'000'000, 4711},
+        {"another process", start, 4712},
+    };
+    const auto sequence = [](std::uint32_t seed) {
+        TemporaryKeys keys(seed);
+        QStringList out;
+        for (int i = 0; i < 5; ++i)
+            out << keys.next(kNow);
+        return out;
+    };
+    const QStringList first = sequence(TemporaryKeys::seedFrom(start, 4711));
+    for (const auto &o : others)
+        EXPECT_NE(sequence(TemporaryKeys::seedFrom(o.microseconds, o.process)), first) << o.what;
 }
 
 TEST(TemporaryKeys, NoKeyTwiceWithinOneSecond)

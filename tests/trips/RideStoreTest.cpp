@@ -1,5 +1,6 @@
 #include "ImportHarness.h"
 
+#include "base/VoranoError.h"
 #include "trips/RideRow.h"
 #include "trips/RideStore.h"
 
@@ -34,6 +35,38 @@ TEST(RideStore, TheNumberIsThatOfTheRowJustStoredEitherWay)
                   findByKey ? QStringLiteral("PNEW1") : QStringLiteral("POTHER"));
         EXPECT_EQ(h.ride(first).value(QStringLiteral("pla_kleur")).toString(), QString());
         EXPECT_FALSE(h.ride(first).value(QStringLiteral("pla_kleur")).isNull()); // empty text, not NULL
+    }
+}
+
+// Another program stores a ride with the same key between the check and the insert: the unique index refuses the
+// insert (simulated here by a trigger raising the database's own refusal), and the next key is tried. Any other
+// refusal reaches the caller without a further key being drawn.
+TEST(RideStore, AKeyRefusedAsNotUniqueIsFollowedByTheNextKey)
+{
+    const struct {
+        const char *what;
+        const char *raised;
+        bool stored;
+    } cases[] = {
+        {"unique refusal", "UNIQUE constraint failed: Planning.pla_temp", true},
+        {"another refusal", "CHECK constraint failed: pla_status", false},
+    };
+    for (const auto &c : cases) {
+        ImportHarness h;
+        h.db.exec(QStringLiteral("CREATE TRIGGER refuse_key BEFORE INSERT ON Planning WHEN NEW.pla_temp='PRACE' "
+                                 "BEGIN SELECT RAISE(ABORT, '%1'); END")
+                      .arg(QLatin1String(c.raised)));
+        RideRow row = rowWithKey(QStringLiteral("PRACE"));
+        int drawn = 0;
+        const auto nextKey = [&] { return QStringLiteral("PNEXT%1").arg(++drawn); };
+        if (c.stored) {
+            const int id = InsertRide(h.db, row, nextKey, true);
+            EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_temp")).toString(), QStringLiteral("PNEXT1")) << c.what;
+        } else {
+            EXPECT_THROW(InsertRide(h.db, row, nextKey, true), DatabaseError) << c.what;
+            EXPECT_EQ(drawn, 0) << c.what;
+            EXPECT_TRUE(h.rideIds().isEmpty()) << c.what;
+        }
     }
 }
 
