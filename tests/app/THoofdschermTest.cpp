@@ -388,14 +388,20 @@ TEST_F(WindowTest, RetrievalDueDuringAReturnCycleRunsBetweenItsBatches)
 {
     THoofdscherm *w = nullptr;
     QStringList order;
-    ops.retrievalCycle = [&](OperationContext &, QWidget *) { order << QStringLiteral("cyclus"); };
+    ops.retrievalCycle = [&](OperationContext &, QWidget *) {
+        order << QStringLiteral("cyclus");
+        return CycleOutcome{};
+    };
     ops.returnCycle = [&](OperationContext &ctx, QWidget *) {
         order << QStringLiteral("eerste partij");
         w->timers().controleTick();
-        ASSERT_TRUE(ctx.runWaiting);
-        ctx.runWaiting();
+        EXPECT_TRUE(ctx.runWaiting);
+        if (ctx.runWaiting)
+            ctx.runWaiting();
         order << QStringLiteral("tweede partij");
-        ctx.runWaiting();
+        if (ctx.runWaiting)
+            ctx.runWaiting();
+        return CycleOutcome{};
     };
     auto window = makeWindow();
     w = window.get();

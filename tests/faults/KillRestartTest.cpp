@@ -286,9 +286,9 @@ TEST_F(KillRestart, StoppedWhileTheServiceAnswersAnEvent)
     writeSettings(false, true);
     startProgram();
     ASSERT_TRUE(sim.waitForRequests(1, kWaitMs)) << "no return cycle started";
-    ::kill(pid_t(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(20000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    ::kill(pid_t(program.process().processId()), SIGTERM);
+    ASSERT_TRUE(program.process().waitForFinished(20000));
+    EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
     const int sent = requests(QStringLiteral("SendStatus"));
     EXPECT_EQ(sent, 1) << "nothing is sent after the stop";
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from koppelingen where kop_status = 1")), sent)
