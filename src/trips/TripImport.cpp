@@ -237,7 +237,8 @@ void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFil
     ctx.resultList.setText(withoutTabs(readReplyFile(path)));
     if (!ReplyAccepted(ctx.resultList.text(), QLatin1String(KwpAction::RetrieveTrips), true))
         return;
-    WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, kManualReplyCopy, ctx.resultList.text());
+    WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, kManualReplyCopy, ctx.resultList.text(),
+                      CopyNaming::ReplaceEarlier); // holds the last file processed
     if (!ctx.controls.checked(Control::xVerwerken))
         return;
     CycleOutcome outcome;

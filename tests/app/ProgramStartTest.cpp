@@ -215,8 +215,9 @@ TEST_F(ProgramTest, SettingsFileItMayNotReadStopsTheStart)
     const QString file = dir.filePath(QStringLiteral("VoranotoOstrel.xml"));
     if (::geteuid() == 0) {
         ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+        // The folder itself is open to that user (it takes its lock there); only the settings file is not.
         ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                          QFile::ReadOther | QFile::ExeOther));
+                                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
         program.setChildProcessModifier([] {
             constexpr gid_t kNobodyHere = 61234; // no user of the machine
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobodyHere) != 0 || ::setuid(kNobodyHere) != 0)
