@@ -11,19 +11,24 @@ namespace
 {
 
 const QString kFolderInTheWay = QStringLiteral("op die plaats staat een map");
+const QString kDiskFull = QStringLiteral("de schijf is vol");
+const QString kQuota = QStringLiteral("het schijfquotum is op");
+const QString kSizeLimit = QStringLiteral("het bestand wordt groter dan is toegestaan");
+const QString kReadOnly = QStringLiteral("het bestandssysteem is alleen-lezen");
+const QString kDiskFailing = QStringLiteral("lees- of schrijffout van de schijf");
 
 // The reason of a failed step: the system's error number where it says more than Qt's text, in Dutch.
 QString reason(int error, const QFileDevice &file)
 {
     switch (error) {
     case ENOSPC:
-        return QStringLiteral("de schijf is vol");
+        return kDiskFull;
     case EDQUOT:
-        return QStringLiteral("het schijfquotum is op");
+        return kQuota;
     case EFBIG:
-        return QStringLiteral("het bestand wordt groter dan is toegestaan");
+        return kSizeLimit;
     case EROFS:
-        return QStringLiteral("het bestandssysteem is alleen-lezen");
+        return kReadOnly;
     case EACCES:
     case EPERM:
         return QStringLiteral("geen toestemming");
@@ -34,18 +39,24 @@ QString reason(int error, const QFileDevice &file)
     case EISDIR:
         return kFolderInTheWay;
     case EIO:
-        return QStringLiteral("lees- of schrijffout van de schijf");
+        return kDiskFailing;
     default:
         break;
     }
     if (file.error() == QFileDevice::ResourceError)
-        return QStringLiteral("de schijf is vol");
+        return kDiskFull;
     if (file.error() == QFileDevice::NoError)
         return QStringLiteral("niet alles kon worden geschreven");
     return file.errorString();
 }
 
 } // namespace
+
+bool IsDiskReason(const QString &reason)
+{
+    return reason == kDiskFull || reason == kQuota || reason == kSizeLimit || reason == kReadOnly ||
+           reason == kDiskFailing;
+}
 
 QString SaveWholeFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions)
 {

@@ -18,6 +18,10 @@ QString SaveWholeFile(const QString &path, const QByteArray &bytes, QFileDevice:
 // the file is cut off again, so the file keeps exactly what it held before.
 QString AppendToFile(const QString &path, const QByteArray &bytes);
 
+// Whether a reason that SaveWholeFile or AppendToFile gave is the disk's own (full, quota, size limit, read-only,
+// failing) rather than this file's: then no other file can be written either.
+bool IsDiskReason(const QString &reason);
+
 // The sentence for a file that could not be written: names the file, the reason, and that the earlier file (if
 // any) is unchanged.
 QString FileNotWrittenMessage(const QString &path, const QString &reason);

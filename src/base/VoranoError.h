@@ -61,3 +61,10 @@ class FileError : public VoranoError
 {
     using VoranoError::VoranoError;
 };
+
+// A file that cannot be written because the disk itself refuses (full, over quota or the size limit, read-only,
+// failing): every further file would fail the same way.
+class DiskError : public FileError
+{
+    using FileError::FileError;
+};

@@ -137,9 +137,11 @@ bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QS
     const QString path = folder + QLatin1Char('/') + name;
     // Written beside the old copy and renamed over it, so a full disk or a crash never leaves a partial copy.
     const QString failure = SaveWholeFile(path, bytes);
-    if (!failure.isEmpty())
-        throw FileError(FileNotWrittenMessage(path, failure));
-    return true;
+    if (failure.isEmpty())
+        return true;
+    if (IsDiskReason(failure))
+        throw DiskError(FileNotWrittenMessage(path, failure));
+    throw FileError(FileNotWrittenMessage(path, failure));
 }
 
 QString DecodeDocumentText(const QByteArray &bytes)

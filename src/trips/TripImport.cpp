@@ -113,8 +113,8 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
 
     // What goes wrong with this trip alone (its copy, a value that does not convert, its own row refused by the
     // database) is logged with its id and leaves it unconfirmed, so the service offers it again; the trips after
-    // it are handled as usual. A database that cannot be reached, a setting that does not convert, copy folders
-    // that cannot be written and a service that does not answer end the walk.
+    // it are handled as usual. A database that cannot be reached, a setting that does not convert, a full disk,
+    // copy folders that cannot be written and a service that does not answer end the walk.
     try {
         if (!manual)
             writeTripCopy(ctx, copyKind, idText, trip.trip);
@@ -141,6 +141,8 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
         }
     } catch (const SettingError &) {
         throw;
+    } catch (const DiskError &) {
+        throw; // a full disk is every trip's, not this one's
     } catch (const DatabaseError &e) {
         if (!ctx.db.isOpen() || AbortToken::program().tripped())
             throw;
