@@ -7,7 +7,7 @@ struct CycleOutcome {
     int changed = 0;   // changed trips applied
     int cancelled = 0; // cancelled trips applied
     int confirmed = 0; // trips confirmed at the service
-    int refused = 0;   // trips with an action the program does not handle
+    int refused = 0;   // trips not handled: an unknown action, an id that is no trip number, or a failure of their own
     int eventsAccepted = 0;
     int eventsRefused = 0;
     int eventsPending = -1; // events of the owner still waiting after a return cycle; -1: not looked at

@@ -57,20 +57,21 @@ protected:
         f.write(bytes);
     }
 
-    // Starts the program, lets it finish its start-up, and stops it with SIGTERM; it must end normally.
-    void runThenStop()
+    // Starts the program, lets it finish its start-up, and stops it with the signal; it must end normally.
+    void runThenStop(int signal = SIGTERM)
     {
         program.start();
         ASSERT_TRUE(program.waitForStarted());
+        // The folder tree appears during the start-up steps; the signal handler is in place just after them.
         const QDeadlineTimer started(30000);
         while (!QDir(dir.filePath(QStringLiteral("Vorano"))).exists() && !started.hasExpired())
             QThread::msleep(20);
         QThread::msleep(1000);
         ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().constData();
-        ::kill(pid_t(program.processId()), SIGTERM);
+        ::kill(pid_t(program.processId()), signal);
         ASSERT_TRUE(program.waitForFinished(30000));
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(program.exitCode(), 0) << signal;
     }
 
     ino_t inodeOf(const char *name) const
@@ -97,18 +98,7 @@ TEST_F(ProgramTest, TermAndIntCloseTheProgramAsSluitenDoes)
     for (int signal : {SIGTERM, SIGINT}) {
         write("VoranotoOstrel.xml", kStored);
         QFile::remove(dir.filePath(QStringLiteral("VoranotoOstrelBase.xml")));
-        program.start();
-        ASSERT_TRUE(program.waitForStarted());
-        // The folder tree appears during the start-up steps; the signal handler is in place just after them.
-        const QDeadlineTimer started(30000);
-        while (!QDir(dir.filePath(QStringLiteral("Vorano"))).exists() && !started.hasExpired())
-            QThread::msleep(20);
-        QThread::msleep(1000);
-        ASSERT_EQ(program.state(), QProcess::Running) << program.readAllStandardError().constData();
-        ::kill(pid_t(program.processId()), signal);
-        ASSERT_TRUE(program.waitForFinished(30000));
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << signal;
-        EXPECT_EQ(program.exitCode(), 0) << signal;
+        ASSERT_NO_FATAL_FAILURE(runThenStop(signal));
         const QByteArray main = read("VoranotoOstrel.xml");
         EXPECT_TRUE(main.contains("    <Eigenaar_Text>123</Eigenaar_Text>\r\n    <Eigen>blijft</Eigen>\r\n"
                                   "    <Flags>")) << main.constData();
