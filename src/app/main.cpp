@@ -36,16 +36,18 @@ bool hasDisplay()
 // Started by a service manager there is no display, and the windowing system would end the program before it
 // began. Without any display and without a chosen platform the program runs offscreen: the window exists
 // unseen, and all timers and cycles run as usual.
-void chooseOffscreenWithoutDisplay()
+void chooseOffscreenWithoutDisplay(const QString &dataFolder)
 {
     if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::fputs("Geen beeldscherm gevonden (DISPLAY, WAYLAND_DISPLAY en QT_QPA_PLATFORM zijn niet gezet): het "
-               "programma draait zonder venster (offscreen); het logboek staat in de map Logboek naast het "
-               "programma.\n",
-               stderr);
+    const QByteArray line = QStringLiteral("Geen beeldscherm gevonden (DISPLAY, WAYLAND_DISPLAY en QT_QPA_PLATFORM zijn "
+                                           "niet gezet): het programma draait zonder venster (offscreen); het logboek "
+                                           "staat in de map %1.\n")
+                                .arg(QDir(dataFolder).filePath(QStringLiteral("Logboek")))
+                                .toUtf8();
+    std::fputs(line.constData(), stderr);
     std::fflush(stderr);
 }
 
@@ -213,7 +215,7 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(qtMessage);
     // Under a file-size limit a write past it fails with an error the program reports, instead of ending it.
     std::signal(SIGXFSZ, SIG_IGN);
-    chooseOffscreenWithoutDisplay();
+    chooseOffscreenWithoutDisplay(dataFolder);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     if (!InstallQtDutchTranslations(app))
