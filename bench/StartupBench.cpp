@@ -5,6 +5,7 @@
 // The window is the real main window with empty operations in a scratch program folder, xAuto checked so that
 // Controle is armed as well. Prints the figures; asserts nothing.
 #include "app/THoofdscherm.h"
+#include "service/LinkService.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -57,9 +58,11 @@ int main(int argc, char *argv[])
                        "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
                        "  </Hoofdscherm>\r\n</Configuration>\r\n");
     }
-    ShellSetup setup;
+    ServiceSetup setup;
     setup.programFile = folder.filePath(QStringLiteral("VoranoOstrel"));
-    THoofdscherm window(Operations{}, setup);
+    LinkService service(Operations{}, setup);
+    service.start();
+    THoofdscherm window(service, Operations{});
     FirstPaint paint;
     window.installEventFilter(&paint);
     window.showMaximized();
@@ -80,7 +83,7 @@ int main(int argc, char *argv[])
     const double cpu = cpuSeconds() - cpuBefore;
     const double wall = double(idle.elapsed()) / 1000.0;
     std::printf("idle for %.1f s with all timers running (Controle armed: %s): CPU %.3f s = %.3f %% (goal < 0.5 %%)\n",
-                wall, window.timers().controle().isActive() ? "yes" : "no", cpu, 100.0 * cpu / wall);
+                wall, service.timers().controle().isActive() ? "yes" : "no", cpu, 100.0 * cpu / wall);
     std::printf("BENCH\tidle CPU, all timers running\t%.3f %%\t-\t-\t< 0.5 %%\n", 100.0 * cpu / wall);
     return 0;
 }

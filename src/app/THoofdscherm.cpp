@@ -4,15 +4,14 @@
 #include "app/ReferencePage.h"
 #include "app/ReturnPage.h"
 #include "app/SettingsPage.h"
-#include "base/AbortToken.h"
-#include "base/ProgramBackup.h"
-#include "base/ServiceNotifier.h"
-#include "base/VoranoError.h"
-#include "db/DispatchDb.h"
-#include "settings/ServiceEndpoints.h"
+#include "service/LinkService.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -66,72 +65,111 @@ QPlainTextEdit *memoPage(QTabWidget *pages, const QString &caption)
 
 } // namespace
 
-THoofdscherm::THoofdscherm(Operations operations, ShellSetup setup, QWidget *parent)
+THoofdscherm::THoofdscherm(LinkService &service, Operations operations, WindowSetup setup, QWidget *parent)
     : QMainWindow(parent)
+    , m_service(service)
     , m_ops(std::move(operations))
     , m_setup(std::move(setup))
-    , m_clock(m_setup.clock ? m_setup.clock : &m_systemClock)
-    , m_folders(ProgramFolders::under(m_setup.dataFolder.isEmpty() ? QFileInfo(m_setup.programFile).absolutePath()
-                                                                   : m_setup.dataFolder))
-    , m_dayLog(m_folders.logboek)
     , m_runner([this](const QString &message) { logError(message); })
-    , m_mainStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kMainFileName),
-                  SettingsFile::Main)
-    , m_baseStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kBaseFileName),
-                  SettingsFile::Base)
 {
     setObjectName(QStringLiteral("Hoofdscherm"));
     setWindowTitle(kInitialCaption);
-    // A new window is a new session: a stop asked of an earlier one is forgotten.
-    AbortToken::program().reset();
     buildWindow();
-    m_mainStore.load();
-    m_baseStore.load();
-
-    if (m_ops.serviceFactory)
-        m_service = m_ops.serviceFactory(*this);
-    m_db = std::make_unique<DispatchDb>(*this, m_folders.program);
-    // What the connection says about itself (the embedded file made) is no error.
-    m_db->setLog([this](const QString &message) { appendLog(LogLevel::Warning, message, true); });
-
-    TimerActions actions;
-    actions.wrap = [this](const std::function<void()> &tick) { m_runner.run(tick); };
-    // A retrieval that falls due while another operation runs comes as soon as that one has ended, not a whole
-    // interval later.
-    actions.retrievalCycle = [this] {
-        if (m_ops.retrievalCycle)
-            m_runner.runExclusiveOrDefer(QStringLiteral("Controle"),
-                                         [this] { runCycle(CycleKind::Retrieval, m_ops.retrievalCycle); });
-    };
-    actions.referenceRefresh = [this] {
-        const bool fetched = refreshReferenceLists();
-        cycleEnded(CycleKind::Reference, fetched, {}, {});
-        return fetched;
-    };
-    actions.returnCycle = [this] {
-        if (m_ops.returnCycle)
-            m_runner.runExclusive([this] { runCycle(CycleKind::Return, m_ops.returnCycle); });
-    };
-    actions.programBackup = [this] { CopyProgramBackup(m_setup.programFile, m_folders.programBackups); };
-    m_timers = std::make_unique<ShellTimers>(*this, std::move(actions), m_setup.intervals);
-    if (m_setup.startTimers)
-        m_timers->start();
     buildTray();
-    startUp();
+    // The widgets show the service's controls and hand every edit back.
+    for (const ControlInfo &info : allControls()) {
+        if (!m_controls.widget(info.id))
+            continue;
+        showControl(info.id);
+        watchWidget(info.id);
+    }
+    connect(&m_service.sharedControls(), &SharedControls::changed, this,
+            [this](int control) { showControl(Control(control)); });
+    connect(&m_service, &LinkService::logLine, this, [this](int, const QString &line, bool onPage) {
+        if (onPage)
+            m_logboek->appendPlainText(line);
+    });
+    m_service.attachPlacement(this);
+    setWindowTitle(kCaptionPrefix + m_service.version());
+    m_tray->setToolTip(windowTitle());
+    m_pages->setCurrentIndex(0);
 }
 
 THoofdscherm::~THoofdscherm()
 {
-    if (!m_savedSinceApply)
-        saveSettings();
-    const bool mainWritten = writeSettingsFile(m_mainStore);
-    const bool written = writeSettingsFile(m_baseStore) && mainWritten;
-    m_monitor->writeStatusFile(false);
-    logJournal(LogLevel::Information,
-               QStringLiteral("Gestopt (%1); %2.")
-                   .arg(m_stopReason.isEmpty() ? QStringLiteral("venster gesloten") : m_stopReason,
-                        written ? QStringLiteral("instellingen geschreven")
-                                : QStringLiteral("instellingen niet (allemaal) geschreven")));
+    if (!m_closed)
+        m_service.saveSettings();
+    m_service.attachPlacement(nullptr);
+}
+
+void THoofdscherm::showControl(Control c)
+{
+    if (!m_controls.widget(c))
+        return;
+    m_showing = true;
+    if (controlInfo(c).kind == ControlKind::CheckBox) {
+        m_controls.setChecked(c, m_service.controls().checked(c));
+    } else if (controlInfo(c).kind == ControlKind::Memo) {
+        if (m_controls.lines(c) != m_service.controls().lines(c))
+            m_controls.setLines(c, m_service.controls().lines(c));
+    } else if (m_controls.text(c) != m_service.controls().text(c)) {
+        m_controls.setText(c, m_service.controls().text(c));
+    }
+    m_showing = false;
+}
+
+void THoofdscherm::watchWidget(Control c)
+{
+    QWidget *w = m_controls.widget(c);
+    auto edited = [this, c] {
+        if (m_showing)
+            return;
+        if (controlInfo(c).kind == ControlKind::CheckBox)
+            m_service.controls().setChecked(c, m_controls.checked(c));
+        else if (controlInfo(c).kind == ControlKind::Memo)
+            m_service.controls().setLines(c, m_controls.lines(c));
+        else
+            m_service.controls().setText(c, m_controls.text(c));
+    };
+    if (auto *edit = qobject_cast<QLineEdit *>(w))
+        connect(edit, &QLineEdit::textChanged, this, edited);
+    else if (auto *box = qobject_cast<QCheckBox *>(w))
+        connect(box, &QCheckBox::toggled, this, edited);
+    else if (auto *memo = qobject_cast<QPlainTextEdit *>(w))
+        connect(memo, &QPlainTextEdit::textChanged, this, edited);
+}
+
+QString THoofdscherm::text(Control c) const
+{
+    return m_service.controls().text(c);
+}
+
+void THoofdscherm::setText(Control c, const QString &value)
+{
+    m_service.controls().setText(c, value);
+    showControl(c);
+}
+
+bool THoofdscherm::checked(Control c) const
+{
+    return m_service.controls().checked(c);
+}
+
+void THoofdscherm::setChecked(Control c, bool value)
+{
+    m_service.controls().setChecked(c, value);
+    showControl(c);
+}
+
+QStringList THoofdscherm::lines(Control c) const
+{
+    return m_service.controls().lines(c);
+}
+
+void THoofdscherm::setLines(Control c, const QStringList &value)
+{
+    m_service.controls().setLines(c, value);
+    showControl(c);
 }
 
 void THoofdscherm::buildWindow()
@@ -146,13 +184,13 @@ void THoofdscherm::buildWindow()
     settingsScroll->setWidgetResizable(true);
     settingsScroll->setFrameShape(QFrame::NoFrame);
     m_pages->addTab(settingsScroll, QStringLiteral("Instellingen"));
-    connect(m_settingsPage, &SettingsPage::testClicked, this, [this] { runOperation(m_ops.databaseTest); });
+    connect(m_settingsPage, &SettingsPage::testClicked, this, [this] { runInteractive(m_ops.databaseTest); });
     connect(m_settingsPage, &SettingsPage::rideColourClicked, this,
             [this] { m_runner.run([this] { m_settingsPage->chooseRideColour(); }); });
 
     auto *returns = new ReturnPage(m_controls);
     m_pages->addTab(returns, QStringLiteral("Retour meldingen"));
-    connect(returns, &ReturnPage::ownerSearchClicked, this, [this] { runOperation(m_ops.ownerSearch); });
+    connect(returns, &ReturnPage::ownerSearchClicked, this, [this] { runInteractive(m_ops.ownerSearch); });
 
     m_logboek = memoPage(m_pages, QStringLiteral("Logboek"));
     m_logboek->setObjectName(QStringLiteral("Logboek"));
@@ -166,7 +204,7 @@ void THoofdscherm::buildWindow()
     updateLayout->addWidget(updateCheck);
     updateLayout->addStretch();
     m_pages->addTab(update, QStringLiteral("Update"));
-    connect(updateCheck, &QPushButton::clicked, this, [this] { runOperation(m_ops.updateCheck); });
+    connect(updateCheck, &QPushButton::clicked, this, [this] { runInteractive(m_ops.updateCheck); });
 
     m_pages->addTab(new PackagePage(m_controls), QStringLiteral("Pakket"));
 
@@ -186,7 +224,8 @@ void THoofdscherm::buildWindow()
         auto *page = new ReferencePage(m_controls, ref.memo, QString::fromUtf8(ref.button));
         m_pages->addTab(page, QString::fromUtf8(ref.tab));
         const auto fetch = ref.fetch;
-        connect(page, &ReferencePage::fetchClicked, this, [this, fetch] { runOperation(m_ops.*fetch); });
+        const QString name = QString::fromUtf8(ref.button);
+        connect(page, &ReferencePage::fetchClicked, this, [this, fetch, name] { runOnWorker(name, m_ops.*fetch); });
     }
 
     QPlainTextEdit *outgoing = memoPage(m_pages, QStringLiteral("Uitgaand"));
@@ -242,94 +281,6 @@ void THoofdscherm::buildTray()
         m_tray->show();
 }
 
-// The start-up steps, run once before the window is first shown.
-void THoofdscherm::startUp()
-{
-    m_resultList.clear();
-    m_controls.setText(Control::xSoapServer, QString::fromUtf8(kStartupServiceEndpoint));
-    m_folders.create();
-    m_dayLog.removeExpired(m_clock->now().date());
-    const QString version = m_ops.programVersion ? m_ops.programVersion() : QString();
-    setWindowTitle(kCaptionPrefix + version);
-    if (m_ops.setUpdateVersion)
-        m_ops.setUpdateVersion(version);
-    m_tray->setToolTip(windowTitle());
-    m_mainStore.apply(*this, this);
-    m_baseStore.apply(*this);
-    m_savedSinceApply = false;
-    m_pages->setCurrentIndex(0);
-    m_monitor = std::make_unique<ServiceMonitor>(
-        m_folders.program + QLatin1Char('/') + QLatin1String(ServiceMonitor::kStatusFileName), version,
-        m_clock->now(), [this](LogLevel level, const QString &line) { logJournal(level, line); });
-    logStart();
-    m_monitor->writeStatusFile();
-}
-
-// A settings file edited on disk since it was read is never overwritten: the program's values go beside it.
-bool THoofdscherm::writeSettingsFile(const SettingsStore &store)
-{
-    if (!store.changedOnDisk())
-        return store.write();
-    const QString beside = store.filePath() + QLatin1String(kChangedOnDiskSuffix);
-    const bool written = store.write(beside);
-    logJournal(LogLevel::Warning,
-               QStringLiteral("%1 is gewijzigd sinds het programma het las en blijft zoals het is; de instellingen van "
-                              "het programma staan in %2.")
-                   .arg(QDir::toNativeSeparators(store.filePath()), QDir::toNativeSeparators(beside)));
-    return written;
-}
-
-void THoofdscherm::reloadSettings()
-{
-    m_runner.runExclusiveOrDefer(QStringLiteral("Herladen"), [this] {
-        SettingsStore main(m_mainStore.filePath(), SettingsFile::Main);
-        SettingsStore base(m_baseStore.filePath(), SettingsFile::Base);
-        try {
-            main.load();
-            base.load();
-        } catch (const VoranoError &e) {
-            logError(QStringLiteral("Instellingen niet opnieuw gelezen; de huidige blijven gelden. %1").arg(e.message()));
-            return;
-        }
-        m_mainStore = main;
-        m_baseStore = base;
-        m_mainStore.apply(*this, this);
-        m_baseStore.apply(*this);
-        m_savedSinceApply = false;
-        if (m_db->isOpen())
-            m_db->close(); // the next use connects with the settings as they are now
-        logJournal(LogLevel::Information, QStringLiteral("Instellingen opnieuw gelezen uit %1 en %2.")
-                                              .arg(QDir::toNativeSeparators(m_mainStore.filePath()),
-                                                   QDir::toNativeSeparators(m_baseStore.filePath())));
-    });
-}
-
-void THoofdscherm::logStart()
-{
-    const QString version = m_ops.programVersion ? m_ops.programVersion() : QString();
-    logJournal(LogLevel::Information, QStringLiteral("Gestart: versie %1, map %2, database %3, service %4.")
-                                          .arg(version.isEmpty() ? QStringLiteral("onbekend") : version,
-                                               QDir::toNativeSeparators(m_folders.program), databaseDescription(),
-                                               text(Control::xSoapServer)));
-}
-
-// Where the dispatch database is, without the password.
-QString THoofdscherm::databaseDescription() const
-{
-    if (m_db->dialect() == DbDialect::SQLite)
-        return QStringLiteral("SQLite %1").arg(QDir::toNativeSeparators(m_db->sqlitePath()));
-    return QStringLiteral("%1 op server %2, database %3, gebruiker %4")
-        .arg(text(Control::xLoginDriver), text(Control::xLoginServer), text(Control::xLoginDatabase),
-             text(Control::xLoginSQL));
-}
-
-void THoofdscherm::saveSettings()
-{
-    m_mainStore.save(*this, this);
-    m_baseStore.save(*this);
-    m_savedSinceApply = true;
-}
-
 WindowPlacement THoofdscherm::placement() const
 {
     const QRect r = m_normal;
@@ -378,131 +329,59 @@ int THoofdscherm::pixelsPerInch() const
     return s ? qRound(s->logicalDotsPerInch()) : 96;
 }
 
-OperationContext THoofdscherm::context()
+void THoofdscherm::showBusy()
 {
-    return OperationContext{*this,
-                            m_service,
-                            *m_db,
-                            m_pump,
-                            *m_clock,
-                            m_folders,
-                            m_resultList,
-                            [this](const QString &message) { logError(message); },
-                            [this] { m_runner.runDeferredNow(); }};
+    statusBar()->showMessage(QString::fromUtf8(kBusyText), 10000);
 }
 
-void THoofdscherm::runOperation(const Operation &operation)
+void THoofdscherm::runInteractive(const Operation &operation)
 {
-    if (!operation)
-        return;
-    m_runner.run([&] {
-        OperationContext ctx = context();
-        operation(ctx, this);
-    });
+    m_runner.run([&] { m_service.runInteractive(operation, this); });
 }
 
-// Runs a cycle and hands what it did to the monitor. An error the cycle logged itself (it ended its walk with
-// one line) counts as a failed cycle just as one it threw.
-void THoofdscherm::runCycle(CycleKind kind, const Cycle &cycle)
+void THoofdscherm::runOnWorker(const QString &name, const Operation &operation)
 {
-    if (!cycle)
-        return;
-    CycleOutcome outcome;
-    QString firstError;
-    auto note = [&firstError](const QString &message) {
-        if (firstError.isEmpty())
-            firstError = message;
-    };
-    const bool ran = m_runner.run([&] {
-        OperationContext ctx = context();
-        ctx.logError = [this, &note](const QString &message) {
-            note(message);
-            logError(message);
-        };
-        try {
-            outcome = cycle(ctx, this);
-        } catch (const VoranoError &e) {
-            note(e.message());
-            throw;
-        } catch (const std::exception &e) {
-            note(QString::fromLocal8Bit(e.what()));
-            throw;
-        }
-    });
-    cycleEnded(kind, ran && firstError.isEmpty(), outcome, firstError);
-}
-
-void THoofdscherm::cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError)
-{
-    if (!m_monitor)
-        return;
-    bool numeric = false;
-    const int minutes = text(Control::xStoringMinuten).trimmed().toInt(&numeric);
-    m_monitor->cycleEnded(kind, m_clock->now(), ok, outcome, firstError, numeric ? minutes : 0);
-    m_monitor->writeStatusFile();
-    if (m_setup.notifier)
-        m_setup.notifier->status(m_monitor->statusText());
-}
-
-void THoofdscherm::runExclusive(const Operation &operation, bool clicked)
-{
-    if (!operation)
-        return;
-    const auto outcome = m_runner.runExclusive([&] {
-        OperationContext ctx = context();
-        operation(ctx, this);
-    });
-    if (outcome == ActionRunner::Outcome::Dropped && clicked)
-        statusBar()->showMessage(QString::fromUtf8(kBusyText), 10000);
-}
-
-bool THoofdscherm::refreshReferenceLists()
-{
-    return m_runner.run([this] {
-        for (Operation Operations::*fetch : {&Operations::fetchVehicleTypes, &Operations::fetchIndications,
-                                             &Operations::fetchAccessibilityEquipments, &Operations::fetchProducts}) {
-            if (const Operation &operation = m_ops.*fetch) {
-                OperationContext ctx = context();
-                operation(ctx, this);
-            }
-            m_pump.processEvents();
-        }
-    });
+    if (operation && !m_service.runOnWorker(name, operation))
+        showBusy();
 }
 
 void THoofdscherm::updateManueel()
 {
-    if (!m_ops.retrievalCycle)
-        return;
-    const auto outcome = m_runner.runExclusive([this] { runCycle(CycleKind::Retrieval, m_ops.retrievalCycle); });
-    if (outcome == ActionRunner::Outcome::Dropped)
-        statusBar()->showMessage(QString::fromUtf8(kBusyText), 10000);
+    if (!m_service.runRetrievalNow())
+        showBusy();
 }
 
 void THoofdscherm::handmatigVerwerken()
 {
-    runExclusive(m_ops.manualProcessing, true);
+    if (m_service.worker().busy()) {
+        showBusy();
+        return;
+    }
+    QString path;
+    if (m_setup.chooseReplyFile) {
+        path = m_setup.chooseReplyFile(this);
+    } else {
+        QFileDialog dialog(this);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setDefaultSuffix(QStringLiteral("xml"));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().constFirst();
+    }
+    if (!path.isEmpty() && !m_service.runManualProcessing(path))
+        showBusy();
 }
 
 void THoofdscherm::verbergenNaarTaakbalk()
 {
-    saveSettings();
+    m_service.saveSettings();
     hideToTray();
-}
-
-void THoofdscherm::setStopReason(const QString &reason)
-{
-    if (m_stopReason.isEmpty())
-        m_stopReason = reason;
 }
 
 void THoofdscherm::sluiten()
 {
-    setStopReason(QStringLiteral("SLUITEN"));
-    // An operation that let this click in between its items ends at its next call or statement.
-    AbortToken::program().trip();
-    if (m_db->isOpen())
-        m_db->close();
+    m_service.saveSettings();
+    m_service.stop(QStringLiteral("SLUITEN"));
     close();
 }
 
@@ -535,38 +414,21 @@ bool THoofdscherm::trayAvailable() const
 
 void THoofdscherm::logError(const QString &message)
 {
-    appendLog(LogLevel::Error, message, true);
-}
-
-void THoofdscherm::logJournal(LogLevel level, const QString &message)
-{
-    appendLog(level, message, false);
-}
-
-void THoofdscherm::appendLog(LogLevel level, const QString &message, bool onPage)
-{
-    const QDateTime now = m_clock->now();
-    QString line = LogLine(now, message);
-    line.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    if (onPage)
-        m_logboek->appendPlainText(line);
-    m_dayLog.append(now, line, level);
+    m_service.log(LogLevel::Error, message);
 }
 
 void THoofdscherm::closeEvent(QCloseEvent *event)
 {
-    m_runner.dropDeferred(); // no retrieval starts after the window has gone
-    // The program ends: an operation still under way stops at its next call or statement, a waiting update
-    // request ends now, and no updater starts after the window has closed.
-    AbortToken::program().trip();
-    if (m_setup.notifier)
-        m_setup.notifier->stopping();
-    saveSettings();
-    event->accept();
+    // The program ends: the settings as the window shows them are kept, and the service stops.
     if (!m_closed) {
         m_closed = true;
+        m_service.saveSettings();
+        m_service.stop(QStringLiteral("venster gesloten"));
+        event->accept();
         emit closed();
+        return;
     }
+    event->accept();
 }
 
 void THoofdscherm::changeEvent(QEvent *event)

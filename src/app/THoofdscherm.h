@@ -1,23 +1,16 @@
 #pragma once
 
-#include "app/ActionRunner.h"
 #include "app/ControlRegistry.h"
-#include "app/Operations.h"
-#include "app/ServiceMonitor.h"
-#include "app/ShellTimers.h"
-#include "base/Clock.h"
-#include "base/EventPump.h"
-#include "base/LogDayFiles.h"
-#include "base/ProgramFolders.h"
-#include "link/TextList.h"
-#include "settings/SettingsStore.h"
+#include "service/ActionRunner.h"
+#include "service/Operations.h"
+#include "settings/WindowPlacement.h"
 
 #include <QMainWindow>
+#include <QRect>
 
-#include <memory>
+#include <functional>
 
-class DispatchDb;
-class ServiceNotifier;
+class LinkService;
 class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
@@ -26,39 +19,31 @@ class SettingsPage;
 
 inline constexpr const char *kApplicationTitle = "Taxis Vorano Soap Cliënt voor Ostrel";
 
-// What the main window needs from the program start.
-struct ShellSetup {
-    QString programFile;          // the running program file (the source of the program backup)
-    QString dataFolder;           // the working folder: settings, logs, copies; empty: the program file's folder
-    TimerIntervals intervals;     // the timer intervals (tests shorten them)
-    const Clock *clock = nullptr; // the clock of the log lines and the operations; null: the system clock
-    bool startTimers = true;
-    // The service manager's notifications (status after each cycle, stopping); null: none.
-    const ServiceNotifier *notifier = nullptr;
+// What the window needs besides the service.
+struct WindowSetup {
     // Whether the desktop has a notification area; empty: ask the platform.
     std::function<bool()> trayAvailable;
+    // Asks which reply file "Handmatig verwerken" processes; empty text: none. Empty: the file-open dialog.
+    std::function<QString(QWidget *window)> chooseReplyFile;
 };
 
-// The main window ("Hoofdscherm"). It owns the settings controls, the timers, the tray icon, the two settings
-// stores, the result list and the database, and starts the operations of the other subsystems from its timers,
-// buttons and tray menu. It works through the controls interface: operations read the settings from it.
+// The main window ("Hoofdscherm"): a view of the link service. It shows and edits the service's controls, forwards
+// its buttons and tray menu to the service, and shows the log. It owns no timer, no store and no database, and
+// runs no cycle; only the operations that show a dialog (TEST, ZOEK EIGENAAR, UPDATE CONTROLE) run on its thread.
 class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
 {
     Q_OBJECT
   public:
-    // Creates the window and runs the start-up steps. Throws XmlParseError when a settings file is not
-    // well-formed (nothing is then written) and FileError when one cannot be read.
-    THoofdscherm(Operations operations, ShellSetup setup, QWidget *parent = nullptr);
-    // Saves the settings when no save happened since they were applied, and writes both settings files.
+    THoofdscherm(LinkService &service, Operations operations, WindowSetup setup = {}, QWidget *parent = nullptr);
     ~THoofdscherm() override;
 
-    // Controls
-    QString text(Control c) const override { return m_controls.text(c); }
-    void setText(Control c, const QString &value) override { m_controls.setText(c, value); }
-    bool checked(Control c) const override { return m_controls.checked(c); }
-    void setChecked(Control c, bool value) override { m_controls.setChecked(c, value); }
-    QStringList lines(Control c) const override { return m_controls.lines(c); }
-    void setLines(Control c, const QStringList &value) override { m_controls.setLines(c, value); }
+    // Controls: the service's, which the widgets show.
+    QString text(Control c) const override;
+    void setText(Control c, const QString &value) override;
+    bool checked(Control c) const override;
+    void setChecked(Control c, bool value) override;
+    QStringList lines(Control c) const override;
+    void setLines(Control c, const QStringList &value) override;
     QWidget *controlWidget(Control c) const { return m_controls.widget(c); }
 
     // PlacementTarget
@@ -70,35 +55,20 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
     void updateManueel();         // "UPDATE MANUEEL", tray "Update"
     void handmatigVerwerken();    // "Handmatig verwerken"
     void verbergenNaarTaakbalk(); // "VERBERGEN NAAR TAAKBALK"
-    void sluiten();               // "SLUITEN", tray "Sluiten", SIGTERM and SIGINT
+    void sluiten();               // "SLUITEN", tray "Sluiten"
     void showDetails();           // tray "Details" and a double click on the tray icon
 
-    // The error hook: one line in the log per error, on the page, in the day file and on standard error.
+    // An error line, on the page, in the day file and on standard error.
     void logError(const QString &message);
-    // A line for the day file and standard error only (the journal), not for the page.
-    void logJournal(LogLevel level, const QString &message);
 
-    // Reads both settings files again and applies them (SIGHUP); waits for a running cycle to end first. A file
-    // that cannot be read leaves the settings as they are, with an error line.
-    void reloadSettings();
-
-    // Why the program ends, for the stop line ("signaal SIGTERM"); the first reason given counts.
-    void setStopReason(const QString &reason);
-    ServiceMonitor &monitor() { return *m_monitor; }
-
-    ShellTimers &timers() { return *m_timers; }
+    LinkService &service() { return m_service; }
     ActionRunner &runner() { return m_runner; }
-    const ProgramFolders &folders() const { return m_folders; }
-    TextList &resultList() { return m_resultList; }
-    DispatchDb &database() { return *m_db; }
     QTabWidget *pageControl() const { return m_pages; }
     SettingsPage *settingsPage() const { return m_settingsPage; }
     QPlainTextEdit *logboek() const { return m_logboek; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QMenu *trayMenu() const { return m_trayMenu; }
 
-    // Beside a settings file edited on disk while the program ran: the program's own values at its end.
-    static constexpr const char *kChangedOnDiskSuffix = ".nieuw";
     // The lines the page "Logboek" keeps; the oldest go first. The day files keep every line.
     static constexpr int kLogboekMaxLines = 10000;
 
@@ -118,41 +88,22 @@ class THoofdscherm : public QMainWindow, public Controls, public PlacementTarget
   private:
     void buildWindow();
     void buildTray();
-    void startUp();
-    void saveSettings();
+    void showControl(Control c);
+    void watchWidget(Control c);
     void hideToTray();
     void rememberNormalGeometry();
     bool trayAvailable() const;
-    OperationContext context();
-    void runOperation(const Operation &operation);
-    void runExclusive(const Operation &operation, bool clicked);
-    void runCycle(CycleKind kind, const Cycle &cycle);
-    void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError);
-    void logStart();
-    void appendLog(LogLevel level, const QString &message, bool onPage);
-    bool writeSettingsFile(const SettingsStore &store);
-    QString databaseDescription() const;
-    bool refreshReferenceLists();
+    void showBusy();
+    void runInteractive(const Operation &operation);
+    void runOnWorker(const QString &name, const Operation &operation);
 
+    LinkService &m_service;
     Operations m_ops;
-    ShellSetup m_setup;
-    SystemClock m_systemClock;
-    const Clock *m_clock;
-    QtEventPump m_pump;
-    ProgramFolders m_folders;
-    LogDayFiles m_dayLog;
-    TextList m_resultList;
+    WindowSetup m_setup;
     ControlRegistry m_controls;
     ActionRunner m_runner;
-    SettingsStore m_mainStore;
-    SettingsStore m_baseStore;
-    bool m_savedSinceApply = false;
+    bool m_showing = false; // a value of the service is being shown: the widget's change is no edit
     bool m_closed = false;
-    ServiceFactory m_service;
-    std::unique_ptr<DispatchDb> m_db; // the one connection (ADO)
-    std::unique_ptr<ShellTimers> m_timers;
-    std::unique_ptr<ServiceMonitor> m_monitor;
-    QString m_stopReason;
     WindowPlacement m_storedPositions; // minimised and maximised positions as stored; Qt does not use them
     bool m_wasMaximized = true;
     QRect m_normal; // the restored (not maximised, not minimised) rectangle

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Operations.h"
+#include "service/Operations.h"
 
 // The operations of every subsystem, as the program runs them.
 Operations WireOperations();

@@ -1,262 +1,47 @@
-#include "app/QtDutchTranslations.h"
-#include "app/SettingsCheck.h"
 #include "app/THoofdscherm.h"
-#include "app/TerminationSignals.h"
-#include "app/WatchdogKeeper.h"
 #include "app/Wiring.h"
-#include "base/FolderLock.h"
-#include "base/LogLevel.h"
-#include "base/ServiceNotifier.h"
 #include "base/PlainTextWidgets.h"
-#include "base/VoranoError.h"
-#include "update/ProgramVersion.h"
+#include "service/LinkService.h"
+#include "service/ProgramMain.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
-
-#include <csignal>
-#include <cstdlib>
-#include <cstdio>
-#include <memory>
-
-#include <sys/stat.h>
 
 namespace
 {
 
-bool hasDisplay()
+// Without any display and without a chosen platform (started by a service manager) the program runs the link
+// service alone, as the server program does: no window is made and no platform plugin is loaded.
+bool displayAtHand()
 {
-    const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
-}
-
-// Started by a service manager there is no display, and the windowing system would end the program before it
-// began. Without any display and without a chosen platform the program runs offscreen: the window exists
-// unseen, and all timers and cycles run as usual.
-void chooseOffscreenWithoutDisplay(const QString &dataFolder)
-{
-    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QByteArray line = QStringLiteral("Geen beeldscherm gevonden (DISPLAY, WAYLAND_DISPLAY en QT_QPA_PLATFORM zijn "
-                                           "niet gezet): het programma draait zonder venster (offscreen); het logboek "
-                                           "staat in de map %1.\n")
-                                .arg(QDir(dataFolder).filePath(QStringLiteral("Logboek")))
-                                .toUtf8();
-    std::fputs(line.constData(), stderr);
-    std::fflush(stderr);
-}
-
-// Qt's own warnings reach the journal with their priority too.
-bool g_journal = false;
-
-void qtMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    const LogLevel level = type == QtInfoMsg || type == QtDebugMsg ? LogLevel::Information
-                           : type == QtWarningMsg                  ? LogLevel::Warning
-                                                                   : LogLevel::Error;
-    const QByteArray bytes = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
-    const QByteArray out = StandardErrorLines(bytes, level, g_journal);
-    std::fwrite(out.constData(), 1, size_t(out.size()), stderr);
-    std::fflush(stderr);
-    if (type == QtFatalMsg)
-        std::abort();
-}
-
-constexpr int kExitUsage = 2;
-constexpr int kExitAlreadyRunning = 3;
-
-void printError(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
-}
-
-// What the command line asks for. Read before anything is created: the reporting arguments never create a
-// folder, never take the lock and never write a settings file.
-struct CommandLine {
-    enum class Mode { Run, Help, Version, Check, Usage };
-    Mode mode = Mode::Run;
-    QString dataFolder; // empty: the program file's folder
-    QString error;      // the reason for Usage
-};
-
-struct Parser {
-    QCommandLineParser parser;
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Toont deze hulp.")};
-    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
-                               QStringLiteral("Toont het versienummer van het programma.")};
-    QCommandLineOption check{QStringLiteral("check"),
-                             QStringLiteral("Controleert de instellingen, de database en de service, meldt elk "
-                                            "probleem op een regel en stopt (0: alles in orde, 1: problemen). "
-                                            "Schrijft niets.")};
-    QCommandLineOption data{QStringLiteral("data"),
-                            QStringLiteral("De map met de instellingenbestanden en alles wat het programma schrijft "
-                                           "(standaard de map van het programmabestand)."),
-                            QStringLiteral("map")};
-
-    Parser()
-    {
-        parser.setApplicationDescription(QString::fromUtf8(kApplicationTitle));
-        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOption(help);
-        parser.addOption(version);
-        parser.addOption(check);
-        parser.addOption(data);
-    }
-};
-
-CommandLine readCommandLine(Parser &p, int argc, char *argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    CommandLine line;
-    if (!p.parser.parse(arguments)) {
-        line.mode = CommandLine::Mode::Usage;
-        line.error = p.parser.errorText();
-        return line;
-    }
-    if (!p.parser.positionalArguments().isEmpty()) {
-        line.mode = CommandLine::Mode::Usage;
-        line.error = QStringLiteral("Onbekend argument: %1").arg(p.parser.positionalArguments().constFirst());
-        return line;
-    }
-    if (p.parser.isSet(p.help))
-        line.mode = CommandLine::Mode::Help;
-    else if (p.parser.isSet(p.version))
-        line.mode = CommandLine::Mode::Version;
-    else if (p.parser.isSet(p.check))
-        line.mode = CommandLine::Mode::Check;
-    if (p.parser.isSet(p.data)) {
-        line.dataFolder = p.parser.value(p.data);
-        if (line.dataFolder.isEmpty()) {
-            line.mode = CommandLine::Mode::Usage;
-            line.error = QStringLiteral("--data heeft een map nodig.");
-        }
-    }
-    return line;
-}
-
-// The arguments that only report: no window, no folder, no file.
-int report(const CommandLine &line, Parser &p, int argc, char *argv[])
-{
-    QCoreApplication app(argc, argv);
-    InstallQtDutchTranslations(app);
-    switch (line.mode) {
-    case CommandLine::Mode::Version: {
-        const QString version = ProgramInternalFileVersion();
-        std::printf("%s %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
-                    (version.isEmpty() ? QStringLiteral("(geen versie)") : version).toLocal8Bit().constData());
-        return 0;
-    }
-    case CommandLine::Mode::Check: {
-        const QString folder = line.dataFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                         : QDir(line.dataFolder).absolutePath();
-        const SettingsCheckResult result = CheckSettings(folder);
-        for (const QString &text : result.notes + result.problems)
-            std::printf("%s\n", text.toLocal8Bit().constData());
-        if (result.problems.isEmpty())
-            std::printf("Geen problemen gevonden in %s.\n", QDir::toNativeSeparators(folder).toLocal8Bit().constData());
-        return result.problems.isEmpty() ? 0 : 1;
-    }
-    case CommandLine::Mode::Help:
-        std::fputs(p.parser.helpText().toLocal8Bit().constData(), stdout);
-        return 0;
-    default: {
-        // Parsed again now that Qt's Dutch texts are installed: its message about the argument reads Dutch too.
-        QString error = line.error;
-        if (!p.parser.parse(QCoreApplication::arguments()))
-            error = p.parser.errorText();
-        printError(error + QLatin1Char('\n') + p.parser.helpText());
-        return kExitUsage;
-    }
-    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // Settings (with passwords), copies, day files and the database are for the program's own user and group.
-    umask(0027);
-    // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
-    // there must fail quietly, not end the program.
-    std::signal(SIGPIPE, SIG_IGN);
-    Parser parser;
-    const CommandLine line = readCommandLine(parser, argc, argv);
-    if (line.mode != CommandLine::Mode::Run)
-        return report(line, parser, argc, argv);
-
-    // The working folder, resolved once: everything below gets it handed down.
-    const QString programFile = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    QString dataFolder = QFileInfo(programFile).absolutePath();
-    if (!line.dataFolder.isEmpty()) {
-        dataFolder = QDir::cleanPath(QDir(line.dataFolder).absolutePath());
-        if (!QDir().mkpath(dataFolder)) {
-            printError(QStringLiteral("De map %1 bestaat niet en kan niet worden gemaakt.\n").arg(dataFolder));
-            return 1;
-        }
-    }
-    FolderLock lock(dataFolder);
-    if (!lock.tryLock()) {
-        printError(lock.errorString().isEmpty()
-                       ? QStringLiteral("Er draait al een programma in de map %1; deze start stopt.\n").arg(dataFolder)
-                       : QStringLiteral("Kan het slotbestand %1 niet openen (%2); het programma stopt.\n")
-                             .arg(lock.filePath(), lock.errorString()));
-        return kExitAlreadyRunning;
-    }
-
-    g_journal = StandardErrorIsJournal();
-    qInstallMessageHandler(qtMessage);
-    // Under a file-size limit a write past it fails with an error the program reports, instead of ending it.
-    std::signal(SIGXFSZ, SIG_IGN);
-    chooseOffscreenWithoutDisplay(dataFolder);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-    if (!InstallQtDutchTranslations(app))
-        std::fprintf(stderr, "De Nederlandse vertaling van Qt is niet gevonden; standaardvensters blijven Engels.\n");
-    // The window lives on in the tray when hidden; the program ends only when the window closes.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    const ServiceNotifier notifier;
-    std::unique_ptr<THoofdscherm> window;
-    try {
-        ShellSetup setup;
-        setup.programFile = programFile;
-        setup.dataFolder = dataFolder;
-        setup.notifier = &notifier;
-        window = std::make_unique<THoofdscherm>(WireOperations(), setup);
-    } catch (const VoranoError &e) {
-        // Typically a settings file that is not well-formed: the program does not start and writes nothing.
-        std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
-        if (hasDisplay()) {
-            QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), e.message());
-            MakePlainText(box);
-            box.exec();
-        }
-        return 1;
-    }
-
-    QObject::connect(window.get(), &THoofdscherm::closed, &app, &QCoreApplication::quit);
-    // The end of a session: close as "SLUITEN" does, so the settings are saved and written.
-    TerminationSignals terminate([&window] {
-        const int signal = TerminationSignals::lastSignal();
-        window->setStopReason(QStringLiteral("signaal %1")
-                                  .arg(signal == SIGTERM  ? QStringLiteral("SIGTERM")
-                                       : signal == SIGINT ? QStringLiteral("SIGINT")
-                                                          : QString::number(signal)));
-        window->runner().run([&window] { window->sluiten(); });
-    });
-    terminate.setHangupHandler([&window] { window->reloadSettings(); });
-    window->showMaximized();
-    const WatchdogKeeper watchdog(notifier);
-    notifier.ready(window->monitor().statusText());
-    const int exitCode = QApplication::exec();
-    window.reset(); // writes both settings files
-    return exitCode;
+    ProgramKind kind;
+    kind.makeApplication = [](int &appArgc, char **argv, bool &windowed) -> std::unique_ptr<QCoreApplication> {
+        windowed = displayAtHand();
+        if (!windowed)
+            return std::make_unique<QCoreApplication>(appArgc, argv);
+        auto app = std::make_unique<QApplication>(appArgc, argv);
+        // The window lives on in the tray when hidden; the program ends when the service has stopped.
+        QApplication::setQuitOnLastWindowClosed(false);
+        return app;
+    };
+    kind.operations = [] { return WireOperations(); };
+    kind.makeWindow = [](LinkService &service, const Operations &operations) -> std::shared_ptr<void> {
+        auto window = std::make_shared<THoofdscherm>(service, operations);
+        window->showMaximized();
+        return window;
+    };
+    kind.showStartError = [](const QString &message) {
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), message);
+        MakePlainText(box);
+        box.exec();
+    };
+    return RunProgram(argc, argv, kind);
 }

@@ -1,6 +1,7 @@
 #include "db/DispatchDb.h"
 
 #include "base/AbortToken.h"
+#include "base/SocketDeadline.h"
 #include "base/Conversions.h"
 #include "base/VoranoError.h"
 #include "base/WallDateTime.h"
@@ -204,6 +205,8 @@ namespace
 {
 
 constexpr int kEncryptionProbeTimeoutMs = 3000;
+// The connect and login as a whole, whatever the server sends: the driver's own time-outs only bound silence.
+constexpr int kConnectDeadlineMs = 30000;
 const QString kNoEncryptionOffered = QStringLiteral(
     "De databaseserver %1 biedt geen versleutelde verbinding aan; er is niet ingelogd, de inlognaam en het paswoord "
     "zijn niet verzonden. Alleen voor een oude server op een vertrouwd netwerk: zet \"Onversleutelde "
@@ -378,11 +381,29 @@ void DispatchDb::openOdbc()
     db.setUserName(QString());
     db.setPassword(QString());
     db.setConnectOptions(OdbcConnectOptions());
-    if (!db.open()) {
+    QString host;
+    quint16 port = 0;
+    if (!TdsHostAndPort(login.server, &host, &port))
+        port = 0; // a named instance: its port is the server's to tell
+    bool opened = false;
+    bool cut = false;
+    {
+        const SocketDeadline deadline(kConnectDeadlineMs, port, *m_abortToken);
+        opened = db.open();
+        cut = deadline.expired();
+    }
+    if (!opened && cut) {
+        db.close();
+        throw DatabaseError(m_abortToken->tripped()
+                                ? AbortToken::abortedText()
+                                : QStringLiteral("De databaseserver %1 heeft de verbinding niet binnen %2 seconden "
+                                                 "tot stand gebracht; de verbinding is afgebroken.")
+                                      .arg(login.server.trimmed())
+                                      .arg(kConnectDeadlineMs / 1000));
+    }
+    if (!opened) {
         const QString message = messageOf(db.lastError());
         // The drivers say no more than that the connection failed; the server's own answer tells why.
-        QString host;
-        quint16 port = 0;
         if (encryptionRequired(login) && TdsHostAndPort(login.server, &host, &port) &&
             ProbeTdsEncryption(host, port, kEncryptionProbeTimeoutMs) == TdsEncryption::NotOffered)
             throw DatabaseError(kNoEncryptionOffered.arg(login.server.trimmed()));

@@ -28,7 +28,7 @@ TripRideKey RideKeyOfTrip(OperationContext &ctx, qint32 tripNumber)
     return key;
 }
 
-int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual)
+int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual, bool *alreadyStored)
 {
     const QDateTime now = ctx.clock.now();
     RideRow row = BuildNewRide(trip, ctx.controls, now, keys.next(now), manual);
@@ -41,9 +41,13 @@ int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip
     const int existing = FindLiveRide(ctx.db, key);
     if (existing > 0) {
         ctx.controls.setText(Control::LaatsteRit, QString::number(existing));
-        ctx.logError(QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe rit gemaakt.")
-                         .arg(tripNumber)
-                         .arg(existing));
+        // An ordinary case (a lost confirmation, a service that offers until confirmed): information, no error.
+        ctx.logAt(LogLevel::Information,
+                  QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe rit gemaakt.")
+                      .arg(tripNumber)
+                      .arg(existing));
+        if (alreadyStored)
+            *alreadyStored = true;
         ctx.db.close();
         return existing;
     }

@@ -32,7 +32,7 @@ QString storedRideText(DispatchDb &db, int rideId)
 
 } // namespace
 
-void ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual)
+ChangeResult ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual)
 {
     const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
     const qint32 tripNumber = TripNumber(idText);
@@ -55,11 +55,15 @@ void ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &tr
     // An added ride is confirmed with 0, as it had no number when the trip came.
     ctx.controls.setText(Control::LaatsteRit, QString::number(found ? rideId : 0));
     CountProcessed(ctx.controls);
-    if (ctx.controls.checked(Control::xBevestigen))
+    ChangeResult result{found, false};
+    if (ctx.controls.checked(Control::xBevestigen)) {
         ConfirmTrip(ctx, idText, ctx.controls.text(Control::LaatsteRit));
+        result.confirmed = true;
+    }
+    return result;
 }
 
-void ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
+ChangeResult ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
 {
     const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
     const qint32 tripNumber = TripNumber(idText);
@@ -83,10 +87,15 @@ void ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
         externalId = QString::number(rideId);
         ctx.controls.setText(Control::LaatsteRit, externalId);
     } else {
-        ctx.logError(QStringLiteral("Rit ID %1 heeft geen actieve rit in de planning; er is niets geannuleerd.")
-                         .arg(tripNumber));
+        ctx.logAt(LogLevel::Information,
+                  QStringLiteral("Rit ID %1 heeft geen actieve rit in de planning; er is niets geannuleerd.")
+                      .arg(tripNumber));
     }
     // Without a ride the confirmation says 0, never a number left from another trip.
-    if (ctx.controls.checked(Control::xBevestigen))
+    ChangeResult result{rideId > 0, false};
+    if (ctx.controls.checked(Control::xBevestigen)) {
         ConfirmTrip(ctx, idText, externalId);
+        result.confirmed = true;
+    }
+    return result;
 }

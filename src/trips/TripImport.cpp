@@ -126,18 +126,21 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
             return;
         }
         if (kind == kInsert) {
-            const int rideId = MapNewTrip(ctx, keys, trip, manual);
-            ++outcome.stored;
+            bool alreadyStored = false;
+            const int rideId = MapNewTrip(ctx, keys, trip, manual, &alreadyStored);
+            ++(alreadyStored ? outcome.alreadyStored : outcome.stored);
             if (!manual && ctx.controls.checked(Control::xBevestigen)) {
                 ConfirmTrip(ctx, idText, QString::number(rideId));
                 ++outcome.confirmed;
             }
         } else if (kind == kUpdate) {
-            ApplyChange(ctx, keys, trip, manual);
-            ++outcome.changed;
+            const ChangeResult result = ApplyChange(ctx, keys, trip, manual);
+            ++(result.rideFound ? outcome.changed : outcome.added);
+            outcome.confirmed += result.confirmed ? 1 : 0;
         } else {
-            ApplyCancellation(ctx, trip);
-            ++outcome.cancelled;
+            const ChangeResult result = ApplyCancellation(ctx, trip);
+            ++(result.rideFound ? outcome.cancelled : outcome.notFound);
+            outcome.confirmed += result.confirmed ? 1 : 0;
         }
     } catch (const SettingError &) {
         throw;
@@ -187,6 +190,18 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin, Cyc
     }
 }
 
+// The number of trips in a reply, without handling them.
+int CountTrips(const QString &replyText)
+{
+    QString tripList = TakeXMLTag(NormalizeReply(replyText), QStringLiteral("triplist"));
+    ItemWalk walk(std::move(tripList), QStringLiteral("trip"));
+    QString item;
+    int count = 0;
+    while (walk.next(item))
+        ++count;
+    return count;
+}
+
 QString withoutTabs(QString text)
 {
     text.remove(QLatin1Char('\t'));
@@ -225,8 +240,16 @@ CycleOutcome TripImport::runRetrievalCycle(OperationContext &ctx)
     ctx.resultList.setText(withoutTabs(std::move(reply)));
     if (!ReplyAccepted(ctx.resultList.text(), action, true))
         return outcome;
-    if (!ctx.controls.checked(Control::xVerwerken))
+    if (!ctx.controls.checked(Control::xVerwerken)) {
+        // Said at every retrieval that brings trips: a setting left off would otherwise drop them without a word.
+        outcome.dropped = CountTrips(ctx.resultList.text());
+        if (outcome.dropped > 0)
+            ctx.logAt(LogLevel::Warning,
+                      QStringLiteral("%1 opgehaalde rit(ten) niet verwerkt: \"Ritten verwerken naar centrale agenda\" "
+                                     "staat uit.")
+                          .arg(outcome.dropped));
         return outcome;
+    }
     processReply(ctx, m_keys, Origin::Service, outcome);
     return outcome;
 }

@@ -69,3 +69,16 @@ void ProgramProcess::stop()
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
 }
+
+void ProgramProcess::useServerProgram()
+{
+    const QString file = dir.filePath(QStringLiteral("VoranoOstrelService"));
+    if (!QFile::exists(file)) {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VORANO_BINARY_DIR "/src/VoranoOstrelService"), file));
+    }
+    QProcessEnvironment env = program.processEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QLatin1String(name));
+    program.setProcessEnvironment(env);
+    program.setProgram(file);
+}

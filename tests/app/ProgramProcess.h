@@ -28,4 +28,7 @@ class ProgramProcess : public testing::Test
     void startAndWaitUntilRunning(const QString &workingFolder);
     // SIGTERM, then waits for the end.
     void stop();
+    // Runs the server program instead (the link service without widgets), as the service unit does: no display,
+    // no platform chosen.
+    void useServerProgram();
 };

@@ -5,6 +5,7 @@
 #include "db/DispatchDb.h"
 #include "settings/MemoryControls.h"
 #include "support/HostileServer.h"
+#include "support/LoopbackListener.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -13,10 +14,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 
 #include <cstring>
@@ -441,4 +444,172 @@ TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
     EXPECT_EQ(sim.requestCount(), 5) << "one read-only request per check that reaches the service";
     for (const OstrelSim::Request &r : sim.requests())
         EXPECT_EQ(r.action, QLatin1String("RetrieveVehicleTypes"));
+}
+
+namespace
+{
+
+// A database server that drips its answer: the pre-login answer's header announces 65,535 bytes, then one byte
+// comes every second, so a driver that only bounds silence waits for hours.
+class DrippingDatabase
+{
+  public:
+    DrippingDatabase()
+        : m_listener("DrippingDatabase", [this](int fd) { serve(fd); })
+    {
+    }
+    quint16 port() const { return m_listener.port(); }
+    int connections() const { return m_connections; }
+
+  private:
+    void serve(int fd)
+    {
+        ++m_connections;
+        char request[512];
+        if (::recv(fd, request, sizeof request, 0) <= 0)
+            return;
+        const char header[] = {0x04, 0x01, char(0xff), char(0xff), 0x00, 0x00, 0x01, 0x00};
+        if (::send(fd, header, sizeof header, MSG_NOSIGNAL) != sizeof header)
+            return;
+        while (!m_listener.stopping()) {
+            for (int i = 0; i < 10 && !m_listener.stopping(); ++i)
+                QThread::msleep(100);
+            if (::send(fd, "\x00", 1, MSG_NOSIGNAL) != 1)
+                return;
+        }
+    }
+
+    std::atomic<int> m_connections{0};
+    LoopbackListener m_listener;
+};
+
+QByteArray manyAttributes(int count)
+{
+    QByteArray element = "<kwp version=\"3.8\"><x";
+    element.reserve(count * 12 + 64);
+    for (int i = 0; i < count; ++i)
+        element += " a" + QByteArray::number(i) + "=\"\"";
+    return element + "/></kwp>";
+}
+
+} // namespace
+
+// The server program maps no widget or GUI library and loads no platform plugin.
+TEST_F(ProgramProcess, TheServerProgramLoadsNoWidgetOrGuiLibrary)
+{
+    useServerProgram();
+    write(QStringLiteral("VoranotoOstrel.xml"), kMinimalSettings);
+    startAndWaitUntilRunning(dir.path());
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    EXPECT_TRUE(mapped.contains("libQt6Core")) << "the maps were read";
+    for (const char *library : {"libQt6Widgets", "libQt6Gui", "/platforms/", "libxkbcommon"})
+        EXPECT_FALSE(mapped.contains(library)) << library;
+    stop();
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAllStandardError().contains("zonder venster"));
+}
+
+// What used to stall the thread that answers the service manager: a reply with 300,000 attributes on one
+// element, and a database server that drips its answer. The watchdog is fed on time while the work goes on, and
+// SIGTERM ends the program within the stop grace.
+TEST_F(ProgramProcess, AStallingReplyOrDatabaseKeepsTheWatchdogFedAndTheStopPrompt)
+{
+    struct Case {
+        const char *name;
+        bool database; // the dripping database, else the reply with many attributes
+    } cases[] = {{"reply with 300,000 attributes", false}, {"dripping database", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        const QByteArray attributes = HostileServer::envelope(manyAttributes(300000));
+        HostileServer service(HostileServer::Script{{HostileServer::Step::Send,
+                                                     HostileServer::head(attributes.size()) + attributes}});
+        DrippingDatabase database;
+        // With the database case the service refuses at once, so nothing but the database stalls.
+        const QByteArray url = c.database ? QByteArray("http://127.0.0.1:1/_external/external.cfc") : service.url().toUtf8();
+        QByteArray settings = "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
+                              "    <xSoapServer_Text>" + url + "</xSoapServer_Text>\r\n";
+        if (c.database)
+            settings += "    <xLoginDriver_Text>FreeTDS</xLoginDriver_Text>\r\n    <xLoginServer_Text>127.0.0.1," +
+                        QByteArray::number(database.port()) +
+                        "</xLoginServer_Text>\r\n    <xLoginDatabase_Text>planning</xLoginDatabase_Text>\r\n"
+                        "    <xLoginSQL_Text>sa</xLoginSQL_Text>\r\n";
+        QFile file(folder.filePath(QStringLiteral("VoranotoOstrel.xml")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n" + settings +
+                   "  </Hoofdscherm>\r\n</Configuration>\r\n");
+        file.close();
+
+        useServerProgram();
+        NotifySocket socket(folder.filePath(QStringLiteral("notify")));
+        ASSERT_TRUE(socket.bound());
+        QProcessEnvironment env = program.processEnvironment();
+        env.insert(QStringLiteral("NOTIFY_SOCKET"), folder.filePath(QStringLiteral("notify")));
+        constexpr qint64 kPeriodMs = 2000;
+        env.insert(QStringLiteral("WATCHDOG_USEC"), QString::number(kPeriodMs * 1000));
+        program.setProcessEnvironment(env);
+        program.setArguments({QStringLiteral("--data"), folder.path()});
+        QElapsedTimer clock;
+        clock.start();
+        program.start();
+        ASSERT_TRUE(program.waitForStarted());
+        // The reference lists are fetched 10 s after the start, the return messages (which open the database)
+        // after a minute.
+        QList<std::pair<qint64, QByteArray>> messages;
+        const QDeadlineTimer stalled(120000);
+        auto stalling = [&] { return c.database ? database.connections() > 0 : service.requests() > 0; };
+        while (!stalling() && !stalled.hasExpired() && program.state() == QProcess::Running) {
+            QThread::msleep(20);
+            messages += socket.take(clock);
+        }
+        ASSERT_TRUE(stalling()) << program.readAllStandardError().constData();
+        const qint64 stallStart = clock.elapsed();
+        while (clock.elapsed() - stallStart < 8000) {
+            QThread::msleep(20);
+            messages += socket.take(clock);
+        }
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QElapsedTimer stopping;
+        stopping.start();
+        while (!program.waitForFinished(20) && stopping.elapsed() < 30000)
+            messages += socket.take(clock);
+        const qint64 stopMs = stopping.elapsed();
+        ASSERT_EQ(program.state(), QProcess::NotRunning);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_LT(stopMs, 6000) << "SIGTERM honoured after " << stopMs << " ms";
+
+        // The pings during the stall: a quarter period apart, so even a late one comes well within the period.
+        qint64 last = stallStart;
+        qint64 widest = 0;
+        int pings = 0;
+        for (const auto &[at, text] : messages) {
+            if (text != "WATCHDOG=1" || at < stallStart)
+                continue;
+            widest = std::max(widest, at - last);
+            last = at;
+            ++pings;
+        }
+        EXPECT_GE(pings, 8000 / kPeriodMs * 4 - 4);
+        EXPECT_LT(widest, kPeriodMs / 2) << "the widest gap between two pings during the stall";
+        program.setArguments({});
+    }
+}
+
+// --check against the dripping database ends at the connect deadline with one line about it.
+TEST_F(ProgramProcess, CheckGivesUpOnADrippingDatabaseAtTheConnectDeadline)
+{
+    DrippingDatabase database;
+    write(QStringLiteral("VoranotoOstrel.xml"),
+          "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
+          "    <xLoginDriver_Text>FreeTDS</xLoginDriver_Text>\r\n    <xLoginServer_Text>127.0.0.1," +
+              QByteArray::number(database.port()) + "</xLoginServer_Text>\r\n  </Hoofdscherm>\r\n</Configuration>\r\n");
+    useServerProgram();
+    program.setArguments({QStringLiteral("--check")});
+    program.start();
+    ASSERT_TRUE(program.waitForFinished(120000));
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_GT(database.connections(), 0);
+    EXPECT_TRUE(program.readAllStandardOutput().contains("niet binnen 30 seconden tot stand gebracht"));
 }

@@ -49,6 +49,8 @@ CycleHarness::CycleHarness(Service kind, const QString &url)
     }
     m_ctx.reset(new OperationContext{controls, std::move(factory), db, pump, clock, dir.folders(), resultList,
                                      [this](const QString &message) { log << message; }});
+    // Every line of the run, whatever its level.
+    m_ctx->log = [this](LogLevel, const QString &message) { log << message; };
 }
 
 void CycleHarness::import()

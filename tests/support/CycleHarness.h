@@ -17,7 +17,7 @@
 // operations get; its service factory and log hook may be replaced (the runner reports through ctx().logError).
 // A test fixture may derive from it (public ::testing::Test, public CycleHarness).
 
-#include "app/ActionRunner.h"
+#include "service/ActionRunner.h"
 #include "base/Clock.h"
 #include "base/EventPump.h"
 #include "base/OperationContext.h"

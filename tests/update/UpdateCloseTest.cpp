@@ -5,7 +5,8 @@
 #include "ScriptedUpdatePrompts.h"
 #include "TestReleaseKey.h"
 #include "app/THoofdscherm.h"
-#include "app/TerminationSignals.h"
+#include "service/LinkService.h"
+#include "service/TerminationSignals.h"
 #include "base/AbortToken.h"
 #include "support/LocalHttpServer.h"
 #include "support/QtPrinters.h"
@@ -94,10 +95,12 @@ TEST(UpdateClose, ClosingDuringACheckOrDownloadEndsAtOnceWithoutTheUpdater)
         ASSERT_TRUE(updater.open(QIODevice::WriteOnly));
         updater.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         updater.close();
-        ShellSetup setup;
+        ServiceSetup setup;
         setup.programFile = dir.path() + QStringLiteral("/VoranoOstrel");
         setup.startTimers = false;
-        auto window = std::make_unique<THoofdscherm>(ops, setup);
+        auto service = std::make_unique<LinkService>(ops, setup);
+        service->start();
+        auto window = std::make_unique<THoofdscherm>(*service, ops);
         QObject::connect(window.get(), &THoofdscherm::closed, qApp, &QCoreApplication::quit);
         TerminationSignals terminate([&window] { window->runner().run([&window] { window->sluiten(); }); });
 
@@ -136,6 +139,7 @@ TEST(UpdateClose, ClosingDuringACheckOrDownloadEndsAtOnceWithoutTheUpdater)
         EXPECT_EQ(dir.files(QStringLiteral("TempDownloads")), QStringList());
         EXPECT_EQ(server.requestsFor(kFilePath).empty(), c.stall == Stall::Manifest);
         window.reset();
+        service.reset();
         AbortToken::program().reset();
     }
 }

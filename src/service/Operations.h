@@ -10,18 +10,24 @@
 
 class QWidget;
 
-// An operation the main window starts from a timer, a button or the tray menu. It runs on the user-interface
-// thread and returns when its work is done; errors it does not handle are thrown and reach the error hook.
-// `window` is the parent for the dialogs an operation shows.
+// An operation started from a timer, a button or the tray menu. The cycles run on the link service's worker thread
+// with no window (null); the window's own operations (they show dialogs) run on the main thread with the window as
+// the parent of their dialogs. An operation returns when its work is done; errors it does not handle are thrown and
+// reach the error hook.
 using Operation = std::function<void(OperationContext &context, QWidget *window)>;
 // A cycle of the timers: an operation that tells what it did.
 using Cycle = std::function<CycleOutcome(OperationContext &context, QWidget *window)>;
 
-// The operations of the other subsystems, plugged in by the wiring (Wiring.cpp). An empty slot does nothing.
+// Processes a saved reply file ("Handmatig verwerken", after the window asked which one).
+using FileOperation = std::function<void(OperationContext &context, const QString &path)>;
+
+// The operations of the other subsystems, plugged in by the wiring (ServiceWiring.cpp for the link service,
+// Wiring.cpp adds the window's). An empty slot does nothing.
 struct Operations {
-    Cycle retrievalCycle;       // "UPDATE MANUEEL", tray "Update", timer Controle
-    Operation manualProcessing; // "Handmatig verwerken"
-    Cycle returnCycle;          // timer RetourTimer
+    Cycle retrievalCycle;           // "UPDATE MANUEEL", tray "Update", timer Controle
+    FileOperation processReplyFile; // "Handmatig verwerken"
+    Cycle returnCycle;              // timer RetourTimer
+    Cycle referenceRefresh;         // timer BasisTabellen: the four lists in order
 
     Operation fetchVehicleTypes;            // "Wagensoorten ophalen"
     Operation fetchIndications;             // "Indicaties ophalen"
@@ -36,6 +42,6 @@ struct Operations {
     std::function<QString()> programVersion;
     // Hands the version text to the update component as the current version.
     std::function<void(const QString &version)> setUpdateVersion;
-    // The service stubs the operations use; the window's controls are passed in.
+    // The service stubs the operations use; the service's controls are passed in.
     std::function<ServiceFactory(const Controls &controls)> serviceFactory;
 };

@@ -27,7 +27,8 @@ struct TimerActions {
     // Runs a timer event so that no error escapes into the event loop (the window's error wrapper).
     std::function<void(const std::function<void()> &event)> wrap;
     std::function<void()> retrievalCycle;
-    std::function<bool()> referenceRefresh; // true when the four lists were fetched
+    // Starts a refresh of the reference lists; its end comes back through ShellTimers::referenceRefreshEnded.
+    std::function<void()> referenceRefresh;
     std::function<void()> returnCycle;
     std::function<void()> programBackup;
 };
@@ -54,6 +55,13 @@ class ShellTimers : public QObject
     void retourTimerTick();
     void starterTick();
 
+    // A refresh started by BasisTabellen has ended; fetched: the four lists came. After a refresh that ran
+    // through the lists are refreshed every 15 minutes; until then the next try waits longer after every
+    // failure (10 s, 20 s, ... up to 15 minutes), so a service that fails does not cost a fetch every 10 s.
+    void referenceRefreshEnded(bool fetched);
+    // The interval setting changed (a reload): the next retrieval counts from now with the new interval.
+    void rearmControle();
+
     QTimer &mainTimer() { return m_main; }
     QTimer &controle() { return m_controle; }
     QTimer &basisTabellen() { return m_basis; }
@@ -74,4 +82,5 @@ class ShellTimers : public QObject
     QTimer m_retour;
     QTimer m_starter;
     bool m_refreshing = false;
+    int m_refreshFailures = 0;
 };

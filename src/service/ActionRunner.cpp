@@ -1,4 +1,4 @@
-#include "app/ActionRunner.h"
+#include "service/ActionRunner.h"
 
 #include "base/FormatDateTime.h"
 #include "base/LogLineText.h"

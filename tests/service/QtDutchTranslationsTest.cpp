@@ -1,4 +1,4 @@
-#include "app/QtDutchTranslations.h"
+#include "service/QtDutchTranslations.h"
 #include "base/VoranoError.h"
 #include "link/SoapTransport.h"
 

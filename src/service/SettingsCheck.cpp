@@ -1,4 +1,4 @@
-#include "app/SettingsCheck.h"
+#include "service/SettingsCheck.h"
 
 #include "base/VoranoError.h"
 #include "db/DispatchDb.h"
@@ -114,6 +114,12 @@ void checkSwitches(const Controls &c, QStringList &problems)
                         .arg(EffectiveServiceUrl(service));
     if (!c.checked(Control::xAuto))
         problems << QStringLiteral("Automatische controle (xAuto) staat uit: het programma haalt geen ritten op.");
+    if (c.checked(Control::xAuto) && !c.checked(Control::xVerwerken))
+        problems << QStringLiteral("Ritten verwerken (xVerwerken) staat uit: opgehaalde ritten worden niet in de planning "
+                                   "gezet en niet bevestigd.");
+    else if (c.checked(Control::xAuto) && !c.checked(Control::xBevestigen))
+        problems << QStringLiteral("Automatisch bevestigen (xBevestigen) staat uit: nieuwe ritten worden opgeslagen maar "
+                                   "niet bevestigd, en de service biedt ze steeds opnieuw aan.");
     if (!c.checked(Control::xBezet))
         problems << QStringLiteral("Retourmeldingen (xBezet) staan uit: het programma meldt geen ritgebeurtenissen "
                                    "terug.");
@@ -171,6 +177,16 @@ QString NearestName(const QString &name, const QStringList &known)
     return best;
 }
 
+QStringList CheckLoadedSettings(const SettingsStore &main, const SettingsStore &base, const Controls &controls)
+{
+    QStringList problems;
+    checkNames(main, SettingsFile::Main, problems);
+    checkNames(base, SettingsFile::Base, problems);
+    checkValues(controls, problems);
+    checkSwitches(controls, problems);
+    return problems;
+}
+
 SettingsCheckResult CheckSettings(const QString &workingFolder)
 {
     SettingsCheckResult result;
@@ -188,15 +204,11 @@ SettingsCheckResult CheckSettings(const QString &workingFolder)
     if (!QFileInfo::exists(main.filePath()))
         result.notes << QStringLiteral("%1 bestaat nog niet; het programma gebruikt de standaardwaarden.")
                             .arg(QDir::toNativeSeparators(main.filePath()));
-    checkNames(main, SettingsFile::Main, result.problems);
-    checkNames(base, SettingsFile::Base, result.problems);
-
     MemoryControls controls;
     controls.setText(Control::xSoapServer, QLatin1String(kStartupServiceEndpoint));
     main.apply(controls);
     base.apply(controls);
-    checkValues(controls, result.problems);
-    checkSwitches(controls, result.problems);
+    result.problems << CheckLoadedSettings(main, base, controls);
     checkDatabase(controls, workingFolder, result);
     checkService(controls, result.problems);
     return result;

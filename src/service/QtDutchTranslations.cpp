@@ -1,4 +1,4 @@
-#include "app/QtDutchTranslations.h"
+#include "service/QtDutchTranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "app/ServiceMonitor.h"
+#include "service/ServiceMonitor.h"
 
 #include <QSaveFile>
 
@@ -63,8 +63,12 @@ void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, c
                                 const QString &firstError, int failureMinutes)
 {
     m_totals.stored += outcome.stored;
+    m_totals.alreadyStored += outcome.alreadyStored;
     m_totals.changed += outcome.changed;
+    m_totals.added += outcome.added;
     m_totals.cancelled += outcome.cancelled;
+    m_totals.notFound += outcome.notFound;
+    m_totals.dropped += outcome.dropped;
     m_totals.confirmed += outcome.confirmed;
     m_totals.refused += outcome.refused;
     m_totals.eventsAccepted += outcome.eventsAccepted;
@@ -72,18 +76,34 @@ void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, c
     if (outcome.eventsPending >= 0)
         m_pending = outcome.eventsPending;
     if (kind == CycleKind::Retrieval)
-        m_lastTrips = outcome.stored + outcome.changed + outcome.cancelled;
+        m_lastTrips = outcome.stored + outcome.alreadyStored + outcome.changed + outcome.added + outcome.cancelled +
+                      outcome.notFound;
 
     if (m_log && outcome.didSomething()) {
-        if (kind == CycleKind::Retrieval)
+        if (kind == CycleKind::Retrieval) {
+            // The kinds that are rare are named only when they occurred.
+            QString extra;
+            const struct {
+                int count;
+                const char *text;
+            } rare[] = {{outcome.alreadyStored, "al opgeslagen"},
+                        {outcome.added, "toegevoegd zonder rit"},
+                        {outcome.notFound, "zonder rit om te annuleren"},
+                        {outcome.dropped, "niet verwerkt"}};
+            for (const auto &r : rare) {
+                if (r.count > 0)
+                    extra += QStringLiteral(", %1 %2").arg(r.count).arg(QString::fromUtf8(r.text));
+            }
             m_log(LogLevel::Information,
                   QStringLiteral("Ritten opgehaald: %1 opgeslagen, %2 gewijzigd, %3 geannuleerd, %4 bevestigd, "
-                                 "%5 geweigerd.")
+                                 "%5 geweigerd%6.")
                       .arg(outcome.stored)
                       .arg(outcome.changed)
                       .arg(outcome.cancelled)
                       .arg(outcome.confirmed)
-                      .arg(outcome.refused));
+                      .arg(outcome.refused)
+                      .arg(extra));
+        }
         else if (kind == CycleKind::Return)
             m_log(LogLevel::Information, QStringLiteral("Retourmeldingen verzonden: %1 geaccepteerd, %2 geweigerd.")
                                              .arg(outcome.eventsAccepted)
@@ -171,9 +191,16 @@ QByteArray ServiceMonitor::metrics(bool up) const
     line("# HELP vorano_trips_total Trips handled since the program start.");
     line("# TYPE vorano_trips_total counter");
     line("vorano_trips_total{result=\"stored\"} " + number(m_totals.stored));
+    line("vorano_trips_total{result=\"already_stored\"} " + number(m_totals.alreadyStored));
     line("vorano_trips_total{result=\"changed\"} " + number(m_totals.changed));
+    line("vorano_trips_total{result=\"added\"} " + number(m_totals.added));
     line("vorano_trips_total{result=\"cancelled\"} " + number(m_totals.cancelled));
+    line("vorano_trips_total{result=\"not_found\"} " + number(m_totals.notFound));
     line("vorano_trips_total{result=\"refused\"} " + number(m_totals.refused));
+    line("vorano_trips_total{result=\"dropped\"} " + number(m_totals.dropped));
+    line("# HELP vorano_trips_confirmed_total Confirmations sent to the service since the program start.");
+    line("# TYPE vorano_trips_confirmed_total counter");
+    line("vorano_trips_confirmed_total " + number(m_totals.confirmed));
     line("# HELP vorano_events_total Ride events sent since the program start.");
     line("# TYPE vorano_events_total counter");
     line("vorano_events_total{result=\"accepted\"} " + number(m_totals.eventsAccepted));

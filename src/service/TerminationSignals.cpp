@@ -1,4 +1,4 @@
-#include "app/TerminationSignals.h"
+#include "service/TerminationSignals.h"
 
 #include "base/AbortToken.h"
 

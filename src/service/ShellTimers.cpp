@@ -1,5 +1,6 @@
-#include "app/ShellTimers.h"
+#include "service/ShellTimers.h"
 
+#include <algorithm>
 #include <limits>
 
 int ControleInterval(const QString &xInterval, int minuteMs)
@@ -98,17 +99,36 @@ void ShellTimers::basisTabellenTick()
 {
     if (!m_controls.checked(Control::xAuto))
         return;
-    // A slow refresh lets the message loop run; a tick that comes during it does not start a second one.
+    // A slow refresh runs on; a tick that comes during it does not start a second one.
     if (m_refreshing)
         return;
+    if (!m_actions.referenceRefresh) {
+        referenceRefreshEnded(true);
+        return;
+    }
     m_refreshing = true;
-    struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_refreshing};
-    const bool fetched = !m_actions.referenceRefresh || m_actions.referenceRefresh();
-    if (fetched)
+    m_actions.referenceRefresh();
+}
+
+void ShellTimers::referenceRefreshEnded(bool fetched)
+{
+    m_refreshing = false;
+    if (fetched) {
+        m_refreshFailures = 0;
         setInterval(m_basis, m_intervals.basisNext);
+        return;
+    }
+    if (m_basis.interval() >= m_intervals.basisNext)
+        return; // it fetched earlier: the regular interval stays
+    m_refreshFailures = std::min(m_refreshFailures + 1, 30);
+    const qint64 next = qint64(m_intervals.basisFirst) << std::min(m_refreshFailures, 20);
+    setInterval(m_basis, int(std::min<qint64>(next, m_intervals.basisNext - 1)));
+}
+
+void ShellTimers::rearmControle()
+{
+    m_controle.stop();
+    mainTimerTick();
 }
 
 void ShellTimers::retourTimerTick()

@@ -1,4 +1,4 @@
-#include "app/ActionRunner.h"
+#include "service/ActionRunner.h"
 #include "base/VoranoError.h"
 
 #include <gtest/gtest.h>

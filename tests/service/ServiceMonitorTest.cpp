@@ -1,4 +1,4 @@
-#include "app/ServiceMonitor.h"
+#include "service/ServiceMonitor.h"
 #include "base/LogLevel.h"
 
 #include <QDir>

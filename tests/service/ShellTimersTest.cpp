@@ -1,5 +1,5 @@
-#include "app/ShellTimers.h"
-#include "app/ActionRunner.h"
+#include "service/ShellTimers.h"
+#include "service/ActionRunner.h"
 #include "base/VoranoError.h"
 #include "settings/MemoryControls.h"
 
@@ -43,6 +43,7 @@ struct TimerFixture : testing::Test {
     int backups = 0;
     bool refreshSucceeds = true;
     std::function<void()> duringCycle;
+    ShellTimers *current = nullptr; // the timers that hear the end of a refresh
     TimerActions actions()
     {
         TimerActions a;
@@ -53,7 +54,8 @@ struct TimerFixture : testing::Test {
         };
         a.referenceRefresh = [this] {
             ++refreshes;
-            return refreshSucceeds;
+            if (current)
+                current->referenceRefreshEnded(refreshSucceeds);
         };
         a.returnCycle = [this] { ++returns; };
         a.programBackup = [this] { ++backups; };
@@ -130,9 +132,12 @@ TEST_F(TimerFixture, MainTimerDuringACycleArmsControleOnce)
     EXPECT_LE(timers.controle().remainingTime(), remainingAfterInnerArming);
 }
 
-TEST_F(TimerFixture, BasisTabellenWaitsForAutoAndRetriesUntilAFetchSucceeds)
+// A failing refresh is tried again later each time (a service that fails is not asked every 10 s), never later
+// than the regular interval; once the lists came they are refreshed at the regular interval, also after a failure.
+TEST_F(TimerFixture, BasisTabellenWaitsForAutoAndRetriesWithAGrowingInterval)
 {
     ShellTimers timers(controls, actions());
+    current = &timers;
     timers.start();
     timers.basisTabellenTick();
     EXPECT_EQ(refreshes, 0);
@@ -140,15 +145,22 @@ TEST_F(TimerFixture, BasisTabellenWaitsForAutoAndRetriesUntilAFetchSucceeds)
 
     controls.setChecked(Control::xAuto, true);
     refreshSucceeds = false;
-    timers.basisTabellenTick();
-    EXPECT_EQ(refreshes, 1);
-    EXPECT_EQ(timers.basisTabellen().interval(), 10000);
+    QList<int> intervals;
+    for (int i = 0; i < 8; ++i) {
+        timers.basisTabellenTick();
+        intervals << timers.basisTabellen().interval();
+    }
+    EXPECT_EQ(refreshes, 8);
+    EXPECT_EQ(intervals, (QList<int>{20000, 40000, 80000, 160000, 320000, 640000, 899999, 899999}));
 
     refreshSucceeds = true;
     timers.basisTabellenTick();
-    EXPECT_EQ(refreshes, 2);
+    EXPECT_EQ(refreshes, 9);
     EXPECT_EQ(timers.basisTabellen().interval(), 900000);
     EXPECT_TRUE(timers.basisTabellen().isActive());
+    refreshSucceeds = false;
+    timers.basisTabellenTick();
+    EXPECT_EQ(timers.basisTabellen().interval(), 900000);
 }
 
 TEST_F(TimerFixture, StarterRunsOnceAndRetourTimerEveryTick)

@@ -1,0 +1,259 @@
+#include "service/ProgramMain.h"
+
+#include "base/AbortToken.h"
+#include "base/FolderLock.h"
+#include "base/LogLevel.h"
+#include "base/ServiceNotifier.h"
+#include "base/VoranoError.h"
+#include "service/LinkService.h"
+#include "service/QtDutchTranslations.h"
+#include "service/ServiceWiring.h"
+#include "service/SettingsCheck.h"
+#include "service/TerminationSignals.h"
+#include "update/ProgramVersion.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <sys/stat.h>
+
+namespace
+{
+
+inline constexpr const char *kApplicationTitle = "Taxis Vorano Soap Cliënt voor Ostrel";
+
+// Qt's own warnings reach the journal with their priority too.
+bool g_journal = false;
+
+void qtMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const LogLevel level = type == QtInfoMsg || type == QtDebugMsg ? LogLevel::Information
+                           : type == QtWarningMsg                  ? LogLevel::Warning
+                                                                   : LogLevel::Error;
+    const QByteArray bytes = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+    const QByteArray out = StandardErrorLines(bytes, level, g_journal);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stderr);
+    std::fflush(stderr);
+    if (type == QtFatalMsg)
+        std::abort();
+}
+
+constexpr int kExitProblem = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitAlreadyRunning = 3;
+
+void printError(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+// What the command line asks for. Read before anything is created: the reporting arguments never create a
+// folder, never take the lock and never write a settings file.
+struct CommandLine {
+    enum class Mode { Run, Help, Version, Check, Usage };
+    Mode mode = Mode::Run;
+    QString dataFolder; // empty: the program file's folder
+    QString error;      // the reason for Usage
+};
+
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Toont deze hulp.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Toont het versienummer van het programma.")};
+    QCommandLineOption check{QStringLiteral("check"),
+                             QStringLiteral("Controleert de instellingen, de database en de service, meldt elk "
+                                            "probleem op een regel en stopt (0: alles in orde, 1: problemen). "
+                                            "Schrijft niets.")};
+    QCommandLineOption data{QStringLiteral("data"),
+                            QStringLiteral("De map met de instellingenbestanden en alles wat het programma schrijft "
+                                           "(standaard de map van het programmabestand)."),
+                            QStringLiteral("map")};
+
+    Parser()
+    {
+        parser.setApplicationDescription(QString::fromUtf8(kApplicationTitle));
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOption(help);
+        parser.addOption(version);
+        parser.addOption(check);
+        parser.addOption(data);
+    }
+};
+
+CommandLine readCommandLine(Parser &p, int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine line;
+    if (!p.parser.parse(arguments)) {
+        line.mode = CommandLine::Mode::Usage;
+        line.error = p.parser.errorText();
+        return line;
+    }
+    if (!p.parser.positionalArguments().isEmpty()) {
+        line.mode = CommandLine::Mode::Usage;
+        line.error = QStringLiteral("Onbekend argument: %1").arg(p.parser.positionalArguments().constFirst());
+        return line;
+    }
+    if (p.parser.isSet(p.help))
+        line.mode = CommandLine::Mode::Help;
+    else if (p.parser.isSet(p.version))
+        line.mode = CommandLine::Mode::Version;
+    else if (p.parser.isSet(p.check))
+        line.mode = CommandLine::Mode::Check;
+    if (p.parser.isSet(p.data)) {
+        line.dataFolder = p.parser.value(p.data);
+        if (line.dataFolder.isEmpty()) {
+            line.mode = CommandLine::Mode::Usage;
+            line.error = QStringLiteral("--data heeft een map nodig.");
+        }
+    }
+    return line;
+}
+
+// The arguments that only report: no window, no folder, no file.
+int report(const CommandLine &line, Parser &p, int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    InstallQtDutchTranslations(app);
+    switch (line.mode) {
+    case CommandLine::Mode::Version: {
+        const QString version = ProgramInternalFileVersion();
+        std::printf("%s %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
+                    (version.isEmpty() ? QStringLiteral("(geen versie)") : version).toLocal8Bit().constData());
+        return 0;
+    }
+    case CommandLine::Mode::Check: {
+        const QString folder = line.dataFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                         : QDir(line.dataFolder).absolutePath();
+        const SettingsCheckResult result = CheckSettings(folder);
+        for (const QString &text : result.notes + result.problems)
+            std::printf("%s\n", text.toLocal8Bit().constData());
+        if (result.problems.isEmpty())
+            std::printf("Geen problemen gevonden in %s.\n", QDir::toNativeSeparators(folder).toLocal8Bit().constData());
+        return result.problems.isEmpty() ? 0 : kExitProblem;
+    }
+    case CommandLine::Mode::Help:
+        std::fputs(p.parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    default: {
+        // Parsed again now that Qt's Dutch texts are installed: its message about the argument reads Dutch too.
+        QString error = line.error;
+        if (!p.parser.parse(QCoreApplication::arguments()))
+            error = p.parser.errorText();
+        printError(error + QLatin1Char('\n') + p.parser.helpText());
+        return kExitUsage;
+    }
+    }
+}
+
+QString signalName(int signal)
+{
+    return signal == SIGTERM  ? QStringLiteral("SIGTERM")
+           : signal == SIGINT ? QStringLiteral("SIGINT")
+                              : QString::number(signal);
+}
+
+} // namespace
+
+int RunProgram(int argc, char *argv[], const ProgramKind &kind)
+{
+    // Settings (with passwords), copies, day files and the database are for the program's own user and group.
+    umask(0027);
+    // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
+    // there must fail quietly, not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    Parser parser;
+    const CommandLine line = readCommandLine(parser, argc, argv);
+    if (line.mode != CommandLine::Mode::Run)
+        return report(line, parser, argc, argv);
+
+    // The working folder, resolved once: everything below gets it handed down.
+    const QString programFile = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    QString dataFolder = QFileInfo(programFile).absolutePath();
+    if (!line.dataFolder.isEmpty()) {
+        dataFolder = QDir::cleanPath(QDir(line.dataFolder).absolutePath());
+        if (!QDir().mkpath(dataFolder)) {
+            printError(QStringLiteral("De map %1 bestaat niet en kan niet worden gemaakt.\n").arg(dataFolder));
+            return kExitProblem;
+        }
+    }
+    FolderLock lock(dataFolder);
+    if (!lock.tryLock()) {
+        if (lock.errorString().isEmpty()) {
+            printError(QStringLiteral("Er draait al een programma in de map %1; deze start stopt.\n").arg(dataFolder));
+            return kExitAlreadyRunning;
+        }
+        printError(QStringLiteral("Kan het slotbestand %1 niet openen (%2); het programma stopt.\n")
+                       .arg(lock.filePath(), lock.errorString()));
+        return kExitProblem;
+    }
+
+    g_journal = StandardErrorIsJournal();
+    qInstallMessageHandler(qtMessage);
+    // Under a file-size limit a write past it fails with an error the program reports, instead of ending it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    int appArgc = argc;
+    bool windowed = false;
+    std::unique_ptr<QCoreApplication> app = kind.makeApplication
+                                                ? kind.makeApplication(appArgc, argv, windowed)
+                                                : std::make_unique<QCoreApplication>(appArgc, argv);
+    QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    if (!InstallQtDutchTranslations(*app))
+        printError(QStringLiteral("De Nederlandse vertaling van Qt is niet gevonden; standaardteksten blijven "
+                                  "Engels.\n"));
+
+    const ServiceNotifier notifier;
+    const Operations operations = kind.operations ? kind.operations() : WireServiceOperations();
+    std::unique_ptr<LinkService> service;
+    try {
+        ServiceSetup setup;
+        setup.programFile = programFile;
+        setup.dataFolder = dataFolder;
+        setup.notifier = &notifier;
+        setup.stopToken = &AbortToken::program();
+        service = std::make_unique<LinkService>(operations, setup);
+    } catch (const VoranoError &e) {
+        // Typically a settings file that is not well-formed: the program does not start and writes nothing.
+        printError(e.message() + QLatin1Char('\n'));
+        if (windowed && kind.showStartError)
+            kind.showStartError(e.message());
+        return kExitProblem;
+    }
+    if (!windowed)
+        printError(QStringLiteral("%1Het programma draait zonder venster; het logboek staat in de map %2.\n")
+                       .arg(g_journal ? QStringLiteral("<6>") : QString(),
+                            QDir::toNativeSeparators(QDir(dataFolder).filePath(QStringLiteral("Logboek")))));
+    service->start();
+    std::shared_ptr<void> window;
+    if (windowed && kind.makeWindow)
+        window = kind.makeWindow(*service, operations);
+
+    QObject::connect(service.get(), &LinkService::stopped, app.get(), &QCoreApplication::quit);
+    // The end of a session: stop as "SLUITEN" does, so the settings are saved and written.
+    TerminationSignals terminate([&service] {
+        service->saveSettings();
+        service->stop(QStringLiteral("signaal %1").arg(signalName(TerminationSignals::lastSignal())));
+    });
+    terminate.setHangupHandler([&service] { service->reloadSettings(); });
+    notifier.ready(service->monitor().statusText());
+    const int exitCode = QCoreApplication::exec();
+    window.reset();
+    if (service->workerAbandoned()) {
+        // A cycle stuck beyond its grace still runs on its thread: end without waiting for it. Everything the
+        // program keeps is written already.
+        std::fflush(stderr);
+        std::_Exit(exitCode);
+    }
+    service.reset();
+    return exitCode;
+}

@@ -1,0 +1,54 @@
+#include "service/ServiceWiring.h"
+
+#include "feedback/RetourCycle.h"
+#include "link/SoapTransport.h"
+#include "reference/ReferenceLists.h"
+#include "trips/TripImport.h"
+#include "update/ProgramVersion.h"
+
+#include <memory>
+
+// The one place where the subsystems' cycles are plugged into the link service. The window adds its own
+// operations (the ones that show dialogs) in Wiring.cpp.
+Operations WireServiceOperations()
+{
+    Operations ops;
+
+    // --- Service link: the SOAP stubs the operations use --------------------------------------------------
+    ops.serviceFactory = [](const Controls &controls) { return MakeServiceFactory(controls); };
+
+    // --- Trip import: retrieval cycle ("UPDATE MANUEEL", tray "Update", Controle) and manual processing ------
+    auto tripImport = std::make_shared<TripImport>(); // one generator of temporary keys for the whole run
+    ops.retrievalCycle = [tripImport](OperationContext &ctx, QWidget *) { return tripImport->runRetrievalCycle(ctx); };
+    ops.processReplyFile = [tripImport](OperationContext &ctx, const QString &path) {
+        tripImport->runManualProcessing(ctx, [path] { return path; });
+    };
+
+    // --- Status feedback: return-message cycle (RetourTimer) ----------------------------------------------
+    auto retourCycle = std::make_shared<RetourCycle>();
+    ops.returnCycle = [retourCycle](OperationContext &ctx, QWidget *) {
+        CycleOutcome outcome;
+        retourCycle->RetourTimerTimer(ctx, &outcome);
+        return outcome;
+    };
+
+    // --- Reference lists: BasisTabellen and the four buttons ------------------------------------------------
+    ops.referenceRefresh = [](OperationContext &ctx, QWidget *) {
+        RefreshReferenceLists(ctx);
+        return CycleOutcome{};
+    };
+    ops.fetchVehicleTypes = [](OperationContext &ctx, QWidget *) {
+        FetchReferenceList(ctx, ReferenceList::VehicleTypes);
+    };
+    ops.fetchIndications = [](OperationContext &ctx, QWidget *) {
+        FetchReferenceList(ctx, ReferenceList::Indications);
+    };
+    ops.fetchAccessibilityEquipments = [](OperationContext &ctx, QWidget *) {
+        FetchReferenceList(ctx, ReferenceList::AccessibilityEquipments);
+    };
+    ops.fetchProducts = [](OperationContext &ctx, QWidget *) { FetchReferenceList(ctx, ReferenceList::Products); };
+
+    // --- Self-update: the version text of the caption and the start line ----------------------------------
+    ops.programVersion = [] { return ProgramInternalFileVersion(); };
+    return ops;
+}
