@@ -39,6 +39,10 @@ int main(int argc, char *argv[])
         return window;
     };
     kind.showStartError = [](const QString &message) {
+        // Offscreen nobody would see the box, and nobody could close it.
+        const QString platform = QGuiApplication::platformName();
+        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+            return;
         QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), message);
         MakePlainText(box);
         box.exec();

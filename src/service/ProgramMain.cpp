@@ -229,10 +229,15 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
             kind.showStartError(e.message());
         return kExitProblem;
     }
-    if (!windowed)
-        printError(QStringLiteral("%1Het programma draait zonder venster; het logboek staat in de map %2.\n")
-                       .arg(g_journal ? QStringLiteral("<6>") : QString(),
+    if (!windowed) {
+        // The program with a window says why it has none; the server program never has one.
+        const QString why = kind.makeWindow ? QStringLiteral("Geen beeldscherm gevonden (DISPLAY, WAYLAND_DISPLAY en "
+                                                             "QT_QPA_PLATFORM zijn niet gezet): h")
+                                            : QStringLiteral("H");
+        printError(QStringLiteral("%1%2et programma draait zonder venster; het logboek staat in de map %3.\n")
+                       .arg(g_journal ? QStringLiteral("<6>") : QString(), why,
                             QDir::toNativeSeparators(QDir(dataFolder).filePath(QStringLiteral("Logboek")))));
+    }
     service->start();
     std::shared_ptr<void> window;
     if (windowed && kind.makeWindow)

@@ -397,8 +397,10 @@ TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
         return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n" + lines +
                "  </Hoofdscherm>\r\n</Configuration>\r\n";
     };
+    const QByteArray processing = "    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n"
+                                  "    <xBevestigen_Checked>TRUE</xBevestigen_Checked>\r\n";
     const QByteArray good = "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
-                            "    <xInterval_Text>5 min</xInterval_Text>\r\n";
+                            "    <xInterval_Text>5 min</xInterval_Text>\r\n" + processing;
     const QByteArray sqlite = "    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n";
     const QByteArray service = "    <xSoapServer_Text>" + sim.url().toUtf8() + "</xSoapServer_Text>\r\n";
     const struct {
@@ -410,7 +412,8 @@ TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
         {"typo", good + sqlite + service + "    <xAuto_Checkd>TRUE</xAuto_Checkd>\r\n", 1,
          "VoranotoOstrel.xml: de instelling xAuto_Checkd is onbekend en wordt niet gebruikt; bedoeld is misschien "
          "xAuto_Checked."},
-        {"interval", sqlite + service + "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
+        {"interval", sqlite + service + processing + "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n"
+                                        "    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
                                         "    <xInterval_Text>abc</xInterval_Text>\r\n", 1,
          "xInterval \"abc\" is geen geldig aantal minuten; het programma haalt dan elke minuut ritten op."},
         {"example address", good + sqlite, 1,
@@ -421,6 +424,10 @@ TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
         {"service", good + sqlite + "    <xSoapServer_Text>http://127.0.0.1:1/_external/external.cfc</xSoapServer_Text>\r\n",
          1, "De service antwoordt niet: "},
         {"off", sqlite + service, 1, "Automatische controle (xAuto) staat uit: het programma haalt geen ritten op."},
+        {"processing off", sqlite + service + "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n"
+                                              "    <xBezet_Checked>TRUE</xBezet_Checked>\r\n", 1,
+         "Ritten verwerken (xVerwerken) staat uit: opgehaalde ritten worden niet in de planning gezet en niet "
+         "bevestigd."},
         {"all good", good + sqlite + service, 0, "Geen problemen gevonden in "},
     };
     for (const auto &c : cases) {
@@ -441,7 +448,7 @@ TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
         }
         EXPECT_EQ(snapshot(dir.path()), before) << c.name;
     }
-    EXPECT_EQ(sim.requestCount(), 5) << "one read-only request per check that reaches the service";
+    EXPECT_EQ(sim.requestCount(), 6) << "one read-only request per check that reaches the service";
     for (const OstrelSim::Request &r : sim.requests())
         EXPECT_EQ(r.action, QLatin1String("RetrieveVehicleTypes"));
 }

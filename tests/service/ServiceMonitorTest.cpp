@@ -92,8 +92,10 @@ TEST_F(MonitorFixture, StatusFileHoldsTheMetrics)
 {
     CycleOutcome trips;
     trips.stored = 3;
+    trips.alreadyStored = 2;
     trips.cancelled = 1;
-    trips.confirmed = 3;
+    trips.notFound = 1;
+    trips.confirmed = 7;
     monitor.cycleEnded(CycleKind::Retrieval, at(1), true, trips, {}, 30);
     monitor.cycleEnded(CycleKind::Retrieval, at(2), false, {}, QStringLiteral("x"), 30);
     monitor.cycleEnded(CycleKind::Reference, at(2), false, {}, QStringLiteral("x"), 30);
@@ -121,9 +123,14 @@ TEST_F(MonitorFixture, StatusFileHoldsTheMetrics)
                            "vorano_cycle_failures_total{cycle=\"return\"} 1",
                            "vorano_cycle_failures_total{cycle=\"reference\"} 1",
                            "vorano_trips_total{result=\"stored\"} 3",
+                           "vorano_trips_total{result=\"already_stored\"} 2",
                            "vorano_trips_total{result=\"changed\"} 0",
+                           "vorano_trips_total{result=\"added\"} 0",
                            "vorano_trips_total{result=\"cancelled\"} 1",
+                           "vorano_trips_total{result=\"not_found\"} 1",
                            "vorano_trips_total{result=\"refused\"} 0",
+                           "vorano_trips_total{result=\"dropped\"} 0",
+                           "vorano_trips_confirmed_total 7",
                            "vorano_events_total{result=\"accepted\"} 2",
                            "vorano_events_total{result=\"refused\"} 1",
                            "vorano_events_pending 4",
