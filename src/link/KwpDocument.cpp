@@ -285,10 +285,31 @@ bool ReplyAccepted(const QString &reply, const QString &actionName, bool compare
     return !compareName || ReadXMLValue(reply, QStringLiteral("name")) == actionName;
 }
 
+namespace
+{
+
+// Reads a reply that the reader is handed a slice at a time (feed returns false at the end) and writes it again.
+template <typename Feed>
+QString normalizeFed(QXmlStreamReader &reader, Feed feed, qsizetype sizeHint)
+{
+    feed();
+    ReplyWriter writer(sizeHint);
+    QString result = writer.run(reader, feed);
+    if (reader.hasError())
+        throw XmlParseError(QStringLiteral("%1 (regel %2, positie %3)")
+                                .arg(reader.errorString())
+                                .arg(reader.lineNumber())
+                                .arg(reader.columnNumber()));
+    return result;
+}
+
+// The reader is handed the text a slice at a time, so it never holds a second whole copy of a large reply.
+constexpr qsizetype kSlice = 1 << 20;
+
+} // namespace
+
 QString NormalizeReply(const QString &text)
 {
-    // The reader is handed the text a slice at a time, so it never holds a second whole copy of a large reply.
-    constexpr qsizetype kSlice = 1 << 20;
     QXmlStreamReader reader;
     qsizetype fed = 0;
     const auto feed = [&] {
@@ -301,15 +322,37 @@ QString NormalizeReply(const QString &text)
         fed += n;
         return true;
     };
-    feed();
-    ReplyWriter writer(text.size());
-    QString result = writer.run(reader, feed);
-    if (reader.hasError())
-        throw XmlParseError(QStringLiteral("%1 (regel %2, positie %3)")
-                                .arg(reader.errorString())
-                                .arg(reader.lineNumber())
-                                .arg(reader.columnNumber()));
-    return result;
+    return normalizeFed(reader, feed, text.size());
+}
+
+QString NormalizeReply(QByteArray utf8)
+{
+    // The bytes are UTF-8 whatever an XML declaration says: the text was decoded once already, and the
+    // declaration's encoding is not written again.
+    if (utf8.startsWith("<?xml")) {
+        const qsizetype end = utf8.indexOf("?>");
+        const qsizetype at = end > 0 ? utf8.lastIndexOf("encoding", end) : -1;
+        if (at > 0) {
+            qsizetype stop = at + 8;
+            while (stop < end && utf8.at(stop) != '"' && utf8.at(stop) != '\'')
+                ++stop;
+            const qsizetype close = stop < end ? utf8.indexOf(utf8.at(stop), stop + 1) : -1;
+            if (close > 0 && close < end)
+                utf8.remove(at, close + 1 - at);
+        }
+    }
+    QXmlStreamReader reader;
+    qsizetype fed = 0;
+    // The reader decodes across slices: a character parted between two of them is whole again.
+    const auto feed = [&] {
+        if (fed >= utf8.size())
+            return false;
+        const qsizetype n = std::min(kSlice, utf8.size() - fed);
+        reader.addData(utf8.mid(fed, n));
+        fed += n;
+        return true;
+    };
+    return normalizeFed(reader, feed, utf8.size());
 }
 
 ItemWalk::ItemWalk(QString content, QString itemTag)

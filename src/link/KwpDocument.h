@@ -45,6 +45,8 @@ bool ReplyAccepted(const QString &reply, const QString &actionName, bool compare
 // declaration kept without its encoding). Throws XmlParseError with the parser's message and position for text
 // that is not well-formed.
 QString NormalizeReply(const QString &text);
+// The same for a reply held as UTF-8 (half the memory of the text); an encoding in its declaration is not used.
+QString NormalizeReply(QByteArray utf8);
 
 // Item walk: walks the "<item>...</item>" texts of a list element's content in document order, without
 // copying the rest of the content per item (linear in the content). A closing tag that stands before the next

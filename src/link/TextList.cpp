@@ -53,6 +53,53 @@ void TextList::setText(const QString &text)
     m_linesValid = false;
 }
 
+void TextList::setText(QString &&text)
+{
+    if (text.isEmpty() || isJoinedForm(text) || !text.isDetached()) {
+        setText(static_cast<const QString &>(text));
+        return;
+    }
+    // Every lone CR or LF becomes CR LF, and a last line without a break gets one: count what that adds, make room
+    // at the end, and move the characters back from the end, each at most once.
+    const qsizetype n = text.size();
+    qsizetype added = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        else if (c == u'\r' || c == u'\n')
+            ++added;
+    }
+    const QChar last = text.at(n - 1);
+    const bool endsWithBreak = last == u'\r' || last == u'\n';
+    if (!endsWithBreak)
+        added += 2;
+    text.resize(n + added);
+    QChar *d = text.data();
+    qsizetype w = n + added;
+    qsizetype r = n;
+    if (!endsWithBreak) {
+        d[--w] = u'\n';
+        d[--w] = u'\r';
+    }
+    while (r > 0) {
+        const QChar c = d[--r];
+        if (c == u'\n' || c == u'\r') {
+            // A CR before this LF belongs to it; a CR met here on its own is a lone one (its LF came first).
+            if (c == u'\n' && r > 0 && d[r - 1] == u'\r')
+                --r;
+            d[--w] = u'\n';
+            d[--w] = u'\r';
+        } else {
+            d[--w] = c;
+        }
+    }
+    m_joined = std::move(text);
+    m_joinedValid = true;
+    m_lines.clear();
+    m_linesValid = false;
+}
+
 void TextList::setLines(const QStringList &lines)
 {
     m_lines = lines;

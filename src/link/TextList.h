@@ -12,6 +12,8 @@ public:
     explicit TextList(const QString &text) { setText(text); }
 
     void setText(const QString &text);
+    // The same, turning the text into its joined form in place: a reply of many megabytes is never held twice.
+    void setText(QString &&text);
     QString text() const;
 
     const QStringList &lines() const;

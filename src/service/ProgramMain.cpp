@@ -23,6 +23,10 @@
 
 #include <sys/stat.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace
 {
 
@@ -169,6 +173,12 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
 {
     // Settings (with passwords), copies, day files and the database are for the program's own user and group.
     umask(0027);
+#ifdef __GLIBC__
+    // The buffers of a large reply (many megabytes each) go back to the system as soon as they are freed. Without
+    // this the C library raises its threshold after the first one and keeps the next ones in its heap, so the peak
+    // of an import grows by what was freed before.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
     // there must fail quietly, not end the program.
     std::signal(SIGPIPE, SIG_IGN);

@@ -170,7 +170,16 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
 void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin, CycleOutcome &outcome)
 {
     try {
-        QString reply = origin == Origin::Service ? NormalizeReply(ctx.resultList.text()) : ctx.resultList.text();
+        QString reply;
+        if (origin == Origin::Service) {
+            // A large reply is held as UTF-8 while it is read again, and the result list lets go of it: the text,
+            // its normalised form and the trip list are never all in memory at once.
+            QByteArray utf8 = ctx.resultList.text().toUtf8();
+            ctx.resultList.clear();
+            reply = NormalizeReply(std::move(utf8));
+        } else {
+            reply = ctx.resultList.text();
+        }
         ctx.controls.setText(Control::yStatus, ReadXMLValue(reply, QStringLiteral("status")));
         ctx.controls.setText(Control::ySoort, ReadXMLValue(reply, QStringLiteral("name")));
         // A large reply is held once, as the trip list (cut out of the reply in place), while the trips are handled.

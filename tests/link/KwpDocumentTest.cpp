@@ -108,9 +108,11 @@ class Normalize : public ::testing::TestWithParam<NormalizeCase>
 {
 };
 
+// The text and its UTF-8 bytes give the same document.
 TEST_P(Normalize, WritesTheParsedDocumentBack)
 {
     EXPECT_EQ(NormalizeReply(QString::fromUtf8(GetParam().input)), QString::fromUtf8(GetParam().output));
+    EXPECT_EQ(NormalizeReply(QByteArray(GetParam().input)), QString::fromUtf8(GetParam().output));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,9 +131,24 @@ INSTANTIATE_TEST_SUITE_P(
         NormalizeCase{"<a> x <b/> y </a>", "<a> x <b/> y </a>"},
         NormalizeCase{"<a>een\r\ntwee</a>", "<a>een\ntwee</a>"},
         NormalizeCase{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kwp/>", "<?xml version=\"1.0\"?><kwp/>"},
+        // A declaration naming another encoding does not change text that was decoded already.
+        NormalizeCase{"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>\xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x9a\x95</a>",
+                      "<?xml version=\"1.0\"?><a>\xc5\x81\xc3\xb3" "d\xc5\xba \xf0\x9f\x9a\x95</a>"},
+        NormalizeCase{"<?xml version='1.0' encoding='windows-1252' standalone='yes'?><a>\xe2\x82\xac</a>",
+                      "<?xml version=\"1.0\" standalone=\"yes\"?><a>\xe2\x82\xac</a>"},
         NormalizeCase{"<a x='1&amp;\"' y=\"2\"/>", "<a x=\"1&amp;&quot;\" y=\"2\"/>"},
         NormalizeCase{"<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>", "<p:a xmlns:p=\"urn:x\" p:b=\"1\"><p:c/></p:a>"},
         NormalizeCase{"<a><!-- c --><![CDATA[<x>]]><?pi data?></a>", "<a><!-- c --><![CDATA[<x>]]><?pi data?></a>"}));
+
+// A character whose UTF-8 bytes are parted between two of the slices the reader is handed stays whole.
+TEST(NormalizeReply, BytesPartedBetweenSlicesStayOneCharacter)
+{
+    for (int shift : {1, 2, 3}) {
+        const QString text = QStringLiteral("<a>") + QString((1 << 20) - 3 - shift, u'x') +
+                             QStringLiteral("\u0141\U0001F695</a>");
+        EXPECT_EQ(NormalizeReply(text.toUtf8()), text) << shift;
+    }
+}
 
 class NormalizeErrors : public ::testing::TestWithParam<const char *>
 {
