@@ -44,3 +44,18 @@ QString EscapeLogText(const QString &text)
     }
     return out;
 }
+
+QString LogMessageText(const QString &message)
+{
+    // Escapes only make a text longer, so no more than the part that can stay needs escaping.
+    const bool tooLong = message.size() > kMaxLogMessage;
+    QString text = EscapeLogText(tooLong ? message.left(kMaxLogMessage) : message);
+    if (!tooLong && text.size() <= kMaxLogMessage)
+        return text;
+    const QString mark = QString::fromUtf16(kLogCutMark);
+    qsizetype keep = kMaxLogMessage - mark.size();
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep; // never half a character
+    text.truncate(keep);
+    return text + mark;
+}

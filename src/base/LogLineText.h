@@ -8,3 +8,14 @@
 // the bidirectional overrides are written as an escape: "\r", "\n", "\t", otherwise "\xHH" below U+0080 and
 // "\uHHHH" above. A backslash stays as it is.
 QString EscapeLogText(const QString &text);
+
+// The most characters a message takes in a log line, the mark of a cut included. The journal cuts a line at
+// 48 KiB and reads what follows as a new entry with a priority of its own; 4,000 characters stay far below that
+// in any encoding, so a long text from outside can never end in a second, forged entry.
+inline constexpr qsizetype kMaxLogMessage = 4000;
+// What ends a message that was cut.
+inline constexpr char16_t kLogCutMark[] = u"\u2026 [ingekort]";
+
+// The message of a log line: escaped (EscapeLogText), then cut to kMaxLogMessage characters that end in the mark
+// when it is longer.
+QString LogMessageText(const QString &message);

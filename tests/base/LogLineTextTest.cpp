@@ -20,3 +20,29 @@ TEST(EscapeLogText, ControlCharactersAndLineSeparatorsBecomeEscapes)
     for (const auto &c : cases)
         EXPECT_EQ(EscapeLogText(c.in), c.out) << c.in.toStdString();
 }
+
+TEST(LogMessageText, ALongMessageIsCutWithAMark)
+{
+    const QString mark = QString::fromUtf8("… [ingekort]");
+    const QString emoji = QString::fromUtf8("🚕");
+    const struct {
+        const char *what;
+        QString in;
+        QString out;
+    } cases[] = {
+        {"short", QStringLiteral("Geen verbinding"), QStringLiteral("Geen verbinding")},
+        {"exactly the most", QString(4000, QLatin1Char('a')), QString(4000, QLatin1Char('a'))},
+        {"one more", QString(4001, QLatin1Char('a')), QString(4000 - mark.size(), QLatin1Char('a')) + mark},
+        // Escapes make the line longer: the escaped text is what counts.
+        {"escapes", QString(1001, QLatin1Char('\x1b')), QStringLiteral("\\x1B").repeated(997) + mark},
+        // A character of two code units is kept whole or not at all.
+        {"surrogate pair at the cut", QString(3987, QLatin1Char('a')) + emoji.repeated(10),
+         QString(3987, QLatin1Char('a')) + mark},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString out = LogMessageText(c.in);
+        EXPECT_EQ(out, c.out);
+        EXPECT_LE(out.size(), 4000);
+    }
+}
