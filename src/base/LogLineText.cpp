@@ -3,10 +3,16 @@
 namespace
 {
 
+// The bidirectional controls turn the rest of a line around on a terminal or a page, so that a line can be made
+// to read as something else than what it holds: the marks, the embeddings and overrides, and the isolates.
+bool isBidiControl(char16_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 bool needsEscape(char16_t c)
 {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || isBidiControl(c);
 }
 
 void appendHexEscape(QString &out, char16_t c)
