@@ -102,9 +102,8 @@ TEST(LogLine, TimeThenTwoBlanksThenTheMessage)
 TEST(LogLine, ALongFaultCannotForgeASecondJournalEntry)
 {
     const QString fault = QString(49131, QLatin1Char('x')) + QStringLiteral("<0>FORGED EMERG dienst gestopt");
-    const QByteArray bytes =
-        StandardErrorLines(LogLine(QDateTime(QDate(2026, 12, 11), QTime(3, 0)), fault).toUtf8() + '\n',
-                           LogLevel::Error, true);
+    const QByteArray bytes = StandardErrorLines(
+        LogLine(QDateTime(QDate(2026, 12, 11), QTime(3, 0)), fault).toUtf8() + '\n', LogLevel::Error, true);
     EXPECT_EQ(bytes.count('\n'), 1);
     EXPECT_TRUE(bytes.startsWith("<3>11-12-2026 03:00  xxx"));
     EXPECT_TRUE(bytes.endsWith(QString::fromUtf8("x… [ingekort]\n").toUtf8()));

@@ -178,7 +178,9 @@ TEST_F(LogDayFilesTest, AClockAYearOffRemovesNothingARightClockWouldKeep)
         SCOPED_TRACE(c.clock);
         QTemporaryDir folder;
         LogDayFiles dayLog(folder.path(), [](const QByteArray &) {});
-        const auto exists = [&](const QDate &day) { return QFile::exists(folder.filePath(LogDayFiles::fileName(day))); };
+        const auto exists = [&](const QDate &day) {
+            return QFile::exists(folder.filePath(LogDayFiles::fileName(day)));
+        };
         for (int back = 1; back <= 120; ++back) {
             QFile f(folder.filePath(LogDayFiles::fileName(realToday.addDays(-back))));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
