@@ -1,6 +1,7 @@
 #include "link/KwpDocument.h"
 
 #include "base/VoranoError.h"
+#include "link/AttributeLimit.h"
 #include "link/ReadXmlTag.h"
 #include "link/XmlText.h"
 #include "settings/Controls.h"
@@ -287,6 +288,7 @@ bool ReplyAccepted(const QString &reply, const QString &actionName, bool compare
 
 QString NormalizeReply(const QString &text)
 {
+    CheckAttributeLimit(text);
     // The reader is handed the text a slice at a time, so it never holds a second whole copy of a large reply.
     constexpr qsizetype kSlice = 1 << 20;
     QXmlStreamReader reader;
