@@ -56,10 +56,10 @@ int LogDayFiles::removeExpired(const QDate &today)
     }
     if (days.isEmpty())
         return 0;
-    // Today counts when the newest day file is today's, yesterday's or after today (a clock set back). A today more
-    // than a day past every day file is not believed: a clock set a year ahead would otherwise take all files
-    // with it. Then the newest day file stands for today, which removes no more than a right clock would.
-    const QDate reference = today > newest.addDays(1) ? newest : today;
+    // A today more than kKeepDays past every day file is not believed: by it every file would expire at once, as
+    // they do when a clock set a year ahead is read. The newest day file's day then stands for today, which removes
+    // no more than a right clock would. A file named after a later day than today (a clock set back) moves nothing.
+    const QDate reference = newest.daysTo(today) > kKeepDays ? newest : today;
     const QDate oldestKept = reference.addDays(-kKeepDays);
     int removed = 0;
     for (const auto &[name, day] : days) {

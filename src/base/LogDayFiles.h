@@ -28,9 +28,10 @@ class LogDayFiles
     static QString fileName(const QDate &day);
 
     // Removes the day files dated more than kKeepDays days before today. The dates are those in the file names.
-    // A file named after a day later than today is kept and moves nothing. When today is more than a day past the
-    // newest day file, the newest file's day stands for today: a clock far ahead then removes no more than a right
-    // clock would have, and a clock that runs behind removes less. Files whose name is not a day file's stay.
+    // A file named after a day later than today is kept and moves nothing. When today is more than kKeepDays past
+    // the newest day file, so that every file would go, the newest file's day stands for today: a clock far ahead
+    // then removes no more than a right clock would have, and a clock that runs behind removes less. Files whose
+    // name is not a day file's stay.
     // Returns how many were removed.
     int removeExpired(const QDate &today);
 
