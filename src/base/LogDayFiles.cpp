@@ -7,8 +7,6 @@
 #include <QList>
 #include <QRegularExpression>
 
-#include <algorithm>
-
 #include <cstdio>
 
 namespace
@@ -56,10 +54,13 @@ int LogDayFiles::removeExpired(const QDate &today)
         if (!newest.isValid() || day > newest)
             newest = day;
     }
-    m_newest = newest;
     if (days.isEmpty())
         return 0;
-    const QDate oldestKept = std::min(today, newest).addDays(-kKeepDays);
+    // A today more than kKeepDays past every day file is not believed: by it every file would expire at once, as
+    // they do when a clock set a year ahead is read. The newest day file's day then stands for today, which removes
+    // no more than a right clock would. A file named after a later day than today (a clock set back) moves nothing.
+    const QDate reference = newest.daysTo(today) > kKeepDays ? newest : today;
+    const QDate oldestKept = reference.addDays(-kKeepDays);
     int removed = 0;
     for (const auto &[name, day] : days) {
         if (day < oldestKept && QFile::remove(dir.filePath(name)))
@@ -74,6 +75,10 @@ void LogDayFiles::append(const QDateTime &at, const QString &line, LogLevel leve
         const QByteArray bytes = line.toUtf8() + '\n';
         writeError(StandardErrorLines(bytes, level, m_journal));
 
+        // Before the line: the file this line creates must not vouch for the date it was named after.
+        if (at.date() != m_prunedOn)
+            removeExpired(at.date());
+
         const QString path = m_folder + QLatin1Char('/') + fileName(at.date());
         const QString failure = AppendToFile(path, bytes);
         if (failure.isEmpty()) {
@@ -83,9 +88,6 @@ void LogDayFiles::append(const QDateTime &at, const QString &line, LogLevel leve
             writeError(StandardErrorLines(failureLine(QDir::toNativeSeparators(path), failure).toUtf8() + '\n',
                                           LogLevel::Warning, m_journal));
         }
-        // After the line: a new day's file then counts as the newest.
-        if (at.date() != m_prunedOn || at.date() > m_newest)
-            removeExpired(at.date());
     } catch (...) {
         // The log is the last place an error goes; nothing further can report this one.
     }

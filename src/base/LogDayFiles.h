@@ -27,15 +27,17 @@ class LogDayFiles
     // The file name of a day: "yyyy-MM-dd.log".
     static QString fileName(const QDate &day);
 
-    // Removes the day files dated more than kKeepDays days before today and also more than kKeepDays days before
-    // the newest day file. The dates are those in the file names; a clock that runs far ahead therefore removes
-    // no more than a right clock would have, and a clock that runs behind removes less. Files whose name is not a
-    // day file's stay. Returns how many were removed.
+    // Removes the day files dated more than kKeepDays days before today. The dates are those in the file names.
+    // A file named after a day later than today is kept and moves nothing. When today is more than kKeepDays past
+    // the newest day file, so that every file would go, the newest file's day stands for today: a clock far ahead
+    // then removes no more than a right clock would have, and a clock that runs behind removes less. Files whose
+    // name is not a day file's stay.
+    // Returns how many were removed.
     int removeExpired(const QDate &today);
 
     // Writes the line to standard error and appends it to the file of the day of at; the first line of a day
-    // (and the first line in a file newer than all others) removes the expired day files, so a program that runs
-    // for months keeps no more than a restarted one. A line that cannot be written whole is cut off again, so the
+    // removes the expired day files before it is written, so a program that runs for months keeps no more than a
+    // restarted one. A line that cannot be written whole is cut off again, so the
     // day file never holds half a line. Never throws. On standard error each line carries the syslog priority of
     // the level when standard error is the journal.
     void append(const QDateTime &at, const QString &line, LogLevel level = LogLevel::Error) noexcept;
@@ -52,5 +54,4 @@ class LogDayFiles
     bool m_failing = false;
     bool m_journal = false;
     QDate m_prunedOn; // the day removeExpired last ran for
-    QDate m_newest;   // the newest day file it found then
 };

@@ -1,6 +1,7 @@
 #include "link/KwpDocument.h"
 
 #include "base/VoranoError.h"
+#include "link/AttributeLimit.h"
 #include "link/ReadXmlTag.h"
 #include "link/XmlText.h"
 #include "settings/Controls.h"
@@ -310,6 +311,7 @@ constexpr qsizetype kSlice = 1 << 20;
 
 QString NormalizeReply(const QString &text)
 {
+    CheckAttributeLimit(text);
     QXmlStreamReader reader;
     qsizetype fed = 0;
     const auto feed = [&] {
@@ -327,6 +329,7 @@ QString NormalizeReply(const QString &text)
 
 QString NormalizeReply(QByteArray utf8)
 {
+    CheckAttributeLimit(utf8, QStringLiteral("utf-8"));
     // The bytes are UTF-8 whatever an XML declaration says: the text was decoded once already, and the
     // declaration's encoding is not written again.
     if (utf8.startsWith("<?xml")) {

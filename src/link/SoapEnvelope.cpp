@@ -1,6 +1,7 @@
 #include "link/SoapEnvelope.h"
 
 #include "base/VoranoError.h"
+#include "link/AttributeLimit.h"
 
 #include <QStringDecoder>
 #include <QXmlStreamReader>
@@ -283,8 +284,10 @@ QString ReadSoapReply(const QByteArray &body, const QString &contentType)
 
 QString ReadSoapReply(QByteArray &&body, const QString &contentType)
 {
+    const QString charset = charsetOf(contentType);
+    CheckAttributeLimit(body, charset);
     // The body moves into the reader, which hands it to the parser a slice at a time.
-    FedReader reader(std::move(body), charsetOf(contentType));
+    FedReader reader(std::move(body), charset);
     body = QByteArray();
 
     const QLatin1String envNs(SoapWire::EnvelopeNamespace);

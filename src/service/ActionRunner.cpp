@@ -8,7 +8,7 @@
 
 QString LogLine(const QDateTime &at, const QString &message)
 {
-    return FormatDateTime(QLatin1String(kLogLinePattern), at) + QLatin1Char(' ') + EscapeLogText(message);
+    return FormatDateTime(QLatin1String(kLogLinePattern), at) + QLatin1Char(' ') + LogMessageText(message);
 }
 
 ActionRunner::ActionRunner(std::function<void(const QString &message)> errorHook)

@@ -8,7 +8,7 @@
 #include <functional>
 
 // The log line of the error hook: the time as "dd-mm-yyyy hh:nn ", one more blank, then the message as one line
-// (EscapeLogText).
+// of bounded length (LogMessageText).
 QString LogLine(const QDateTime &at, const QString &message);
 
 // Runs every action of a timer, button or tray item: an error that escapes the action goes to the error hook and

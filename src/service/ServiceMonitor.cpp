@@ -1,6 +1,6 @@
 #include "service/ServiceMonitor.h"
 
-#include <QSaveFile>
+#include "base/CheckedFileWrite.h"
 
 namespace
 {
@@ -215,9 +215,14 @@ bool ServiceMonitor::writeStatusFile(bool up) const
 {
     if (m_statusFile.isEmpty())
         return false;
-    QSaveFile file(m_statusFile);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray text = metrics(up);
-    return file.write(text) == text.size() && file.commit();
+    // A cut file would be rejected by the monitoring as a whole, so the old one stays until a whole new one fits.
+    const QString failure = SaveWholeFile(m_statusFile, metrics(up));
+    if (failure.isEmpty()) {
+        m_statusFileFailing = false;
+        return true;
+    }
+    if (!m_statusFileFailing && m_log)
+        m_log(LogLevel::Warning, FileNotWrittenMessage(m_statusFile, failure));
+    m_statusFileFailing = true;
+    return false;
 }

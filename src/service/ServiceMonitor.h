@@ -34,7 +34,8 @@ class ServiceMonitor
     QString statusText() const;
     // The status file's text; up false for the one written at stop.
     QByteArray metrics(bool up = true) const;
-    // Writes the status file through a temporary file that replaces it. Returns whether it was written.
+    // Writes the status file through a temporary file that replaces it only when all of it was written; otherwise
+    // the old file stays and a warning says why, once until a write succeeds again. Returns whether it was written.
     bool writeStatusFile(bool up = true) const;
 
   private:
@@ -59,6 +60,7 @@ class ServiceMonitor
     CycleOutcome m_totals; // trips and events since the start
     int m_pending = 0;
     int m_lastTrips = 0;
+    mutable bool m_statusFileFailing = false;
 };
 
 // The Dutch name of a cycle in a log line ("het ophalen van ritten", ...).

@@ -25,7 +25,7 @@ RideRow BuildChangedRide(const TripTexts &trip, const Controls &controls, const 
         row.setText(QStringLiteral("pla_eigenaar"), controls.text(Control::Eigenaar));
         row.setInt(QStringLiteral("pla_bdr_id"), SettingInt(controls, Control::xBedrijf));
         row.setInt(QStringLiteral("pla_spoed"), 0);
-        const qint32 tripNumber = TripNumber(tag(t, "id"));
+        const qint32 tripNumber = TripNumber(TripIdText(t));
         row.setInt(QStringLiteral("pla_extern"), tripNumber);
         row.setInt(QStringLiteral("pla_extern_ritnummer"), tripNumber);
     } else {

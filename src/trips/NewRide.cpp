@@ -70,7 +70,7 @@ RideRow BuildNewRide(const TripTexts &trip, const Controls &controls, const QDat
     row.setText(QStringLiteral("pla_ophpostcode"), cut(t, "fromzip", 10));
     row.setText(QStringLiteral("pla_ophstad"), cut(t, "fromcity", 50));
     row.setText(QStringLiteral("pla_ophstraat"), cut(t, "fromstreet", 50));
-    const qint32 tripNumber = TripNumber(tag(t, "id"));
+    const qint32 tripNumber = TripNumber(TripIdText(t));
     row.setInt(QStringLiteral("pla_extern"), tripNumber);
     row.setInt(QStringLiteral("pla_extern_ritnummer"), tripNumber);
     const QString product = tag(t, "productid");

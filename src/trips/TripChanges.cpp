@@ -34,7 +34,7 @@ QString storedRideText(DispatchDb &db, int rideId)
 
 ChangeResult ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual)
 {
-    const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
+    const QString idText = TripIdText(trip.trip);
     const qint32 tripNumber = TripNumber(idText);
     const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
     // Only the live ride of our owner takes the change; without one, the ride is added.
@@ -65,7 +65,7 @@ ChangeResult ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripT
 
 ChangeResult ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
 {
-    const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
+    const QString idText = TripIdText(trip.trip);
     const qint32 tripNumber = TripNumber(idText);
     const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
     const int rideId = FindLiveRide(ctx.db, key);

@@ -94,7 +94,7 @@ bool copyFoldersUsable(const OperationContext &ctx)
 void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin, CycleOutcome &outcome)
 {
     const bool manual = origin == Origin::File;
-    ctx.controls.setText(Control::yRitID, ReadXMLValue(item, QStringLiteral("id")));
+    ctx.controls.setText(Control::yRitID, TripIdText(item));
     TripTexts trip;
     trip.trip = item;
     trip.client = ReadXMLTag(item, QStringLiteral("client"));
@@ -103,7 +103,7 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
     const QString action = ReadXMLValue(trip.trip, QStringLiteral("tripaction"));
     ctx.controls.setText(Control::yActie, action);
     const QString kind = action.toUpper();
-    const QString idText = ReadXMLValue(trip.trip, QStringLiteral("id"));
+    const QString idText = TripIdText(trip.trip);
     const char *copyKind = kind == kInsert ? "INS" : kind == kUpdate ? "UPD" : kind == kDelete ? "DEL" : nullptr;
     // Any other action: the trip is neither stored nor confirmed.
     if (!copyKind) {

@@ -112,6 +112,11 @@ qint32 FieldInt(const QString &text, const QString &column)
     return value;
 }
 
+QString TripIdText(const QString &tripText)
+{
+    return ReadXMLChildValue(tripText, QStringLiteral("id"));
+}
+
 qint32 TripNumber(const QString &idText)
 {
     qint64 v = 0;

@@ -36,6 +36,10 @@ qint32 SettingInt(const Controls &controls, Control control);
 // "'<text>' is not a valid integer value for field '<column>'".
 qint32 FieldInt(const QString &text, const QString &column);
 
+// The trip's id as text: the trip element's own "id" child, decoded. Never a deeper one (the vehicle type's, an
+// equipment's), and never the next one after an empty "<id/>": an empty or blank id stays empty or blank.
+QString TripIdText(const QString &tripText);
+
 // The service's trip number: the leading digits of the trip's id. A number beyond 32 bits cannot be stored in the
 // ride's external number columns without becoming another trip's number, so it throws ConversionError.
 qint32 TripNumber(const QString &idText);

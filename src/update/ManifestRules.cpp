@@ -1,11 +1,14 @@
 #include "update/ManifestRules.h"
 
 #include "update/IniProfile.h"
+#include "update/UpdateText.h"
 
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
 #include <QTimeZone>
+
+#include <algorithm>
 
 namespace
 {
@@ -20,6 +23,22 @@ const QString kNoValidUntil = QStringLiteral("Updatecontrole: het updatebestand 
                                              "(ValidUntil); het updatebestand wordt geweigerd.");
 const QString kExpired =
     QStringLiteral("Updatecontrole: het updatebestand is verlopen op %1 UTC; het updatebestand wordt geweigerd.");
+const QString kTooFarAhead = QStringLiteral("Updatecontrole: het updatebestand is geldig tot %1 UTC, meer dan een jaar "
+                                            "vooruit; het updatebestand wordt geweigerd.");
+const QString kBadVersion = QStringLiteral(
+    "Updatecontrole: het versienummer \"%1\" in het updatebestand is ongeldig; er wordt niets aangeboden.");
+const QString kBadName = QStringLiteral("Update: de bestandsnaam \"%1\" is ongeldig; er wordt niets gedownload.");
+const QString kNoChecksum =
+    QStringLiteral("Update: het updatebestand noemt geen geldige SHA-256 van de download; er wordt niets gedownload.");
+const QString kBadSize =
+    QStringLiteral("Update: het updatebestand noemt als grootte \"%1\", geen aantal bytes; er wordt niets gedownload.");
+const QString kNotesNotWeb = QStringLiteral("Updatecontrole: het adres van de release notes \"%1\" is geen webadres; "
+                                            "de release notes worden niet getoond.");
+
+QString untilText(const QString &validUntil)
+{
+    return validUntil.left(10) + QLatin1Char(' ') + validUntil.mid(11, 8);
+}
 
 bool isAscii(const QString &name)
 {
@@ -89,6 +108,56 @@ QString ManifestRefusal(const QString &text, const QString &section, const QDate
     if (!until)
         return kNoValidUntil;
     if (nowUtc > *until)
-        return kExpired.arg(validUntil.left(10) + QLatin1Char(' ') + validUntil.mid(11, 8));
+        return kExpired.arg(untilText(validUntil));
+    if (*until > nowUtc.addYears(1))
+        return kTooFarAhead.arg(untilText(validUntil));
     return {};
+}
+
+QString VersionRefusal(const QString &version)
+{
+    return ParseVersionNumbers(version) ? QString() : kBadVersion.arg(version);
+}
+
+QString DownloadNameRefusal(const QString &url)
+{
+    const QString name = UrlFileName(url);
+    return IsSafeLocalFileName(name) ? QString() : kBadName.arg(name);
+}
+
+QString DownloadHashRefusal(const QString &sha256)
+{
+    return IsSha256Text(sha256) ? QString() : kNoChecksum;
+}
+
+QString FileSizeRefusal(const QString &size)
+{
+    if (size.isEmpty())
+        return {};
+    bool ok = false;
+    const qint64 bytes = size.toLongLong(&ok);
+    // Digits only: the number is compared as text with the size the server announces.
+    const bool digits =
+        std::all_of(size.begin(), size.end(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
+    return ok && digits && bytes >= 1 && QString::number(bytes) == size ? QString() : kBadSize.arg(size);
+}
+
+QString NotesAddressRefusal(const QString &url)
+{
+    return url.isEmpty() || IsWebAddress(url) ? QString() : kNotesNotWeb.arg(url);
+}
+
+QStringList ManifestRefusals(const QString &text, const QString &section, const QDateTime &nowUtc)
+{
+    const QString refusal = ManifestRefusal(text, section, nowUtc);
+    if (!refusal.isEmpty())
+        return {refusal};
+    auto key = [&](const char *name) { return ReadProfileString(text, section, QLatin1String(name)); };
+    QStringList refusals;
+    for (const QString &r : {VersionRefusal(key("Version")), DownloadNameRefusal(key("DownloadFileURL")),
+                             DownloadHashRefusal(key("SHA256Hash")), FileSizeRefusal(key("FileSize")),
+                             NotesAddressRefusal(key("ReadmeFileURL"))})
+        if (!r.isEmpty())
+            refusals << r;
+    return refusals;
 }

@@ -42,8 +42,6 @@ const QString kNotesUnsigned = QStringLiteral(
     "Updatecontrole: de release notes zijn niet ondertekend (geen ReadmeSHA256) en worden niet getoond.");
 const QString kNotesTampered = QStringLiteral(
     "Updatecontrole: de release notes komen niet overeen met de ondertekende SHA-256 en worden niet getoond.");
-const QString kBadVersion = QStringLiteral(
-    "Updatecontrole: het versienummer \"%1\" in het updatebestand is ongeldig; er wordt niets aangeboden.");
 const QString kOwnVersionUnknown =
     QStringLiteral("Updatecontrole: de eigen versie \"%1\" van het programma is onbekend; er wordt niets aangeboden.");
 const QString kDowngrade = QStringLiteral(
@@ -212,8 +210,12 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
             box.manifest.UpdatePageURL = UpdatePageURL;
     }
 
-    // The notes may come from anywhere: they are shown only when the signed manifest names their SHA-256.
-    if (!box.manifest.ReadmeFileURL.isEmpty() && !IsSha256Text(box.manifest.ReadmeSHA256)) {
+    // The notes may come from any web server: they are shown only when the signed manifest names their SHA-256.
+    const QString notesRefusal = NotesAddressRefusal(box.manifest.ReadmeFileURL);
+    if (!notesRefusal.isEmpty()) {
+        if (m_logError)
+            m_logError(notesRefusal);
+    } else if (!box.manifest.ReadmeFileURL.isEmpty() && !IsSha256Text(box.manifest.ReadmeSHA256)) {
         if (m_logError)
             m_logError(kNotesUnsigned);
     } else if (!box.manifest.ReadmeFileURL.isEmpty()) {
@@ -237,7 +239,7 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
         const auto offered = ParseVersionNumbers(box.manifest.Version);
         const auto own = ParseVersionNumbers(Version);
         if (!offered)
-            return refuse(kBadVersion.arg(box.manifest.Version), Silent);
+            return refuse(VersionRefusal(box.manifest.Version), Silent);
         if (!own)
             return refuse(kOwnVersionUnknown.arg(Version), Silent);
         newer = *own < *offered;

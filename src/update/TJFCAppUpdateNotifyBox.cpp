@@ -3,6 +3,7 @@
 #include "base/PlainTextWidgets.h"
 #include "base/VoranoError.h"
 #include "update/FileChecksums.h"
+#include "update/ManifestRules.h"
 #include "update/ReleaseSignature.h"
 #include "update/TJFCAppUpdateDownloadBox.h"
 #include "update/UpdatePicture.h"
@@ -40,9 +41,6 @@ const QString kCorrupt = QStringLiteral("De download is beschadigd.");
 const QString kStarting = QStringLiteral("Taxis Vorano\u00AE LiveUpdate gaat nu starten");
 const QString kSearching = QStringLiteral("Zoek naar bestandsinformatie");
 const QByteArray kContentLength = "content-length: ";
-const QString kBadName = QStringLiteral("Update: de bestandsnaam \"%1\" is ongeldig; er wordt niets gedownload.");
-const QString kNoChecksum =
-    QStringLiteral("Update: het updatebestand noemt geen geldige SHA-256 van de download; er wordt niets gedownload.");
 const QString kOversized =
     QStringLiteral("Update: de download is groter dan de aangekondigde %1 bytes en is verwijderd.");
 const QString kTampered = QStringLiteral("Update: de download komt niet overeen met de ondertekende SHA-256 en is "
@@ -269,13 +267,12 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     const TJFCAppUpdateManifest &m = state.manifest;
     // The name comes from the server: it must stay one plain file in TempDownloads.
     const QString name = UrlFileName(m.DownloadFileURL);
-    if (!IsSafeLocalFileName(name)) {
-        log(kBadName.arg(name));
-        return;
-    }
-    if (!IsSha256Text(m.SHA256Hash)) {
-        log(kNoChecksum);
-        return;
+    for (const QString &refusal :
+         {DownloadNameRefusal(m.DownloadFileURL), DownloadHashRefusal(m.SHA256Hash), FileSizeRefusal(m.FileSize)}) {
+        if (!refusal.isEmpty()) {
+            log(refusal);
+            return;
+        }
     }
     // Without the updater a download leads nowhere: say so and go on running.
     const QString updater = state.programFolder + QLatin1Char('/') + UpdaterFileName();

@@ -160,3 +160,45 @@ TEST_F(LogDayFilesTest, ALineThatDoesNotFitLeavesNoPartOfItInTheDayFile)
     EXPECT_EQ(standardError.count("Logboek: kan niet schrijven naar"), 1) << standardError.constData();
     EXPECT_TRUE(standardError.contains("het bestand wordt groter dan is toegestaan")) << standardError.constData();
 }
+
+// A clock a year off writes its first line into a file named after the wrong day. Whatever the clock says, no day
+// file a right clock would keep goes, and the wrongly named file moves nothing when the clock is right again.
+TEST_F(LogDayFilesTest, AClockAYearOffRemovesNothingARightClockWouldKeep)
+{
+    const QDate realToday(2026, 12, 10);
+    const struct {
+        const char *clock;
+        QDate today;
+    } cases[] = {
+        {"right", realToday},
+        {"a year ahead", realToday.addYears(1)},
+        {"a year behind", realToday.addYears(-1)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.clock);
+        QTemporaryDir folder;
+        LogDayFiles dayLog(folder.path(), [](const QByteArray &) {});
+        const auto exists = [&](const QDate &day) {
+            return QFile::exists(folder.filePath(LogDayFiles::fileName(day)));
+        };
+        for (int back = 1; back <= 120; ++back) {
+            QFile f(folder.filePath(LogDayFiles::fileName(realToday.addDays(-back))));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+
+        dayLog.append(QDateTime(c.today, QTime(3, 0)), QStringLiteral("eerste regel"));
+        dayLog.append(QDateTime(c.today, QTime(3, 1)), QStringLiteral("tweede regel"));
+        EXPECT_TRUE(exists(c.today));
+        for (int back = 1; back <= 90; ++back)
+            EXPECT_TRUE(exists(realToday.addDays(-back))) << back << " days back";
+
+        // The clock is put right the next day: the file named a year ahead counts for nothing and stays; the one
+        // named a year back is old. Pruning goes on as before.
+        dayLog.append(QDateTime(realToday.addDays(1), QTime(0, 5)), QStringLiteral("klok gelijk"));
+        for (int back = 1; back <= 89; ++back)
+            EXPECT_TRUE(exists(realToday.addDays(-back))) << back << " days back";
+        for (int back = 90; back <= 120; ++back)
+            EXPECT_FALSE(exists(realToday.addDays(-back))) << back << " days back";
+        EXPECT_EQ(exists(c.today), c.today >= realToday);
+    }
+}

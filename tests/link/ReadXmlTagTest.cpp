@@ -37,7 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TagCase{"<a>1</a><b>x</a>2</b>", "b", "x</a>2"}, TagCase{"", "a", ""},
                       // "b>" also ends "<ab>": only "<b>" and "</b>" count.
                       TagCase{"<ab>x</ab><b>y</b>", "b", "y"}, TagCase{"<b>y</ab></b>", "b", "y</ab>"},
-                      TagCase{"<>x</>", "", "x"}, TagCase{"</a>", "/a", ""}, TagCase{"<b></b>", "b", ""}));
+                      TagCase{"<>x</>", "", "x"}, TagCase{"</a>", "/a", ""}, TagCase{"<b></b>", "b", ""},
+                      // An empty element is the first of its name: the next one belongs to another element.
+                      TagCase{"<r><a/><b><a>3</a></b></r>", "a", ""}, TagCase{"<r><a>1</a><a/></r>", "a", "1"},
+                      TagCase{"<r><ab/><a>1</a></r>", "a", "1"}, TagCase{"<r><a />2<a>1</a></r>", "a", "1"}));
 
 TEST(ReadXmlTag, ReadsTheJoinedTextOfAList)
 {
@@ -57,13 +60,17 @@ TEST(ReadXmlTag, NameOfTheActionComesFirstInAWholeReply)
         QStringLiteral("Taxi"));
 }
 
-// The text between the first "<tag>" and the first "</tag>", searched separately: the plain reading of the rule.
+// The text between the first "<tag>" and the first "</tag>", searched separately: the plain reading of the rule,
+// with an empty-element "<tag/>" before the first "<tag>" making the first element of that name empty.
 QString naiveReadXmlTag(const QString &text, const QString &tag)
 {
     const QString open = u'<' + tag + u'>';
     const qsizetype a = text.indexOf(open);
     const qsizetype b = text.indexOf(QLatin1String("</") + tag + u'>');
     if (a < 0 || b < 0 || b - a - open.size() <= 0)
+        return {};
+    const qsizetype empty = text.indexOf(u'<' + tag + QLatin1String("/>"));
+    if (!tag.isEmpty() && empty >= 0 && empty < a)
         return {};
     return text.mid(a + open.size(), b - a - open.size());
 }
@@ -91,6 +98,47 @@ TEST(ReadXmlTag, AgreesWithSeparateSearchesOnRandomTexts)
                 << text.toStdString() << " / " << tag.toStdString();
         }
     }
+}
+
+// A trip's own value: the child of that name of the first element, never a deeper one, and an empty child is
+// empty rather than the next element of that name.
+TEST(ReadXmlChild, ReadsTheElementsOwnChildOnly)
+{
+    const struct {
+        const char *what;
+        const char *element;
+        const char *expected;
+    } cases[] = {
+        {"own id", "<trip><id>500</id><vehicletype><id>3</id></vehicletype></trip>", "500"},
+        {"own id after a nested one", "<trip><vehicletype><id>3</id></vehicletype><id>500</id></trip>", "500"},
+        {"empty", "<trip><id></id><vehicletype><id>3</id></vehicletype></trip>", ""},
+        {"blank", "<trip><id> </id><vehicletype><id>3</id></vehicletype></trip>", " "},
+        {"self-closing", "<trip><id/><vehicletype><id>3</id></vehicletype><id>4</id></trip>", ""},
+        {"only nested ids",
+         "<trip><vehicletype><id>3</id></vehicletype><extrafields><extrafield><id>c1</id>"
+         "</extrafield></extrafields></trip>",
+         ""},
+        {"nested self-closing, own later", "<trip><vehicletype><id/></vehicletype><id>7</id></trip>", "7"},
+        {"inside an empty sibling", "<trip><client/><id>8</id></trip>", "8"},
+        {"indented", "\n\t<trip>\n\t\t<client><id>77</id></client>\n\t\t<id>500</id>\n\t</trip>", "500"},
+        {"the first of two", "<trip><id>1</id><id>2</id></trip>", "1"},
+        {"with an attribute: not exactly <id>", "<trip><id x=\"1\">5</id></trip>", ""},
+        {"a sibling's attribute holds markup", "<trip><note a=\"<id>9</id>\" b='>'/><id>10</id></trip>", "10"},
+        {"in a comment", "<trip><!-- <id>9</id> --><id>10</id></trip>", "10"},
+        {"in CDATA", "<trip><c><![CDATA[</c><id>9</id>]]></c><id>10</id></trip>", "10"},
+        {"after the element", "<trip><a>1</a></trip><id>9</id>", ""},
+        {"the element itself", "<id><x>1</x></id>", ""},
+        {"nested child kept as XML", "<trip><id><b>1</b>2</id></trip>", "<b>1</b>2"},
+        {"declaration first", "<?xml version=\"1.0\"?><trip><id>11</id></trip>", "11"},
+        {"cut off", "<trip><a b=\"<id>", ""},
+        {"no element", "", ""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ReadXMLChild(QString::fromUtf8(c.element), QStringLiteral("id")), QString::fromUtf8(c.expected))
+            << c.what;
+    }
+    EXPECT_EQ(ReadXMLChildValue(QStringLiteral("<trip><id>1&amp;2</id></trip>"), QStringLiteral("id")),
+              QStringLiteral("1&2"));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "service/ActionRunner.h"
+#include "base/LogLevel.h"
 #include "base/VoranoError.h"
 
 #include <gtest/gtest.h>
@@ -94,4 +95,18 @@ TEST(LogLine, TimeThenTwoBlanksThenTheMessage)
     EXPECT_EQ(LogLine(at.addSecs(50), QStringLiteral("Y")), QStringLiteral("31-03-2015 07:05  Y"));
     EXPECT_EQ(LogLine(QDateTime(QDate(2015, 12, 1), QTime(23, 59)), QStringLiteral("regel 1\r\nregel 2")),
               QStringLiteral("01-12-2015 23:59  regel 1\\r\\nregel 2"));
+}
+
+// journald cuts a line at 48 KiB and reads what follows as an entry of its own, with a priority of its own: a
+// fault text of that length followed by a prefix must stay one entry at the priority of its level.
+TEST(LogLine, ALongFaultCannotForgeASecondJournalEntry)
+{
+    const QString fault = QString(49131, QLatin1Char('x')) + QStringLiteral("<0>FORGED EMERG dienst gestopt");
+    const QByteArray bytes = StandardErrorLines(
+        LogLine(QDateTime(QDate(2026, 12, 11), QTime(3, 0)), fault).toUtf8() + '\n', LogLevel::Error, true);
+    EXPECT_EQ(bytes.count('\n'), 1);
+    EXPECT_TRUE(bytes.startsWith("<3>11-12-2026 03:00  xxx"));
+    EXPECT_TRUE(bytes.endsWith(QString::fromUtf8("x… [ingekort]\n").toUtf8()));
+    EXPECT_FALSE(bytes.contains("<0>"));
+    EXPECT_LT(bytes.size(), 48 * 1024);
 }

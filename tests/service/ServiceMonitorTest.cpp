@@ -1,5 +1,6 @@
 #include "service/ServiceMonitor.h"
 #include "base/LogLevel.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -140,6 +141,41 @@ TEST_F(MonitorFixture, StatusFileHoldsTheMetrics)
     EXPECT_TRUE(monitor.metrics(false).startsWith("# HELP vorano_up"));
     EXPECT_TRUE(monitor.metrics(false).contains("\nvorano_up 0\n"));
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).size() == 1) << "no temporary file stays";
+}
+
+// On a full disk (a file-size limit here) the monitoring keeps reading the last whole file, and one warning says
+// why no newer one came; a write that fits again ends the failure, so the next one is reported again.
+TEST_F(MonitorFixture, AStatusFileThatDoesNotFitLeavesTheOldOneWholeWithOneLine)
+{
+    const QString path = dir.filePath(QStringLiteral("status.prom"));
+    ASSERT_TRUE(monitor.writeStatusFile());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray old = file.readAll();
+    file.close();
+    ASSERT_GT(old.size(), 1000);
+    {
+        FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.ok());
+        EXPECT_FALSE(monitor.writeStatusFile());
+        EXPECT_FALSE(monitor.writeStatusFile(false));
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    file.close();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("status.prom")});
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_EQ(logged.at(0).level, LogLevel::Warning);
+    EXPECT_EQ(logged.at(0).line, QStringLiteral("Bestand %1 is niet geschreven: het bestand wordt groter dan is "
+                                                "toegestaan. Een eerder bestand met die naam is ongewijzigd.")
+                                     .arg(QDir::toNativeSeparators(path)));
+
+    ASSERT_TRUE(monitor.writeStatusFile(false));
+    {
+        FileSizeLimit limit(1000);
+        EXPECT_FALSE(monitor.writeStatusFile());
+    }
+    EXPECT_EQ(logged.size(), 2);
 }
 
 TEST(StandardErrorLines, EveryLineCarriesThePriorityInTheJournal)

@@ -123,7 +123,7 @@ TEST_F(RetrievalCycle, IndentedReplyAndClientIdBeforeTheTripId)
     ASSERT_TRUE(log.isEmpty()) << log.join(QLatin1Char('|')).toStdString();
     const QList<int> ids = rideIds();
     ASSERT_EQ(ids.size(), 1);
-    EXPECT_EQ(controls.text(Control::yRitID), QStringLiteral("77"));
+    EXPECT_EQ(controls.text(Control::yRitID), QStringLiteral("500")); // the trip's own id, not its client's
     EXPECT_EQ(controls.text(Control::yActie), QStringLiteral("insert"));
     EXPECT_EQ(ride(ids[0]).value(QStringLiteral("pla_extern")).toInt(), 500);
     EXPECT_TRUE(
@@ -132,6 +132,62 @@ TEST_F(RetrievalCycle, IndentedReplyAndClientIdBeforeTheTripId)
     EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/In")),
               QStringList{QStringLiteral("RetrieveTrips_INS_500_3103070509.xml")});
     EXPECT_FALSE(resultList.text().contains(QLatin1Char('\t')));
+}
+
+// A trip's id is its own element: an empty, blank, self-closing or missing id is refused with its line and is never
+// taken from the vehicle type or an equipment inside the trip; an id after those is still the trip's.
+TEST_F(RetrievalCycle, TheTripIdIsTheTripsOwnElement)
+{
+    const QString nested = QStringLiteral("<vehicletype><id>3</id><name>Taxi</name></vehicletype>"
+                                          "<accessibilityequipments><accessibilityequipment><id>4</id><name>R</name>"
+                                          "<amount>1</amount></accessibilityequipment></accessibilityequipments>");
+    const QString action = QStringLiteral("<tripaction>INSERT</tripaction>");
+    const QString refused = QStringLiteral("Rit ID  is geen geldig ritnummer; de rit is niet verwerkt.");
+    const struct {
+        const char *what;
+        QString trip;
+        int stored; // the trip number stored and confirmed; 0: none
+    } cases[] = {
+        {"empty", QStringLiteral("<trip><id></id>") + action + nested + dates() + QStringLiteral("</trip>"), 0},
+        {"blank", QStringLiteral("<trip><id> </id>") + action + nested + dates() + QStringLiteral("</trip>"), 0},
+        {"self-closing", QStringLiteral("<trip><id/>") + action + nested + dates() + QStringLiteral("</trip>"), 0},
+        {"missing", QStringLiteral("<trip>") + action + nested + dates() + QStringLiteral("</trip>"), 0},
+        {"after the nested ids",
+         QStringLiteral("<trip>") + action + nested + QStringLiteral("<id>600</id>") + dates() +
+             QStringLiteral("</trip>"),
+         600},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        log.clear();
+        const qsizetype confirmedBefore = confirmations().size();
+        service.reply(reply(c.trip));
+        cycle();
+        EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_extern IN (3, 4)")).toInt(), 0);
+        if (c.stored) {
+            EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('|')).toStdString();
+            EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_extern=?"), {c.stored}).toInt(),
+                      1);
+            ASSERT_EQ(confirmations().size(), confirmedBefore + 1);
+            EXPECT_EQ(confirmations().last().first, QString::number(c.stored));
+        } else {
+            EXPECT_EQ(log, QStringList{refused});
+            EXPECT_EQ(confirmations().size(), confirmedBefore);
+        }
+    }
+
+    // A cancellation whose id is empty cancels nothing, not the ride whose number is its vehicle type's id.
+    service.reply(reply(trip(QStringLiteral("930001"), QStringLiteral("INSERT"), dates())));
+    cycle();
+    ASSERT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_extern=930001")).toInt(), 1);
+    const qsizetype confirmedBefore = confirmations().size();
+    log.clear();
+    service.reply(reply(QStringLiteral("<trip><id></id><tripaction>DELETE</tripaction><vehicletype><id>930001</id>"
+                                       "</vehicletype></trip>")));
+    cycle();
+    EXPECT_EQ(log, QStringList{refused});
+    EXPECT_NE(scalar(QStringLiteral("SELECT pla_cloud FROM planning WHERE pla_extern=930001")).toInt(), 2);
+    EXPECT_EQ(confirmations().size(), confirmedBefore);
 }
 
 TEST_F(RetrievalCycle, ErrorsBeforeTheTripsAreReadReachTheCaller)

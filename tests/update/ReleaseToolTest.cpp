@@ -187,3 +187,57 @@ TEST(ReleaseTool, ManifestAndVerify)
                                           "sectie \"[VoranoOstrel]\" van het updatebestand; het updatebestand wordt "
                                           "geweigerd.\n"));
 }
+
+// A signed manifest the program refuses is refused by verify too, every value with the program's own line, and
+// the escape sequences in it never reach the terminal.
+TEST(ReleaseTool, VerifyRefusesWhatTheProgramRefusesAndPrintsNoControlCharacter)
+{
+    QTemporaryDir dir;
+    const QString key = dir.filePath(QStringLiteral("release.key"));
+    const QString pub = dir.filePath(QStringLiteral("release.pub"));
+    ASSERT_EQ(releaseTool({QStringLiteral("keygen"), key, pub}).exitCode, 0);
+    const QString manifest = dir.filePath(QStringLiteral("Updates.txt"));
+    const QByteArray validUntil = ValidUntilText(QDateTime::currentDateTimeUtc().addDays(30)).toLatin1();
+    {
+        QFile f(manifest);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[VoranoOstrel]\r\nVersion=2.0\r\n"
+                "DownloadFileURL=https://update.vorano.nl/..\\..\\\x1B[2J\x1B]0;gekaapt\x07VoranoOstrel.exe\r\n"
+                "SHA256Hash=not-a-hash\r\nFileSize=-5\r\nReadmeFileURL=file:///etc/passwd\r\n"
+                "ReadmeSHA256=" +
+                QByteArray(64, 'A') + "\r\nValidUntil=" + validUntil + "\r\n");
+    }
+    ASSERT_EQ(releaseTool({QStringLiteral("sign"), key, manifest}).exitCode, 0);
+
+    const ToolRun verified = releaseTool({QStringLiteral("verify"), pub, manifest});
+    EXPECT_EQ(verified.exitCode, 1);
+    EXPECT_EQ(verified.out,
+              QStringLiteral(
+                  "NOT valid: Updatecontrole: het versienummer \"2.0\" in het updatebestand is ongeldig; er wordt "
+                  "niets aangeboden.\n"
+                  "NOT valid: Update: de bestandsnaam \"..\\..\\\\x1B[2J\\x1B]0;gekaapt\\x07VoranoOstrel.exe\" is "
+                  "ongeldig; er wordt niets gedownload.\n"
+                  "NOT valid: Update: het updatebestand noemt geen geldige SHA-256 van de download; er wordt niets "
+                  "gedownload.\n"
+                  "NOT valid: Update: het updatebestand noemt als grootte \"-5\", geen aantal bytes; er wordt niets "
+                  "gedownload.\n"
+                  "NOT valid: Updatecontrole: het adres van de release notes \"file:///etc/passwd\" is geen "
+                  "webadres; de release notes worden niet getoond.\n"));
+    for (const QChar c : verified.out + verified.err)
+        EXPECT_TRUE(c == u'\n' || c.unicode() >= 0x20) << "control character " << int(c.unicode());
+
+    // A validity of more than a year is refused when it is made, as the program would refuse it.
+    const QString release = dir.filePath(QStringLiteral("VoranoOstrel.zip"));
+    {
+        QFile f(release);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    for (const char *days : {"365", "366"}) {
+        const ToolRun made = releaseTool({QStringLiteral("manifest"), key, release, QStringLiteral("9.2.0.0"),
+                                          QStringLiteral("https://update.vorano.nl/VoranoOstrel.zip"), manifest,
+                                          QStringLiteral("--valid-days"), QLatin1String(days)});
+        EXPECT_EQ(made.exitCode == 0, QLatin1String(days) == QLatin1String("365")) << days << made.err.toStdString();
+    }
+    EXPECT_EQ(releaseTool({QStringLiteral("verify"), pub, manifest}).exitCode, 0);
+}

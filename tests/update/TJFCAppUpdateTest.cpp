@@ -52,11 +52,10 @@ class CheckForUpdateTest : public ::testing::Test
         qputenv("TMPDIR", m_oldTmp);
     }
 
-    // A manifest valid long after any run of this test.
+    // A manifest valid for the whole run of this test.
     QByteArray manifest(const QByteArray &lines) const
     {
-        return "[Ander]\r\nVersion=99\r\n[" + UpdateSectionName.toLatin1() +
-               "]\r\nValidUntil=2099-12-31T23:59:59Z\r\n" + lines;
+        return "[Ander]\r\nVersion=99\r\n[" + UpdateSectionName.toLatin1() + "]\r\n" + CurrentValidUntilLine() + lines;
     }
     // The line that signs release notes.
     static QByteArray readmeHash(const QByteArray &notes)
@@ -186,7 +185,7 @@ TEST_F(CheckForUpdateTest, FailedManifestOffersTheWebsite)
 // Without the program's section there is no end date either: the manifest could hold updates back for ever.
 TEST_F(CheckForUpdateTest, ManifestWithoutOurSectionIsRefused)
 {
-    serveSigned("[Ander]\r\nVersion=99\r\nValidUntil=2099-12-31T23:59:59Z\r\n");
+    serveSigned("[Ander]\r\nVersion=99\r\n" + CurrentValidUntilLine());
     expectRefused(QStringLiteral("Updatecontrole: het updatebestand noemt geen geldige einddatum (ValidUntil); het "
                                  "updatebestand wordt geweigerd."));
 }
@@ -373,6 +372,10 @@ TEST_F(CheckForUpdateTest, ManifestsBreakingTheRulesAreRefused)
          QStringLiteral("Updatecontrole: het updatebestand noemt geen geldige einddatum (ValidUntil)") + refused},
         {"end date without zone", section + "ValidUntil=2099-12-31T23:59:59\r\nVersion=9.2.0.0\r\n",
          QStringLiteral("Updatecontrole: het updatebestand noemt geen geldige einddatum (ValidUntil)") + refused},
+        {"end date far ahead", section + "ValidUntil=9999-12-31T23:59:59Z\r\nVersion=9.2.0.0\r\n",
+         QStringLiteral("Updatecontrole: het updatebestand is geldig tot 9999-12-31 23:59:59 UTC, meer dan een jaar "
+                        "vooruit") +
+             refused},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -407,6 +410,12 @@ TEST_F(CheckForUpdateTest, OnlySignedReleaseNotesAreShown)
          {},
          QStringLiteral("Updatecontrole: de release notes zijn niet ondertekend (geen ReadmeSHA256) en worden niet "
                         "getoond."),
+         0},
+        {"not on a web server",
+         "ReadmeFileURL=file:///etc/passwd\r\n" + readmeHash(notes),
+         {},
+         QStringLiteral("Updatecontrole: het adres van de release notes \"file:///etc/passwd\" is geen webadres; de "
+                        "release notes worden niet getoond."),
          0},
         {"other notes",
          url + readmeHash("Installeer de reparatie van http://elders.test/"),

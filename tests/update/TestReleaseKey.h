@@ -1,5 +1,6 @@
 #pragma once
 
+#include "update/ManifestRules.h"
 #include "update/ReleaseSignature.h"
 #include "update/UpdateTrust.h"
 
@@ -14,3 +15,10 @@ struct TestReleaseKey {
         return SignatureFileText(SignEd25519(manifest, pair.privateKey));
     }
 };
+
+// "ValidUntil=..." a month from now, with its line end: current for the whole run of a test and within the year
+// ahead that the program accepts.
+inline QByteArray CurrentValidUntilLine()
+{
+    return "ValidUntil=" + ValidUntilText(QDateTime::currentDateTimeUtc().addDays(30)).toLatin1() + "\r\n";
+}

@@ -65,8 +65,8 @@ TEST(UpdateClose, ClosingDuringACheckOrDownloadEndsAtOnceWithoutTheUpdater)
         const QByteArray manifest =
             "[" + UpdateSectionNameFor(QCoreApplication::applicationFilePath()).toLatin1() +
             "]\r\nVersion=9.0.0.1\r\nDownloadFileURL=" + server.url(QString::fromLatin1(kFilePath)).toLatin1() +
-            "\r\nSHA256Hash=" + QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex() +
-            "\r\nValidUntil=2099-12-31T23:59:59Z\r\n";
+            "\r\nSHA256Hash=" + QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex() + "\r\n" +
+            CurrentValidUntilLine();
         LocalHttpServer::Response manifestResponse{200, "OK", {}, manifest};
         LocalHttpServer::Response fileResponse{200, "OK", {}, file};
         (c.stall == Stall::Manifest ? manifestResponse : fileResponse).stallAfter = 10;

@@ -530,7 +530,7 @@ TEST_F(UpdateControleTest, BacksUpThenDownloadsTheNewVersion)
     // A signed release: offered, downloaded, verified against the signed SHA-256 (and the MD5) and handed over.
     serveManifest("[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.2\r\nDownloadFileURL=" +
                   m_server.url(QString::fromLatin1(kFilePath)).toLatin1() + "\r\nMD5Hash=" + kMd5.toLatin1() +
-                  "\r\nSHA256Hash=" + kSha256.toLatin1() + "\r\nValidUntil=2099-12-31T23:59:59Z\r\n");
+                  "\r\nSHA256Hash=" + kSha256.toLatin1() + "\r\n" + CurrentValidUntilLine());
     m_update.HashType = THashType::MD5;
     EXPECT_TRUE(SpeedButton4Click(m_update));
     EXPECT_EQ(m_dir.read(QStringLiteral("Backups/VoranoOstrel")), "programma");
@@ -541,7 +541,7 @@ TEST_F(UpdateControleTest, BacksUpThenDownloadsTheNewVersion)
 
 TEST_F(UpdateControleTest, BacksUpAlsoWithoutNewerVersion)
 {
-    serveManifest("[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.1\r\nValidUntil=2099-12-31T23:59:59Z\r\n");
+    serveManifest("[" + UpdateSectionName.toLatin1() + "]\r\nVersion=1.0.0.1\r\n" + CurrentValidUntilLine());
     QDir(m_dir.path()).mkdir(QStringLiteral("Backups"));
     QFile old(m_dir.path() + QStringLiteral("/Backups/VoranoOstrel"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));

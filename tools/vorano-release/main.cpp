@@ -13,10 +13,12 @@
 //   vorano-release sign PRIVATE-KEY-FILE MANIFEST
 //       Signs an existing manifest exactly as it is: writes MANIFEST.sig.
 //   vorano-release verify PUBLIC-KEY-FILE MANIFEST [--section NAME]
-//       Checks MANIFEST.sig against the public key and the manifest against the rules the program applies, and
-//       prints what the program will read from it; exit code 0 when the program would accept it.
+//       Checks MANIFEST.sig against the public key and the manifest against the rules the program applies (the
+//       same code), and prints what the program will read from it, control characters escaped; exit code 0 only
+//       when the program would accept all of it, 1 with one line per refusal otherwise.
 
 #include "SecretFile.h"
+#include "base/LogLineText.h"
 #include "update/IniProfile.h"
 #include "update/ManifestRules.h"
 #include "update/ReleaseSignature.h"
@@ -78,9 +80,10 @@ int sign(const QByteArray &privateKey, const QString &manifestPath)
     return 0;
 }
 
+// The manifest's values come from whoever wrote it: a control character in them never reaches the terminal.
 void print(const char *label, const QString &value)
 {
-    std::printf("%-14s %s\n", label, value.toLocal8Bit().constData());
+    std::printf("%-14s %s\n", label, EscapeLogText(value).toLocal8Bit().constData());
 }
 
 // Checks the signature and the rules, and shows the values as the program reads them.
@@ -100,11 +103,11 @@ int verify(const QByteArray &publicKey, const QString &manifestPath, const QStri
         return 1;
     }
     const QString text = DecodeText(manifest);
-    const QString refusal = ManifestRefusal(text, section, QDateTime::currentDateTimeUtc());
-    if (!refusal.isEmpty()) {
-        std::printf("NOT valid: %s\n", refusal.toLocal8Bit().constData());
+    const QStringList refusals = ManifestRefusals(text, section, QDateTime::currentDateTimeUtc());
+    for (const QString &refusal : refusals)
+        std::printf("NOT valid: %s\n", EscapeLogText(refusal).toLocal8Bit().constData());
+    if (!refusals.isEmpty())
         return 1;
-    }
     auto key = [&](const char *name) { return ReadProfileString(text, section, QLatin1String(name)); };
     const QString url = key("DownloadFileURL");
     const QString validUntil = key(kValidUntilKey);
@@ -179,8 +182,9 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("cannot read ") + args[2]);
         bool daysOk = false;
         const int days = parser.value(validDays).toInt(&daysOk);
-        if (!daysOk || days < 1 || days > 3660)
-            return fail(QStringLiteral("--valid-days must be a number of days from 1 to 3660"));
+        // The program refuses a manifest valid for more than a year.
+        if (!daysOk || days < 1 || days > 365)
+            return fail(QStringLiteral("--valid-days must be a number of days from 1 to 365"));
         if (parser.isSet(readme) != parser.isSet(readmeFile))
             return fail(QStringLiteral("--readme and --readme-file go together: the notes are shown only when signed"));
         QString readmeSha256;
