@@ -316,7 +316,7 @@ void THoofdscherm::logStart()
 // Where the dispatch database is, without the password.
 QString THoofdscherm::databaseDescription() const
 {
-    if (m_db->dialect() == DbDialect::SQLite)
+    if (m_db->dialect().embedded())
         return QStringLiteral("SQLite %1").arg(QDir::toNativeSeparators(m_db->sqlitePath()));
     return QStringLiteral("%1 op server %2, database %3, gebruiker %4")
         .arg(text(Control::xLoginDriver), text(Control::xLoginServer), text(Control::xLoginDatabase),

@@ -100,7 +100,7 @@ int ridesWithoutTheirRow(ImportHarness &h, int first, int last)
 void refuse(ImportHarness &h, const QString &name, const QString &table, const QString &sqliteWhen,
             const QString &check)
 {
-    if (h.db.dialect() == DbDialect::SQLite) {
+    if (h.db.dialect().embedded()) {
         h.db.exec(QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, "
                                  "'%1 geweigerd'); END")
                       .arg(name, table, sqliteWhen))
@@ -114,7 +114,7 @@ void refuse(ImportHarness &h, const QString &name, const QString &table, const Q
 // Takes a refusal of refuse() away again.
 void allow(ImportHarness &h, const QString &name, const QString &table)
 {
-    if (h.db.dialect() == DbDialect::SQLite)
+    if (h.db.dialect().embedded())
         h.db.exec(QStringLiteral("DROP TRIGGER %1").arg(name)).finish();
     else
         h.db.exec(QStringLiteral("ALTER TABLE %2 DROP CONSTRAINT %1").arg(name, table)).finish();
@@ -394,7 +394,7 @@ void RunLineBreaksAndRefusedTransactions(ImportHarness &h)
 void RunWithoutTheCancelledColumn(ImportHarness &h)
 {
     h.log.clear();
-    if (h.db.dialect() == DbDialect::SQLite) {
+    if (h.db.dialect().embedded()) {
         // An embedded database made before the column gets it when it is opened.
         const QString path = h.db.sqlitePath();
         h.db.close();
