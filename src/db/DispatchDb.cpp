@@ -253,8 +253,8 @@ void addMissingColumns(QSqlDatabase &db)
 {
     {
         QSqlQuery probe(db);
-        const bool present = probe.exec(SqlDialect::of(DbDialect::SQLite)
-                                            .columnProbe(QStringLiteral("Planning"), QLatin1String(kCancelledColumn)));
+        const bool present = probe.exec(
+            SqlDialect::of(DbDialect::SQLite).columnProbe(QStringLiteral("Planning"), QLatin1String(kCancelledColumn)));
         probe.finish();
         if (present)
             return;
@@ -423,7 +423,8 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
             message = AbortToken::abortedText();
         else if (m_openDialect->cancelled(error) && !m_openDialect->embedded())
             // The statement time-out ran out: most often a row that another program holds locked.
-            message = QStringLiteral("Geen antwoord van de database binnen %1 s: %2").arg(timeout).arg(messageOf(error));
+            message =
+                QStringLiteral("Geen antwoord van de database binnen %1 s: %2").arg(timeout).arg(messageOf(error));
         else
             message = messageOf(error);
     }

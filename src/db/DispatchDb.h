@@ -82,10 +82,11 @@ class DispatchDb
     };
     bool inTransaction() const { return m_inTransaction && isOpen(); }
 
-    // Whether `table` has `column`, asked once per connection settings and kept: asked again after the settings
-    // changed or the connection was lost (a database restored from a backup). Run it outside a transaction.
-    // Throws DatabaseError when the database cannot be reached.
+    // Whether `table` has `column`, asked once and kept until forgetColumns(), a change of the connection settings
+    // or a lost connection (a database restored from a backup). Run it outside a transaction. Throws DatabaseError
+    // when the database cannot be reached.
     bool hasColumn(const QString &table, const QString &column);
+    void forgetColumns() { m_columns.clear(); }
 
     // While a Completion lives, a stop of the program (the abort token) neither refuses nor cancels statements:
     // they record what the service has already answered. Over ODBC each is then bounded by the stop grace.
@@ -143,8 +144,8 @@ class DispatchDb
     QString m_programDir;
     QString m_connectionName;
     const SqlDialect *m_openDialect = &SqlDialect::of(DbDialect::SQLite); // that of the connection while open
-    QString m_columnsOf;               // the connection identity the known columns belong to
-    QHash<QString, bool> m_columns;    // "table.column" -> present
+    QString m_columnsOf;            // the connection identity the known columns belong to
+    QHash<QString, bool> m_columns; // "table.column" -> present
     int m_statementTimeout = kDefaultStatementTimeoutSeconds;
     std::function<void(const QString &)> m_log;
     QSet<QString> m_seenSqliteFiles; // embedded database files opened by this object

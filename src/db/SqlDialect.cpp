@@ -25,6 +25,11 @@ const QString kStrandedEvents = QStringLiteral(
     "select kop_id, kop_pla_id, pla_id from koppelingen left join planning on pla_id=kop_pla_id left join wagens "
     "on wag_id=pla_wagen where kop_status=0 and kop_eigenaar=? and wag_id is null order by kop_datumtijd, kop_id");
 const QString kRetireEvent = QStringLiteral("update koppelingen set kop_status=3 where kop_id=? and kop_status=0");
+const QString kRetireEventPostgreSql =
+    QStringLiteral("update koppelingen set kop_status=3 where kop_id=(select kop_id from koppelingen where kop_id=? "
+                   "and kop_status=0 for update skip locked)");
+const QString kRetireEventSqlServer =
+    QStringLiteral("update koppelingen with (readpast) set kop_status=3 where kop_id=? and kop_status=0");
 const QString kAcceptedEvent = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
 const QString kRefusedEvent = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");
 
@@ -33,8 +38,8 @@ const QString kRefusedEvent = QStringLiteral("update koppelingen set kop_status=
 const QString kTakeEventRow = QStringLiteral("select kop_id from koppelingen where kop_id=? and kop_status=0");
 const QString kTakeEventRowPostgreSql =
     QStringLiteral("select kop_id from koppelingen where kop_id=? and kop_status=0 for update skip locked");
-const QString kTakeEventRowSqlServer = QStringLiteral(
-    "select kop_id from koppelingen with (updlock, rowlock, readpast) where kop_id=? and kop_status=0");
+const QString kTakeEventRowSqlServer =
+    QStringLiteral("select kop_id from koppelingen with (updlock, rowlock, readpast) where kop_id=? and kop_status=0");
 
 const QString kTransactionRow =
     QStringLiteral("INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, tra_code, "
@@ -46,6 +51,10 @@ const QString kCompanyConstantColumn = QStringLiteral("con_aanvraag_verzenden");
 
 const QLatin1String kCancelledColumnName(kCancelledColumn);
 const QString kRideText = QStringLiteral("SELECT pla_tekst FROM planning WHERE pla_id=?");
+const QString kTakeRide = QStringLiteral("SELECT pla_id FROM planning WHERE pla_id=?");
+const QString kTakeRidePostgreSql = QStringLiteral("SELECT pla_id FROM planning WHERE pla_id=? FOR UPDATE SKIP LOCKED");
+const QString kTakeRideSqlServer =
+    QStringLiteral("SELECT pla_id FROM planning WITH (UPDLOCK, ROWLOCK, READPAST) WHERE pla_id=?");
 const QString kTemporaryKeyCount = QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_temp=?");
 const QString kRideByTemporaryKey = QStringLiteral("SELECT pla_id FROM planning WHERE pla_temp=?");
 const QString kInternalAction = QStringLiteral("insert into InterneActies (iac_rit, iac_code) values (?,?)");
@@ -82,6 +91,21 @@ bool hasState(const QSqlError &error, std::initializer_list<const char *> states
             return true;
     }
     return false;
+}
+
+// A statement that PostgreSQL and SQL Server write their own way; SQLite and other drivers take the common one.
+QString byServer(DbDialect kind, const QString &common, const QString &postgreSql, const QString &sqlServer)
+{
+    switch (kind) {
+    case DbDialect::PostgreSQL:
+        return postgreSql;
+    case DbDialect::SqlServer:
+        return sqlServer;
+    case DbDialect::SQLite:
+    case DbDialect::OtherOdbc:
+        break;
+    }
+    return common;
 }
 
 QString placeholders(qsizetype count)
@@ -170,32 +194,16 @@ QString SqlDialect::rollbackTransaction() const
 
 QString SqlDialect::savepoint() const
 {
-    switch (m_kind) {
-    case DbDialect::SqlServer:
-        return QStringLiteral("SAVE TRANSACTION ") + kSavepointName;
-    case DbDialect::PostgreSQL:
-        // psqlODBC sets a savepoint of its own around every statement in a transaction and releases it after
-        // each, which would take ours with it.
-        return {};
-    case DbDialect::SQLite:
-    case DbDialect::OtherOdbc:
-        break;
-    }
-    return QStringLiteral("SAVEPOINT ") + kSavepointName;
+    // psqlODBC sets a savepoint of its own around every statement in a transaction and releases it after each,
+    // which would take ours with it.
+    return byServer(m_kind, QStringLiteral("SAVEPOINT ") + kSavepointName, {},
+                    QStringLiteral("SAVE TRANSACTION ") + kSavepointName);
 }
 
 QString SqlDialect::rollbackToSavepoint() const
 {
-    switch (m_kind) {
-    case DbDialect::SqlServer:
-        return QStringLiteral("ROLLBACK TRANSACTION ") + kSavepointName;
-    case DbDialect::PostgreSQL:
-        return {};
-    case DbDialect::SQLite:
-    case DbDialect::OtherOdbc:
-        break;
-    }
-    return QStringLiteral("ROLLBACK TO SAVEPOINT ") + kSavepointName;
+    return byServer(m_kind, QStringLiteral("ROLLBACK TO SAVEPOINT ") + kSavepointName, {},
+                    QStringLiteral("ROLLBACK TRANSACTION ") + kSavepointName);
 }
 
 QString SqlDialect::transactionCheck() const
@@ -227,7 +235,8 @@ QString SqlDialect::insertRide(const QStringList &columns) const
 
 QString SqlDialect::updateRide(const QStringList &columns) const
 {
-    return QLatin1String("UPDATE Planning SET ") + columns.join(QLatin1String("=?,")) + QLatin1String("=? WHERE pla_id=?");
+    return QLatin1String("UPDATE Planning SET ") + columns.join(QLatin1String("=?,")) +
+           QLatin1String("=? WHERE pla_id=?");
 }
 
 QString SqlDialect::findLiveRide(bool cancelledColumn) const
@@ -242,6 +251,11 @@ QString SqlDialect::findLiveRide(bool cancelledColumn) const
 QString SqlDialect::rideText() const
 {
     return kRideText;
+}
+
+QString SqlDialect::takeRide() const
+{
+    return byServer(m_kind, kTakeRide, kTakeRidePostgreSql, kTakeRideSqlServer);
 }
 
 QString SqlDialect::temporaryKeyCount() const
@@ -287,21 +301,13 @@ QString SqlDialect::strandedEvents() const
 
 QString SqlDialect::retireEvent() const
 {
-    return kRetireEvent;
+    // An event row the dispatch holds is passed over; it is retired at a later tick.
+    return byServer(m_kind, kRetireEvent, kRetireEventPostgreSql, kRetireEventSqlServer);
 }
 
 QString SqlDialect::takeEventRow() const
 {
-    switch (m_kind) {
-    case DbDialect::PostgreSQL:
-        return kTakeEventRowPostgreSql;
-    case DbDialect::SqlServer:
-        return kTakeEventRowSqlServer;
-    case DbDialect::SQLite:
-    case DbDialect::OtherOdbc:
-        break;
-    }
-    return kTakeEventRow;
+    return byServer(m_kind, kTakeEventRow, kTakeEventRowPostgreSql, kTakeEventRowSqlServer);
 }
 
 QString SqlDialect::markEvent(bool accepted) const

@@ -58,10 +58,12 @@ class SqlDialect
     QString updateRide(const QStringList &columns) const;
     // Trip number, owner code, remark pattern; with the cancellation column or by the remark alone.
     QString findLiveRide(bool cancelledColumn) const;
-    QString rideText() const;         // pla_id
-    QString temporaryKeyCount() const; // pla_temp
+    QString rideText() const;           // pla_id
+    // The ride (pla_id), taken for this transaction; no row when another program holds it (or it is gone).
+    QString takeRide() const;
+    QString temporaryKeyCount() const;  // pla_temp
     QString rideByTemporaryKey() const; // pla_temp
-    QString internalAction() const;   // iac_rit, iac_code
+    QString internalAction() const;     // iac_rit, iac_code
     // Whether `column` exists in `table`: runs without error and without rows where it does.
     QString columnProbe(const QString &table, const QString &column) const;
 
@@ -70,7 +72,8 @@ class SqlDialect
     QString outboxBatch(int rows) const;
     // Pending events of one owner code whose ride or vehicle is gone.
     QString strandedEvents() const;
-    QString retireEvent() const; // kop_id
+    // Takes a pending event (kop_id) out of the queue, passing over one that another program holds.
+    QString retireEvent() const;
     // The row of one pending event (kop_id), taken for this transaction; no row when another program holds it.
     QString takeEventRow() const;
     // The mark of a sent event; the event's kop_id follows as a whole number.

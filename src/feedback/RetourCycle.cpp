@@ -171,7 +171,14 @@ void RetourCycle::retireStrandedEvents(OperationContext &ctx, const QString &own
             seen.insert(event.id, ticks);
             continue;
         }
-        ctx.db.exec(ctx.db.dialect().retireEvent(), {event.id}).finish();
+        QSqlQuery retire = ctx.db.exec(ctx.db.dialect().retireEvent(), {event.id});
+        const bool retired = retire.numRowsAffected() > 0;
+        retire.finish();
+        // A row the dispatch holds is tried again at the next tick; one handled meanwhile is gone from the list.
+        if (!retired) {
+            seen.insert(event.id, ticks);
+            continue;
+        }
         ctx.logError(event.rideGone ? kRideGoneLine.arg(event.id).arg(event.ride)
                                     : kNoVehicleLine.arg(event.id).arg(event.ride).arg(ticks));
     }

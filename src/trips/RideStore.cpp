@@ -114,6 +114,16 @@ int FindLiveRide(DispatchDb &db, const TripRideKey &key)
     return id;
 }
 
+void TakeRide(DispatchDb &db, int rideId)
+{
+    QSqlQuery q = db.exec(db.dialect().takeRide(), {rideId});
+    const bool taken = q.next();
+    q.finish();
+    if (!taken)
+        throw DatabaseError(
+            QStringLiteral("Rit %1 wordt vastgehouden door een ander programma; er is niets gewijzigd.").arg(rideId));
+}
+
 void UpdateRide(DispatchDb &db, int rideId, const RideRow &row)
 {
     QVariantList values = params(db, row);

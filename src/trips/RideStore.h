@@ -36,6 +36,10 @@ struct TripRideKey {
 // cancelled; 0 when there is none. Uses the index on pla_extern_ritnummer. Throws DatabaseError.
 int FindLiveRide(DispatchDb &db, const TripRideKey &key);
 
+// Inside a transaction: takes the ride with this pla_id for it, passing over a ride that another program holds
+// locked instead of waiting for it. Throws DatabaseError naming the ride when it is held (or gone).
+void TakeRide(DispatchDb &db, int rideId);
+
 // Writes the columns of the row into the ride with this pla_id, in one statement. Throws DatabaseError.
 void UpdateRide(DispatchDb &db, int rideId, const RideRow &row);
 

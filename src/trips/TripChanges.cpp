@@ -44,6 +44,7 @@ void ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &tr
     RideRow row = BuildChangedRide(trip, ctx.controls, now, found ? QString() : keys.next(now), found, manual);
     if (found) {
         DispatchDb::Transaction transaction(ctx.db);
+        TakeRide(ctx.db, rideId);
         UpdateRide(ctx.db, rideId, row);
         LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
         transaction.commit();
@@ -77,6 +78,7 @@ void ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
             row.setInt(QLatin1String(kCancelledColumn), 1);
         ApplyBeforeStore(row, RideQuery::QWijzigen, ctx.controls, storedRideText(ctx.db, rideId));
         DispatchDb::Transaction transaction(ctx.db);
+        TakeRide(ctx.db, rideId);
         UpdateRide(ctx.db, rideId, row);
         LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
         transaction.commit();

@@ -37,6 +37,7 @@ TEST(TripSequences, PostgreSqlOverOdbc)
     RunTwoOwners(h);
     RunBadTripsInTheMiddle(h);
     RunLineBreaksAndRefusedTransactions(h);
+    RunHeldRide(h);
     RunWithoutTheCancelledColumn(h);
     EXPECT_EQ(h.db.dialect().name(), QStringLiteral("PostgreSQL"));
 }
