@@ -31,7 +31,7 @@ class SqlDialect
     static bool isSqliteSetting(const QString &driverSetting);
 
     DbDialect kind() const { return m_kind; }
-    // The database's name as the log and the start line show it.
+    // The database's name, as the statement overview shows it.
     QString name() const;
     // The embedded database: a file of the program's own, no server, no user.
     bool embedded() const { return m_kind == DbDialect::SQLite; }
