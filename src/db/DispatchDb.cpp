@@ -28,15 +28,7 @@
 namespace
 {
 
-const QString kSqliteDriverSetting = QStringLiteral("SQLite");
 const QString kDefaultSqliteFile = QStringLiteral("Vorano/dispatch.sqlite");
-
-// ADOConst: the constants row of one company.
-const QString kConstantsSql = QStringLiteral("select * from constanten\nwhere con_bdr_id=?");
-const QString kConstantsColumn = QStringLiteral("con_aanvraag_verzenden");
-
-// A cheap statement that every dialect accepts, to tell a rejected statement from a lost connection.
-const QString kProbeSql = QStringLiteral("SELECT 1");
 
 // The driver's own words: ODBC and SQLite put them in databaseText; Qt's summary only when there are none.
 QString messageOf(const QSqlError &error)
@@ -82,13 +74,7 @@ void setOdbcQueryTimeout(const QSqlQuery &q, int seconds)
                        SQL_IS_UINTEGER);
 }
 
-constexpr const char *kInvalidDateTime = "Invalid argument to date encode";
-
-// How long a statement on the embedded database waits for another program's lock.
-constexpr int kSqliteBusyTimeoutMs = 5000;
-// SQLite's result codes for a lock held by another connection.
-constexpr int kSqliteBusy = 5;
-constexpr int kSqliteLocked = 6;
+constexpr int kSqliteBusyTimeoutMs = DispatchDb::kSqliteBusyTimeoutMs;
 
 // What stops a statement that blocks the user-interface thread, called from the abort token's thread: SQLCancel
 // on the ODBC statement handle, sqlite3_interrupt on the SQLite connection (looked up in the SQLite library the
@@ -135,16 +121,9 @@ DispatchDb::~DispatchDb()
     reservedConnectionNames().remove(m_connectionName);
 }
 
-DbDialect DispatchDb::dialect() const
+const SqlDialect &DispatchDb::dialect() const
 {
-    const QString driver = m_controls.text(Control::xLoginDriver).trimmed();
-    if (driver.compare(kSqliteDriverSetting, Qt::CaseInsensitive) == 0)
-        return DbDialect::SQLite;
-    if (driver.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
-        return DbDialect::PostgreSQL;
-    if (isFreeTdsDriver(driver) || driver.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive))
-        return DbDialect::SqlServer;
-    return DbDialect::OtherOdbc;
+    return isOpen() ? *m_openDialect : SqlDialect::forDriver(m_controls.text(Control::xLoginDriver));
 }
 
 bool DispatchDb::isOpen() const
@@ -163,12 +142,46 @@ void DispatchDb::open()
 {
     if (isOpen())
         return;
-    const DbDialect d = dialect();
-    if (d == DbDialect::SQLite)
+    const SqlDialect &d = dialect();
+    if (d.embedded())
         openSqlite();
     else
         openOdbc();
-    m_openDialect = d;
+    m_openDialect = &d;
+    const QString identity = connectionIdentity();
+    if (identity != m_columnsOf) {
+        m_columns.clear();
+        m_columnsOf = identity;
+    }
+}
+
+QString DispatchDb::connectionIdentity() const
+{
+    if (m_openDialect->embedded())
+        return m_openSqlitePath;
+    return QStringList{m_controls.text(Control::xLoginDriver), m_controls.text(Control::xLoginServer),
+                       m_controls.text(Control::xLoginDatabase), m_controls.text(Control::xLoginSQL)}
+        .join(QLatin1Char('\n'));
+}
+
+bool DispatchDb::hasColumn(const QString &table, const QString &column)
+{
+    // The connection is opened first, so a database that cannot be reached is an error, not a missing column.
+    connection();
+    const QString key = table.toLower() + QLatin1Char('.') + column.toLower();
+    const auto known = m_columns.constFind(key);
+    if (known != m_columns.constEnd())
+        return *known;
+    bool present = true;
+    try {
+        exec(m_openDialect->columnProbe(table, column)).finish();
+    } catch (const DatabaseError &) {
+        if (!isOpen())
+            throw;
+        present = false;
+    }
+    m_columns.insert(key, present);
+    return present;
 }
 
 QSqlDatabase DispatchDb::connection()
@@ -237,40 +250,20 @@ QString nativePath(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-// SQLite result codes after which the connection itself is no use any more: the file was moved or deleted
-// under it, cannot be read or written, is no database, or the disk is full.
-bool sqliteConnectionLevel(const QSqlError &error)
-{
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
-    if (!ok)
-        return false;
-    switch (code) {
-    case 8:  // SQLITE_READONLY (also the file deleted or moved under an open connection)
-    case 10: // SQLITE_IOERR
-    case 11: // SQLITE_CORRUPT
-    case 13: // SQLITE_FULL
-    case 14: // SQLITE_CANTOPEN
-    case 26: // SQLITE_NOTADB
-        return true;
-    default:
-        return false;
-    }
-}
-
 // An embedded database made by an earlier version lacks the columns added since: they are added when it is
 // opened. Should that fail, the import works without them.
 void addMissingColumns(QSqlDatabase &db)
 {
     {
         QSqlQuery probe(db);
-        const bool present = probe.exec(QStringLiteral("SELECT pla_extern_verwijderd FROM Planning WHERE 1=0"));
+        const bool present = probe.exec(
+            SqlDialect::of(DbDialect::SQLite).columnProbe(QStringLiteral("Planning"), QLatin1String(kCancelledColumn)));
         probe.finish();
         if (present)
             return;
     }
     QSqlQuery alter(db);
-    alter.exec(QStringLiteral("ALTER TABLE Planning ADD COLUMN pla_extern_verwijderd INTEGER"));
+    alter.exec(QStringLiteral("ALTER TABLE Planning ADD COLUMN %1 INTEGER").arg(QLatin1String(kCancelledColumn)));
     alter.finish();
 }
 
@@ -433,11 +426,11 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
         QSqlQuery q(db);
         q.setForwardOnly(true);
         bool ok = false;
-        if (params.isEmpty() && m_openDialect == DbDialect::SQLite) {
+        if (params.isEmpty() && m_openDialect->embedded()) {
             AbortToken::Watch watch(*m_abortToken, cancel(q, db));
             ok = q.exec(sql);
         } else if (q.prepare(sql)) {
-            if (m_openDialect != DbDialect::SQLite)
+            if (!m_openDialect->embedded())
                 setOdbcQueryTimeout(q, timeout);
             for (const QVariant &p : params)
                 q.addBindValue(p.metaType().id() == QMetaType::QDateTime ? dateTimeParam(p.toDateTime()) : p);
@@ -447,7 +440,14 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
         if (ok)
             return q;
         error = q.lastError();
-        message = m_abortToken->tripped() && !completing ? AbortToken::abortedText() : messageOf(error);
+        if (m_abortToken->tripped() && !completing)
+            message = AbortToken::abortedText();
+        else if (m_openDialect->cancelled(error) && !m_openDialect->embedded())
+            // The statement time-out ran out: most often a row that another program holds locked.
+            message =
+                QStringLiteral("Geen antwoord van de database binnen %1 s: %2").arg(timeout).arg(messageOf(error));
+        else
+            message = messageOf(error);
     }
     if (!m_abortToken->tripped() || completing)
         dropConnectionIfLost(error);
@@ -459,7 +459,8 @@ bool DispatchDb::beginTransaction(int lockWaitMs)
     if (m_abortToken->tripped())
         throw DatabaseError(AbortToken::abortedText());
     QSqlDatabase db = connection();
-    if (m_openDialect != DbDialect::SQLite) {
+    const QString begin = m_openDialect->beginTransaction();
+    if (begin.isEmpty()) {
         if (!db.transaction())
             throw DatabaseError(messageOf(db.lastError()));
         m_inTransaction = true;
@@ -468,7 +469,7 @@ bool DispatchDb::beginTransaction(int lockWaitMs)
     // The wait for another program's lock is short for this one statement only.
     QSqlQuery q(db);
     q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(lockWaitMs));
-    const bool begun = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    const bool begun = q.exec(begin);
     const QSqlError error = q.lastError();
     q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kSqliteBusyTimeoutMs));
     q.finish();
@@ -476,8 +477,7 @@ bool DispatchDb::beginTransaction(int lockWaitMs)
         m_inTransaction = true;
         return true;
     }
-    const int code = error.nativeErrorCode().toInt() & 0xff;
-    if (code == kSqliteBusy || code == kSqliteLocked)
+    if (m_openDialect->lockBusy(error))
         return false;
     dropConnectionIfLost(error);
     throw DatabaseError(messageOf(error));
@@ -493,9 +493,10 @@ void DispatchDb::commitTransaction()
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     QSqlError error;
     bool ok = false;
-    if (m_openDialect == DbDialect::SQLite) {
+    const QString commit = m_openDialect->commitTransaction();
+    if (!commit.isEmpty()) {
         QSqlQuery q(db);
-        ok = q.exec(QStringLiteral("COMMIT"));
+        ok = q.exec(commit);
         error = q.lastError();
     } else {
         ok = db.commit();
@@ -517,52 +518,78 @@ void DispatchDb::rollbackTransaction() noexcept
     }
     m_inTransaction = false;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    if (m_openDialect == DbDialect::SQLite) {
+    const QString rollback = m_openDialect->rollbackTransaction();
+    if (!rollback.isEmpty()) {
         QSqlQuery q(db);
-        q.exec(QStringLiteral("ROLLBACK"));
+        q.exec(rollback);
     } else {
         db.rollback();
     }
 }
 
+DispatchDb::Transaction::Transaction(DispatchDb &db, int lockWaitMs, Busy busy)
+    : m_db(db)
+{
+    m_begun = m_db.beginTransaction(lockWaitMs);
+    if (!m_begun && busy == Busy::Throw)
+        throw DatabaseError(
+            QStringLiteral("De database is bezet door een ander programma; na %1 ms wachten is er niets opgeslagen.")
+                .arg(lockWaitMs));
+}
+
+DispatchDb::Transaction::~Transaction()
+{
+    if (m_begun)
+        m_db.rollbackTransaction();
+}
+
+void DispatchDb::Transaction::commit()
+{
+    if (!m_begun)
+        return;
+    m_begun = false;
+    m_db.commitTransaction();
+}
+
 bool DispatchDb::sqliteFileGone() const
 {
-    return m_openDialect == DbDialect::SQLite && isOpen() && !QFileInfo::exists(m_openSqlitePath);
+    return m_openDialect->embedded() && isOpen() && !QFileInfo::exists(m_openSqlitePath);
 }
 
 // A server that went away leaves Qt's connection looking open; every later statement would fail the same way.
-// After a failed statement, a probe tells whether the connection still works; if not, it is closed so that the
-// next use opens it afresh. The embedded database answers a probe without touching its file, so there the
-// statement's own result code, or the file being gone, decides.
+// After a failed statement, the error itself or else a probe tells whether the connection still works; if not, it
+// is closed so that the next use opens it afresh. The embedded database answers a probe without touching its
+// file, so there the statement's own result code, or the file being gone, decides.
 void DispatchDb::dropConnectionIfLost(const QSqlError &error)
 {
     if (!isOpen())
         return;
-    if (m_openDialect == DbDialect::SQLite) {
-        if (sqliteConnectionLevel(error) || !QFileInfo::exists(m_openSqlitePath))
-            close();
-        return;
-    }
-    bool alive = false;
-    {
+    bool lost = m_openDialect->connectionLost(error) || sqliteFileGone();
+    if (!lost && m_openDialect->probeAfterFailure()) {
         QSqlQuery probe(QSqlDatabase::database(m_connectionName, false));
         probe.setForwardOnly(true);
-        alive = probe.exec(kProbeSql);
+        lost = !probe.exec(m_openDialect->connectionProbe());
         probe.finish();
     }
-    if (!alive)
+    if (lost) {
         close();
+        // A database that comes back may be another one (restored from a backup): its columns are asked again.
+        m_columns.clear();
+        m_columnsOf.clear();
+    }
 }
 
 int DispatchDb::readCompanyConstant()
 {
     const qint32 company = LeadingInt(m_controls.text(Control::xBedrijf));
-    QSqlQuery q = exec(kConstantsSql, {QVariant(company)});
+    const SqlDialect &sql = dialect();
+    QSqlQuery q = exec(sql.companyConstant(), {QVariant(company)});
     int value = 0;
     if (q.next()) {
-        const int column = q.record().indexOf(kConstantsColumn);
+        const int column = q.record().indexOf(SqlDialect::companyConstantColumn());
         if (column < 0)
-            throw DatabaseError(QStringLiteral("Kolom %1 ontbreekt in tabel constanten").arg(kConstantsColumn));
+            throw DatabaseError(
+                QStringLiteral("Kolom %1 ontbreekt in tabel constanten").arg(SqlDialect::companyConstantColumn()));
         const QVariant v = q.value(column);
         value = v.isNull() ? 0 : v.toInt();
     }
@@ -572,18 +599,7 @@ int DispatchDb::readCompanyConstant()
 
 QVariant DispatchDb::dateTimeParam(const QDateTime &value) const
 {
-    // Every date-time is bound as the date and time it holds: a wall-clock value as written, "now" as the local
-    // wall time. Nothing goes through the local zone, so the skipped and the repeated hour keep their time.
-    const DbDialect d = isOpen() ? m_openDialect : dialect();
-    if (value.isNull())
-        return d == DbDialect::SQLite ? QVariant(QMetaType::fromType<QString>())
-                                      : QVariant(QMetaType::fromType<QDateTime>());
-    if (!value.date().isValid())
-        throw ConversionError(QLatin1String(kInvalidDateTime));
-    if (d == DbDialect::SQLite)
-        return FormatWallDateTime(value);
-    const QTime t = value.time();
-    return WallDateTime(value.date(), QTime(t.hour(), t.minute(), t.second()));
+    return dialect().dateTimeParam(value);
 }
 
 QDateTime DispatchDb::toDateTime(const QVariant &value, const QString &column)

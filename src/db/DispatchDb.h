@@ -1,8 +1,10 @@
 #pragma once
 
+#include "db/SqlDialect.h"
 #include "settings/Controls.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -11,9 +13,6 @@
 #include <QVariant>
 
 #include <functional>
-
-// Which SQL dialect the connection speaks, decided by xLoginDriver at the moment of asking.
-enum class DbDialect { SQLite, SqlServer, PostgreSQL, OtherOdbc };
 
 // The one connection to the dispatch database ("ADO"). The connection string is rebuilt from the controls
 // before every opening; statements open the connection on demand. All failures throw DatabaseError with the
@@ -28,7 +27,9 @@ class DispatchDb
     DispatchDb(const DispatchDb &) = delete;
     DispatchDb &operator=(const DispatchDb &) = delete;
 
-    DbDialect dialect() const;
+    // The statements and ways of the database: those of the open connection, or while closed those that
+    // xLoginDriver names now.
+    const SqlDialect &dialect() const;
 
     // Where the connection writes a line about itself that is not an error of the statement at hand (the
     // embedded database file created). The main window hands in its log.
@@ -54,15 +55,38 @@ class DispatchDb
     void setAbortToken(AbortToken &token) { m_abortToken = &token; }
     void setStatementTimeout(int seconds) { m_statementTimeout = seconds; }
 
-    // One transaction on the connection. beginTransaction on the embedded database takes the database's write
-    // lock at once (BEGIN IMMEDIATE), waiting at most lockWaitMs for another program that holds it, and returns
-    // false when that wait runs out; over ODBC it starts a transaction whose statements take their own row locks,
-    // and returns true. A closed connection ends the transaction (rolled back); commitTransaction then has nothing
-    // left to commit and returns. Failures throw DatabaseError; rollbackTransaction never throws.
-    bool beginTransaction(int lockWaitMs);
-    void commitTransaction();
-    void rollbackTransaction() noexcept;
+    // How long a statement on the embedded database waits for another program's lock.
+    static constexpr int kSqliteBusyTimeoutMs = 5000;
+
+    // One transaction on the connection: committed by commit(), rolled back when the object goes without it
+    // (an exception, a return). On the embedded database it takes the database's write lock at once, waiting at
+    // most lockWaitMs for another program that holds it; over ODBC its statements take their own row locks.
+    // A closed connection ends the transaction (rolled back); commit() then has nothing left to commit.
+    // Failures throw DatabaseError; so does a lock that stays busy, unless the caller asked to hear of it
+    // (begun() false) to try again later. Transactions do not nest.
+    class Transaction
+    {
+      public:
+        enum class Busy { Throw, Report };
+        explicit Transaction(DispatchDb &db, int lockWaitMs = kSqliteBusyTimeoutMs, Busy busy = Busy::Throw);
+        ~Transaction();
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+
+        bool begun() const { return m_begun; }
+        void commit();
+
+      private:
+        DispatchDb &m_db;
+        bool m_begun = false;
+    };
     bool inTransaction() const { return m_inTransaction && isOpen(); }
+
+    // Whether `table` has `column`, asked once and kept until forgetColumns(), a change of the connection settings
+    // or a lost connection (a database restored from a backup). Run it outside a transaction. Throws DatabaseError
+    // when the database cannot be reached.
+    bool hasColumn(const QString &table, const QString &column);
+    void forgetColumns() { m_columns.clear(); }
 
     // While a Completion lives, a stop of the program (the abort token) neither refuses nor cancels statements:
     // they record what the service has already answered. Over ODBC each is then bounded by the stop grace.
@@ -105,6 +129,10 @@ class DispatchDb
     QString sqlitePath() const;
 
   private:
+    bool beginTransaction(int lockWaitMs);
+    void commitTransaction();
+    void rollbackTransaction() noexcept;
+    QString connectionIdentity() const;
     QSqlDatabase handle(const QString &qtDriver);
     void openSqlite();
     void createSqliteFile(const QString &path);
@@ -115,7 +143,9 @@ class DispatchDb
     const Controls &m_controls;
     QString m_programDir;
     QString m_connectionName;
-    DbDialect m_openDialect = DbDialect::SQLite; // the dialect of the connection while it is open
+    const SqlDialect *m_openDialect = &SqlDialect::of(DbDialect::SQLite); // that of the connection while open
+    QString m_columnsOf;            // the connection identity the known columns belong to
+    QHash<QString, bool> m_columns; // "table.column" -> present
     int m_statementTimeout = kDefaultStatementTimeoutSeconds;
     std::function<void(const QString &)> m_log;
     QSet<QString> m_seenSqliteFiles; // embedded database files opened by this object

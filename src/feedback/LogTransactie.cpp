@@ -4,21 +4,12 @@
 #include "base/VoranoError.h"
 #include "db/DispatchDb.h"
 
-namespace
-{
-
-const QString kInsertTransactie =
-    QStringLiteral("INSERT INTO TRANSACTIES (tra_gebruiker, tra_ritstaat, tra_rit, tra_wagen, tra_chauffeur, tra_code, "
-                   "tra_opmerking) VALUES  (%1,%2,%3,%4,%5,%6,?)");
-
-} // namespace
-
 bool LogTransactie(DispatchDb &db, const Controls &controls, const ErrorHook &logError, int rideState, int ride,
                    int vehicle, int driver, int code, const QString &remark)
 {
     try {
         const qint32 user = LeadingInt(controls.text(Control::Gebruiker));
-        const QString sql = kInsertTransactie.arg(user).arg(rideState).arg(ride).arg(vehicle).arg(driver).arg(code);
+        const QString sql = db.dialect().transactionRow().arg(user).arg(rideState).arg(ride).arg(vehicle).arg(driver).arg(code);
         // A null text would be bound as NULL; an empty remark is an empty text.
         const QString text = remark.isNull() ? QString(QLatin1String("")) : remark;
         db.exec(sql, {QVariant(text)}).finish();

@@ -9,8 +9,6 @@
 namespace
 {
 
-const QString kOwnerQuery = QStringLiteral("select * \r\nfrom  ExterneBronnen\r\norder by ebr_omschrijving");
-
 QString text(const QSqlRecord &record, const char *name)
 {
     const QVariant v = record.value(QString::fromLatin1(name));
@@ -21,7 +19,7 @@ QString text(const QSqlRecord &record, const char *name)
 
 QList<Owner> ReadOwners(DispatchDb &db)
 {
-    QSqlQuery query = db.exec(kOwnerQuery);
+    QSqlQuery query = db.exec(db.dialect().ownerList());
     QList<Owner> owners;
     while (query.next()) {
         const QSqlRecord r = query.record();

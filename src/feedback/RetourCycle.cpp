@@ -12,95 +12,45 @@
 namespace
 {
 
-// The owner code takes the place of the quoted text literal, as a bound parameter.
-const QString kReturnMessageQuery = QStringLiteral(
-    "select kop_status, kop_id, kop_type, pla_extern, pla_status, pla_id, pla_van, pla_naar, pla_tijdstip_bestemmen, "
-    "pla_tijdstip_vrijmelden, pla_lopers, pla_rollers, pla_redenloosmelden,  pla_odo_start, pla_odo_stop, pla_route, "
-    "wag_kenteken, wag_taxis, kop_datumtijd, kop_latitude, kop_longitude, pla_tijdstip_toewijzen, pla_eta, "
-    "pla_eta_klok, pla_etd, pla_etd_klok from koppelingen inner join planning on pla_id=kop_pla_id inner join wagens "
-    "on wag_id=pla_wagen where kop_status=0 and kop_eigenaar=? order by kop_eigenaar, kop_status, kop_datumtijd");
-
-// The pending events of one owner code whose ride is gone (pla_id NULL) or has no vehicle in wagens: the ones the
-// return-message query never yields.
-const QString kStrandedEventsQuery = QStringLiteral(
-    "select kop_id, kop_pla_id, pla_id from koppelingen left join planning on pla_id=kop_pla_id left join wagens "
-    "on wag_id=pla_wagen where kop_status=0 and kop_eigenaar=? and wag_id is null order by kop_datumtijd, kop_id");
-const QString kRetireUpdate = QStringLiteral("update koppelingen set kop_status=3 where kop_id=? and kop_status=0");
 const QString kRideGoneLine =
     QStringLiteral("Retourmelding %1 uit de wachtrij gehaald (status 3, niet verzonden): rit %2 bestaat niet meer.");
 const QString kNoVehicleLine = QStringLiteral("Retourmelding %1 uit de wachtrij gehaald (status 3, niet verzonden): "
                                               "rit %2 had na %3 pogingen nog geen wagen.");
 
 const QString kEventKey = QStringLiteral("kop_id");
-const QString kAcceptedUpdate = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
-const QString kRefusedUpdate = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");
-
-// An event's row is taken before the event is sent, in the transaction that then writes its transaction row and
-// its mark, so that an event the dispatch holds (or that has left the queue meanwhile) is not sent only to fail its
-// mark and go out again at the next tick. PostgreSQL and SQL Server skip a row another program has locked; the
-// embedded database has only one lock, the whole database's, so there the transaction takes that (briefly waiting
-// for another program's) and holds it for the one call.
-const QString kTakeRowSqlite = QStringLiteral("select kop_id from koppelingen where kop_id=? and kop_status=0");
-const QString kTakeRowPostgreSql =
-    QStringLiteral("select kop_id from koppelingen where kop_id=? and kop_status=0 for update skip locked");
-const QString kTakeRowSqlServer = QStringLiteral(
-    "select kop_id from koppelingen with (updlock, rowlock, readpast) where kop_id=? and kop_status=0");
 
 // How long the embedded database's lock is waited for before the event waits for the next tick.
 constexpr int kRowLockWaitMs = 1000;
 
-const QString &takeRowSql(DbDialect dialect)
-{
-    switch (dialect) {
-    case DbDialect::PostgreSQL:
-        return kTakeRowPostgreSql;
-    case DbDialect::SqlServer:
-        return kTakeRowSqlServer;
-    case DbDialect::SQLite:
-    case DbDialect::OtherOdbc:
-        break;
-    }
-    return kTakeRowSqlite;
-}
-
-// The transaction of one event: rolled back (and the row let go) unless committed.
+// The transaction of one event. An event's row is taken before the event is sent, in the transaction that then
+// writes its transaction row and its mark, so that an event the dispatch holds (or that has left the queue
+// meanwhile) is not sent only to fail its mark and go out again at the next tick. PostgreSQL and SQL Server pass a
+// row another program has locked; the embedded database has only one lock, the whole database's, so there the
+// transaction takes that (briefly waiting for another program's) and holds it for the one call. Rolled back (and
+// the row let go) unless committed.
 class EventTransaction
 {
   public:
-    explicit EventTransaction(DispatchDb &db)
-        : m_db(db)
-    {
-    }
-    ~EventTransaction()
-    {
-        if (m_open)
-            m_db.rollbackTransaction();
-    }
-    EventTransaction(const EventTransaction &) = delete;
-    EventTransaction &operator=(const EventTransaction &) = delete;
-
     enum class Take { Taken, RowBusy, DatabaseBusy };
 
-    Take take(qint64 id)
+    EventTransaction(DispatchDb &db, qint64 id)
+        : m_transaction(db, kRowLockWaitMs, DispatchDb::Transaction::Busy::Report)
     {
-        if (!m_db.beginTransaction(kRowLockWaitMs))
-            return Take::DatabaseBusy;
-        m_open = true;
-        QSqlQuery q = m_db.exec(takeRowSql(m_db.dialect()), {id});
-        const bool taken = q.next();
+        if (!m_transaction.begun()) {
+            m_take = Take::DatabaseBusy;
+            return;
+        }
+        QSqlQuery q = db.exec(db.dialect().takeEventRow(), {id});
+        m_take = q.next() ? Take::Taken : Take::RowBusy;
         q.finish();
-        return taken ? Take::Taken : Take::RowBusy;
     }
 
-    void commit()
-    {
-        m_open = false;
-        m_db.commitTransaction();
-    }
+    Take take() const { return m_take; }
+    void commit() { m_transaction.commit(); }
 
   private:
-    DispatchDb &m_db;
-    bool m_open = false;
+    DispatchDb::Transaction m_transaction;
+    Take m_take = Take::RowBusy;
 };
 
 class RunningFlag
@@ -122,9 +72,12 @@ class RunningFlag
 // The next pending events of one owner code, oldest first: at most `limit` rows not handled in this tick yet. The
 // rows are read and the result closed before the first is sent, since the status updates go over the same
 // connection. The owner code is a bound parameter.
-QList<QSqlRecord> readPendingBatch(DispatchDb &db, const QString &owner, const QSet<qint64> &handled, int limit)
+QList<QSqlRecord> readPendingBatch(DispatchDb &db, const QString &owner, const QSet<qint64> &handled, int limit,
+                                   int leftPending)
 {
-    QSqlQuery query = db.exec(kReturnMessageQuery, {owner});
+    // The rows of this tick that are still pending (held by another program) come again; the read reaches past
+    // them to `limit` new ones, and no further: the drivers hold the whole result in memory.
+    QSqlQuery query = db.exec(db.dialect().outboxBatch(limit + leftPending), {owner});
     QList<QSqlRecord> records;
     while (records.size() < limit && query.next()) {
         const QSqlRecord record = query.record();
@@ -154,9 +107,10 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx, CycleOutcome *outcome)
     // meanwhile runs between two batches instead of after the whole backlog. Each row is converted just before it
     // is sent: a value that cannot be read ends the tick at that row, and the rows before it have gone out.
     QSet<qint64> handled;
+    int leftPending = 0;
     bool databaseBusy = false;
     while (!databaseBusy) {
-        const QList<QSqlRecord> records = readPendingBatch(ctx.db, owner, handled, m_batchSize);
+        const QList<QSqlRecord> records = readPendingBatch(ctx.db, owner, handled, m_batchSize, leftPending);
         counts.eventsPending += int(records.size());
         for (const QSqlRecord &record : records) {
             // First of all: a row that stays pending in this tick is not read again by a later batch.
@@ -164,19 +118,21 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx, CycleOutcome *outcome)
             ctx.pump.processEvents();
             const EventRow row = EventRow::fromRecord(record);
             const qint64 id = row.kop_id;
-            EventTransaction transaction(ctx.db);
-            const EventTransaction::Take take = transaction.take(id);
+            EventTransaction transaction(ctx.db, id);
+            const EventTransaction::Take take = transaction.take();
             // A busy row waits, unsent, for the next tick; a busy embedded database holds every row.
             if (take == EventTransaction::Take::DatabaseBusy) {
                 databaseBusy = true;
                 break;
             }
-            if (take == EventTransaction::Take::RowBusy)
+            if (take == EventTransaction::Take::RowBusy) {
+                ++leftPending;
                 continue;
+            }
             // Once the event is on its way, a stop of the program lets its answer be recorded.
             DispatchDb::Completion completing(ctx.db);
             const bool accepted = SendStatus(ctx, row);
-            ctx.db.exec((accepted ? kAcceptedUpdate : kRefusedUpdate) + QString::number(id));
+            ctx.db.exec(ctx.db.dialect().markEvent(accepted) + QString::number(id)).finish();
             transaction.commit();
             ++(accepted ? counts.eventsAccepted : counts.eventsRefused);
             --counts.eventsPending;
@@ -196,7 +152,7 @@ bool RetourCycle::RetourTimerTimer(OperationContext &ctx, CycleOutcome *outcome)
 // ride has no vehicle after kTicksWithoutVehicle ticks, so that a vehicle assigned late still lets it go out.
 void RetourCycle::retireStrandedEvents(OperationContext &ctx, const QString &owner)
 {
-    QSqlQuery query = ctx.db.exec(kStrandedEventsQuery, {owner});
+    QSqlQuery query = ctx.db.exec(ctx.db.dialect().strandedEvents(), {owner});
     struct Stranded {
         qint64 id;
         qint64 ride;
@@ -215,7 +171,14 @@ void RetourCycle::retireStrandedEvents(OperationContext &ctx, const QString &own
             seen.insert(event.id, ticks);
             continue;
         }
-        ctx.db.exec(kRetireUpdate, {event.id}).finish();
+        QSqlQuery retire = ctx.db.exec(ctx.db.dialect().retireEvent(), {event.id});
+        const bool retired = retire.numRowsAffected() > 0;
+        retire.finish();
+        // A row the dispatch holds is tried again at the next tick; one handled meanwhile is gone from the list.
+        if (!retired) {
+            seen.insert(event.id, ticks);
+            continue;
+        }
         ctx.logError(event.rideGone ? kRideGoneLine.arg(event.id).arg(event.ride)
                                     : kNoVehicleLine.arg(event.id).arg(event.ride).arg(ticks));
     }

@@ -472,7 +472,7 @@ void LinkService::logStartLine()
 // Where the dispatch database is, without the password.
 QString LinkService::databaseDescription() const
 {
-    if (m_interactiveDb->dialect() == DbDialect::SQLite)
+    if (m_interactiveDb->dialect().embedded())
         return QStringLiteral("SQLite %1").arg(QDir::toNativeSeparators(m_interactiveDb->sqlitePath()));
     return QStringLiteral("%1 op server %2, database %3, gebruiker %4")
         .arg(m_controls.text(Control::xLoginDriver), m_controls.text(Control::xLoginServer),

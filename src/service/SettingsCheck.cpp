@@ -129,7 +129,7 @@ void checkDatabase(const Controls &c, const QString &folder, SettingsCheckResult
 {
     DispatchDb db(c, folder, QStringLiteral("CHECK"));
     // The embedded file is made at the first start; the check makes nothing.
-    if (db.dialect() == DbDialect::SQLite && !QFileInfo::exists(db.sqlitePath())) {
+    if (db.dialect().embedded() && !QFileInfo::exists(db.sqlitePath())) {
         result.notes << QStringLiteral("Het databasebestand %1 bestaat nog niet; het programma maakt het bij de "
                                        "eerste ophaalactie.")
                             .arg(QDir::toNativeSeparators(db.sqlitePath()));

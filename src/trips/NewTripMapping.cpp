@@ -57,17 +57,15 @@ int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip
     // The ride, its internal action and its transaction row go in together: a failure leaves none of them, so the
     // trip comes again whole, and no ride is ever without its row.
     int rideId = 0;
-    InTransaction(ctx.db, [&] {
+    {
+        DispatchDb::Transaction transaction(ctx.db);
         rideId = InsertRide(ctx.db, row, [&] { return keys.next(ctx.clock.now()); });
         const int requestCode = ctx.db.readCompanyConstant();
-        if (requestCode > 0) {
-            ctx.db
-                .exec(QStringLiteral("insert into InterneActies (iac_rit, iac_code) values (?,?)"),
-                      {rideId, requestCode})
-                .finish();
-        }
+        if (requestCode > 0)
+            ctx.db.exec(ctx.db.dialect().internalAction(), {rideId, requestCode}).finish();
         LogRideTransaction(ctx, rideId, kNewRideTransaction, QString::number(tripNumber));
-    });
+        transaction.commit();
+    }
     ctx.controls.setText(Control::LaatsteRit, QString::number(rideId));
     ctx.db.close();
     CountProcessed(ctx.controls);

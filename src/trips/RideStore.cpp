@@ -5,7 +5,6 @@
 #include "trips/RideRow.h"
 
 #include <QDateTime>
-#include <QSqlError>
 
 namespace
 {
@@ -28,15 +27,6 @@ QVariantList params(DispatchDb &db, const RideRow &row)
     return out;
 }
 
-QString insertStatement(const RideRow &row, const QString &output, const QString &returning)
-{
-    QString placeholders;
-    for (qsizetype i = 0; i < row.columns().size(); ++i)
-        placeholders += i == 0 ? QLatin1String("?") : QLatin1String(",?");
-    return QLatin1String("INSERT INTO Planning (") + row.columns().join(QLatin1Char(',')) + QLatin1String(")") +
-           output + QLatin1String(" VALUES (") + placeholders + QLatin1String(")") + returning;
-}
-
 int firstId(QSqlQuery &q)
 {
     if (!q.next())
@@ -48,7 +38,7 @@ int firstId(QSqlQuery &q)
 
 bool keyTaken(DispatchDb &db, const QString &key)
 {
-    QSqlQuery taken = db.exec(QStringLiteral("SELECT COUNT(*) FROM planning WHERE pla_temp=?"), {key});
+    QSqlQuery taken = db.exec(db.dialect().temporaryKeyCount(), {key});
     const bool used = taken.next() && taken.value(0).toInt() > 0;
     taken.finish();
     return used;
@@ -81,7 +71,7 @@ int insertByTemporaryKey(DispatchDb &db, RideRow &row, const std::function<QStri
             continue;
         }
         try {
-            db.exec(insertStatement(row, {}, {}), params(db, row)).finish();
+            db.exec(db.dialect().insertRide(row.columns()), params(db, row)).finish();
             break;
         } catch (const DatabaseError &e) {
             if (!refusedForKey(db, e, row.text(kTempColumn)))
@@ -89,7 +79,7 @@ int insertByTemporaryKey(DispatchDb &db, RideRow &row, const std::function<QStri
             row.setText(kTempColumn, nextKey());
         }
     }
-    QSqlQuery found = db.exec(QStringLiteral("SELECT pla_id FROM planning WHERE pla_temp=?"), {row.text(kTempColumn)});
+    QSqlQuery found = db.exec(db.dialect().rideByTemporaryKey(), {row.text(kTempColumn)});
     if (!found.next())
         return 0;
     const int id = found.value(0).toInt();
@@ -103,110 +93,58 @@ int insertByTemporaryKey(DispatchDb &db, RideRow &row, const std::function<QStri
 
 int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nextKey, bool findByKey)
 {
-    if (findByKey)
+    const QString insert = findByKey ? QString() : db.dialect().insertRideReturningId(row.columns());
+    if (insert.isEmpty())
         return insertByTemporaryKey(db, row, nextKey);
-    switch (db.dialect()) {
-    case DbDialect::SqlServer: {
-        // OUTPUT ... INTO a table variable also works when Planning has triggers.
-        QSqlQuery q = db.exec(QLatin1String("SET NOCOUNT ON; DECLARE @ids TABLE (id int); ") +
-                                  insertStatement(row, QStringLiteral(" OUTPUT INSERTED.pla_id INTO @ids"), {}) +
-                                  QLatin1String("; SELECT id FROM @ids;"),
-                              params(db, row));
-        return firstId(q);
-    }
-    case DbDialect::SQLite:
-    case DbDialect::PostgreSQL: {
-        QSqlQuery q = db.exec(insertStatement(row, {}, QStringLiteral(" RETURNING pla_id")), params(db, row));
-        return firstId(q);
-    }
-    case DbDialect::OtherOdbc:
-        break;
-    }
-    return insertByTemporaryKey(db, row, nextKey);
+    QSqlQuery q = db.exec(insert, params(db, row));
+    return firstId(q);
 }
 
 bool HasCancelledColumn(DispatchDb &db)
 {
-    // The connection is opened first, so a database that cannot be reached is an error, not a missing column.
-    db.connection();
-    try {
-        db.exec(QLatin1String("SELECT ") + QLatin1String(kCancelledColumn) + QLatin1String(" FROM Planning WHERE 1=0"))
-            .finish();
-    } catch (const DatabaseError &) {
-        if (!db.isOpen())
-            throw;
-        return false;
-    }
-    return true;
+    return db.hasColumn(QStringLiteral("Planning"), QLatin1String(kCancelledColumn));
 }
 
 int FindLiveRide(DispatchDb &db, const TripRideKey &key)
 {
-    // A ride without a remark (NULL) counts: NOT LIKE alone would leave it out.
-    const QString byRemark = QStringLiteral("(pla_opmerking IS NULL OR pla_opmerking NOT LIKE ?)");
-    const QString live = key.cancelledColumn
-                             ? QLatin1String("(") + QLatin1String(kCancelledColumn) + QLatin1String("=0 OR (") +
-                                   QLatin1String(kCancelledColumn) + QLatin1String(" IS NULL AND ") + byRemark +
-                                   QLatin1String("))")
-                             : byRemark;
-    QSqlQuery q = db.exec(QLatin1String("SELECT pla_id FROM planning WHERE pla_extern_ritnummer=? AND pla_eigenaar=? "
-                                        "AND ") +
-                              live + QLatin1String(" ORDER BY pla_id"),
+    QSqlQuery q = db.exec(db.dialect().findLiveRide(key.cancelledColumn),
                           {key.tripNumber, key.owner, QLatin1String(kCancelledRemarkPrefix) + QLatin1Char('%')});
     const int id = q.next() ? q.value(0).toInt() : 0;
     q.finish();
     return id;
 }
 
-void UpdateRide(DispatchDb &db, int rideId, const RideRow &row)
+void TakeRide(DispatchDb &db, int rideId)
 {
-    QString sets;
-    for (const QString &column : row.columns()) {
-        if (!sets.isEmpty())
-            sets += QLatin1Char(',');
-        sets += column + QLatin1String("=?");
-    }
-    QVariantList values = params(db, row);
-    values.append(rideId);
-    db.exec(QLatin1String("UPDATE Planning SET ") + sets + QLatin1String(" WHERE pla_id=?"), values).finish();
+    QSqlQuery q = db.exec(db.dialect().takeRide(), {rideId});
+    const bool taken = q.next();
+    q.finish();
+    if (!taken)
+        throw DatabaseError(
+            QStringLiteral("Rit %1 wordt vastgehouden door een ander programma; er is niets gewijzigd.").arg(rideId));
 }
 
-void InTransaction(DispatchDb &db, const std::function<void()> &work)
+void UpdateRide(DispatchDb &db, int rideId, const RideRow &row)
 {
-    QSqlDatabase connection = db.connection();
-    if (!connection.transaction())
-        throw DatabaseError(connection.lastError().text());
-    try {
-        work();
-    } catch (...) {
-        connection.rollback();
-        throw;
-    }
-    if (!connection.commit()) {
-        const QString message = connection.lastError().text();
-        connection.rollback();
-        throw DatabaseError(message);
-    }
+    QVariantList values = params(db, row);
+    values.append(rideId);
+    db.exec(db.dialect().updateRide(row.columns()), values).finish();
 }
 
 void WithSavepoint(DispatchDb &db, const std::function<bool()> &work)
 {
-    // The PostgreSQL ODBC driver sets a savepoint of its own around every statement in a transaction and undoes
-    // a failed statement alone (its default rollback level, "statement"); its release after each statement would
-    // take a savepoint of ours with it. There a statement tells whether the transaction goes on: if the driver
-    // was set up to leave a failed transaction aborted, it fails, and so does the whole transaction, never the
-    // ride without its row.
-    if (db.dialect() == DbDialect::PostgreSQL) {
+    const SqlDialect &sql = db.dialect();
+    const QString savepoint = sql.savepoint();
+    // Where the driver undoes a failed statement alone and keeps no savepoint of ours, a statement tells whether
+    // the transaction goes on: if the driver was set up to leave a failed transaction aborted, it fails, and so
+    // does the whole transaction, never the ride without its row.
+    if (savepoint.isEmpty()) {
         if (!work())
-            db.exec(QStringLiteral("SELECT 1")).finish();
+            db.exec(sql.transactionCheck()).finish();
         return;
     }
     // The savepoint lives until the transaction ends.
-    const bool sqlServer = db.dialect() == DbDialect::SqlServer;
-    db.exec(sqlServer ? QStringLiteral("SAVE TRANSACTION vorano_sp") : QStringLiteral("SAVEPOINT vorano_sp")).finish();
-    if (!work()) {
-        db.exec(sqlServer ? QStringLiteral("ROLLBACK TRANSACTION vorano_sp")
-                          : QStringLiteral("ROLLBACK TO SAVEPOINT vorano_sp"))
-            .finish();
-    }
+    db.exec(savepoint).finish();
+    if (!work())
+        db.exec(sql.rollbackToSavepoint()).finish();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/SqlDialect.h"
+
 #include <QString>
 
 #include <functional>
@@ -17,14 +19,9 @@ int InsertRide(DispatchDb &db, RideRow &row, const std::function<QString()> &nex
 // The start of the remark (pla_opmerking) that the import's own cancellation writes into a ride it cancels.
 inline constexpr char kCancelledRemarkPrefix[] = "(VERWIJDERD ";
 
-// The column in which the import marks a ride it cancelled (1) or made (0). Nothing else writes it, so a change of
-// the remark, by a trip or by a person, never brings a cancelled ride back or makes a live one look cancelled.
-// Rides from before the column (NULL) are told by the remark alone.
-inline constexpr char kCancelledColumn[] = "pla_extern_verwijderd";
-
-// Whether Planning has kCancelledColumn. A dispatch database set up before it does not; there the import writes
-// no such mark and tells cancelled rides by the remark alone. Run it outside a transaction. Throws DatabaseError
-// when the database cannot be reached.
+// Whether Planning has kCancelledColumn, as the connection learned it once. A dispatch database set up before it
+// does not; there the import writes no such mark and tells cancelled rides by the remark alone. Run it outside a
+// transaction. Throws DatabaseError when the database cannot be reached.
 bool HasCancelledColumn(DispatchDb &db);
 
 // Where the rides of one trip are looked for: the trip number, the owner code (pla_eigenaar) the import writes
@@ -39,11 +36,12 @@ struct TripRideKey {
 // cancelled; 0 when there is none. Uses the index on pla_extern_ritnummer. Throws DatabaseError.
 int FindLiveRide(DispatchDb &db, const TripRideKey &key);
 
+// Inside a transaction: takes the ride with this pla_id for it, passing over a ride that another program holds
+// locked instead of waiting for it. Throws DatabaseError naming the ride when it is held (or gone).
+void TakeRide(DispatchDb &db, int rideId);
+
 // Writes the columns of the row into the ride with this pla_id, in one statement. Throws DatabaseError.
 void UpdateRide(DispatchDb &db, int rideId, const RideRow &row);
-
-// Runs `work` inside a transaction of the connection: committed when it returns, rolled back when it throws.
-void InTransaction(DispatchDb &db, const std::function<void()> &work);
 
 // Inside a transaction: runs `work` after a savepoint; when it returns false, everything it did is undone back to
 // the savepoint and the transaction goes on. Throws DatabaseError when the savepoint itself fails.

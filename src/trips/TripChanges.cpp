@@ -24,7 +24,7 @@ constexpr int kChangedRideTransaction = 92;
 // The ride text (pla_tekst) of a stored ride, in which the row rules look for their words.
 QString storedRideText(DispatchDb &db, int rideId)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT pla_tekst FROM planning WHERE pla_id=?"), {rideId});
+    QSqlQuery q = db.exec(db.dialect().rideText(), {rideId});
     const QString text = q.next() ? q.value(0).toString() : QString();
     q.finish();
     return text;
@@ -43,10 +43,11 @@ ChangeResult ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripT
     const QDateTime now = ctx.clock.now();
     RideRow row = BuildChangedRide(trip, ctx.controls, now, found ? QString() : keys.next(now), found, manual);
     if (found) {
-        InTransaction(ctx.db, [&] {
-            UpdateRide(ctx.db, rideId, row);
-            LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
-        });
+        DispatchDb::Transaction transaction(ctx.db);
+        TakeRide(ctx.db, rideId);
+        UpdateRide(ctx.db, rideId, row);
+        LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
+        transaction.commit();
     } else {
         if (key.cancelledColumn)
             row.setInt(QLatin1String(kCancelledColumn), 0);
@@ -80,10 +81,11 @@ ChangeResult ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
         if (key.cancelledColumn)
             row.setInt(QLatin1String(kCancelledColumn), 1);
         ApplyBeforeStore(row, RideQuery::QWijzigen, ctx.controls, storedRideText(ctx.db, rideId));
-        InTransaction(ctx.db, [&] {
-            UpdateRide(ctx.db, rideId, row);
-            LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
-        });
+        DispatchDb::Transaction transaction(ctx.db);
+        TakeRide(ctx.db, rideId);
+        UpdateRide(ctx.db, rideId, row);
+        LogRideTransaction(ctx, rideId, kChangedRideTransaction, QString::number(tripNumber));
+        transaction.commit();
         externalId = QString::number(rideId);
         ctx.controls.setText(Control::LaatsteRit, externalId);
     } else {

@@ -169,6 +169,9 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
 // alone (handleTrip); any other error ends the walk with one log line, and the trips before it stay handled.
 void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin, CycleOutcome &outcome)
 {
+    // The tables' columns are learned once for the whole reply; a column added or removed meanwhile counts from
+    // the next one.
+    ctx.db.forgetColumns();
     try {
         QString reply;
         if (origin == Origin::Service) {

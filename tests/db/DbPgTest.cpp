@@ -44,7 +44,7 @@ class PgDb : public ::testing::Test
 
 TEST_F(PgDb, OpensRunsStatementsAndReadsConstants)
 {
-    EXPECT_EQ(db.dialect(), DbDialect::PostgreSQL);
+    EXPECT_EQ(db.dialect().name(), QStringLiteral("PostgreSQL"));
     db.open();
     EXPECT_TRUE(db.isOpen());
 

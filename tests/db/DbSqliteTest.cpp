@@ -141,7 +141,7 @@ TEST_F(SqliteFile, AStatementFailingOnTheConnectionClosesIt)
 
 TEST_F(SqliteDb, MissingFileIsCreatedWithTheSchemaUnderTheProgramFolder)
 {
-    EXPECT_EQ(db.dialect(), DbDialect::SQLite);
+    EXPECT_TRUE(db.dialect().embedded());
     EXPECT_FALSE(db.isOpen());
     db.open();
     EXPECT_TRUE(db.isOpen());
@@ -314,6 +314,28 @@ TEST_F(SqliteDb, CompanyConstantFollowsTheLeadingDigitsOfBedrijf)
         controls.setText(Control::xBedrijf, QLatin1String(c.bedrijf));
         EXPECT_EQ(db.readCompanyConstant(), c.expected) << c.bedrijf;
     }
+}
+
+// Whether a column exists is asked of the database once, not for every trip: a column dropped under the open
+// connection still counts until the connection is told to forget (a new reply), or its settings change.
+TEST_F(SqliteDb, AColumnIsLearnedOnceUntilForgotten)
+{
+    const QString planning = QStringLiteral("Planning");
+    const QString column = QLatin1String(kCancelledColumn);
+    EXPECT_TRUE(db.hasColumn(planning, column));
+    EXPECT_FALSE(db.hasColumn(planning, QStringLiteral("pla_bestaat_niet")));
+    db.exec(QStringLiteral("ALTER TABLE Planning DROP COLUMN %1").arg(column)).finish();
+    EXPECT_TRUE(db.hasColumn(planning, column)) << "asked again";
+    db.forgetColumns();
+    EXPECT_FALSE(db.hasColumn(planning, column));
+    EXPECT_TRUE(db.isOpen()) << "a missing column is no lost connection";
+
+    // Another database file is another database: its columns are its own.
+    db.exec(QStringLiteral("ALTER TABLE Planning ADD COLUMN %1 INTEGER").arg(column)).finish();
+    EXPECT_FALSE(db.hasColumn(planning, column));
+    db.close();
+    controls.setText(Control::xLoginDatabase, QStringLiteral("Vorano/ander.sqlite"));
+    EXPECT_TRUE(db.hasColumn(planning, column));
 }
 
 TEST_F(SqliteDb, LogTransactieWritesOneRowWithTheRemarkUnchanged)

@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 RideRow rowWithKey(const QString &key)
 {
@@ -81,13 +82,15 @@ TEST(RideStore, UpdateWritesOnlyTheRowsColumnsAndATransactionRollsBack)
     EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_cloud")).toInt(), 2);
     EXPECT_EQ(h.ride(id).value(QStringLiteral("pla_status")).toString(), QStringLiteral("W"));
 
-    EXPECT_THROW(InTransaction(h.db,
-                               [&] {
-                                   RideRow r = rowWithKey(QStringLiteral("P2"));
-                                   InsertRide(h.db, r, {});
-                                   throw std::runtime_error("failed after the insert");
-                               }),
-                 std::runtime_error);
+    EXPECT_THROW(
+        {
+            DispatchDb::Transaction transaction(h.db);
+            RideRow r = rowWithKey(QStringLiteral("P2"));
+            InsertRide(h.db, r, {});
+            throw std::runtime_error("failed after the insert");
+        },
+        std::runtime_error);
+    EXPECT_FALSE(h.db.inTransaction());
     EXPECT_EQ(h.rideIds(), QList<int>{id});
 }
 

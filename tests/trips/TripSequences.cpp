@@ -100,7 +100,7 @@ int ridesWithoutTheirRow(ImportHarness &h, int first, int last)
 void refuse(ImportHarness &h, const QString &name, const QString &table, const QString &sqliteWhen,
             const QString &check)
 {
-    if (h.db.dialect() == DbDialect::SQLite) {
+    if (h.db.dialect().embedded()) {
         h.db.exec(QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, "
                                  "'%1 geweigerd'); END")
                       .arg(name, table, sqliteWhen))
@@ -114,7 +114,7 @@ void refuse(ImportHarness &h, const QString &name, const QString &table, const Q
 // Takes a refusal of refuse() away again.
 void allow(ImportHarness &h, const QString &name, const QString &table)
 {
-    if (h.db.dialect() == DbDialect::SQLite)
+    if (h.db.dialect().embedded())
         h.db.exec(QStringLiteral("DROP TRIGGER %1").arg(name)).finish();
     else
         h.db.exec(QStringLiteral("ALTER TABLE %2 DROP CONSTRAINT %1").arg(name, table)).finish();
@@ -394,7 +394,7 @@ void RunLineBreaksAndRefusedTransactions(ImportHarness &h)
 void RunWithoutTheCancelledColumn(ImportHarness &h)
 {
     h.log.clear();
-    if (h.db.dialect() == DbDialect::SQLite) {
+    if (h.db.dialect().embedded()) {
         // An embedded database made before the column gets it when it is opened.
         const QString path = h.db.sqlitePath();
         h.db.close();
@@ -430,4 +430,44 @@ void RunWithoutTheCancelledColumn(ImportHarness &h)
     EXPECT_EQ(h.log, QStringList{QStringLiteral("Rit ID 8001 staat al als rit %1 in de planning; er is geen nieuwe "
                                                 "rit gemaakt.")
                                      .arg(rides[1])});
+}
+
+void RunHeldRide(ImportHarness &h)
+{
+    offer(h, Path::Cycle, trip(QStringLiteral("9001"), QStringLiteral("INSERT"), at(11)));
+    const QList<StoredRide> stored = ridesOf(h, 9001);
+    ASSERT_EQ(stored.size(), 1);
+    const int ride = stored.first().id;
+
+    // The dispatch holds the ride (a second connection in a transaction).
+    DispatchDb dispatch(h.controls, h.dir.path(), QStringLiteral("dispatch"));
+    QSqlDatabase held = dispatch.connection();
+    ASSERT_TRUE(held.transaction());
+    {
+        QSqlQuery lock(held);
+        ASSERT_TRUE(lock.exec(QStringLiteral("SELECT pla_id FROM planning WHERE pla_id = %1 FOR UPDATE").arg(ride)));
+    }
+    h.log.clear();
+    const qsizetype confirmed = h.confirmations().size();
+    for (const char *action : {"UPDATE", "DELETE"})
+        offer(h, Path::Cycle, trip(QStringLiteral("9001"), QLatin1String(action), at(12)));
+    // Each is named with its ride at once, instead of waiting out the statement time-out, and comes again.
+    const QString line = QStringLiteral("Rit ID 9001 is niet verwerkt: Rit %1 wordt vastgehouden door een ander "
+                                        "programma; er is niets gewijzigd.")
+                             .arg(ride);
+    EXPECT_EQ(h.log, QStringList({line, line}));
+    EXPECT_EQ(h.confirmations().size(), confirmed);
+    ASSERT_TRUE(held.rollback());
+    held = QSqlDatabase();
+    dispatch.close();
+
+    const QList<StoredRide> kept = ridesOf(h, 9001);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(kept.first().hour, 11);
+    EXPECT_FALSE(kept.first().cancelled);
+
+    h.log.clear();
+    offer(h, Path::Cycle, trip(QStringLiteral("9001"), QStringLiteral("UPDATE"), at(12)));
+    EXPECT_TRUE(h.log.isEmpty()) << h.log.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(ridesOf(h, 9001).first().hour, 12);
 }

@@ -9,9 +9,11 @@ class ImportHarness;
 // - bad trips in the middle of a reply fail alone;
 // - line breaks of the texts stored as CR LF;
 // - a TRANSACTIES table that refuses its row never costs the ride;
-// - a database without the column that marks cancelled rides (the embedded one gets it when opened).
+// - a database without the column that marks cancelled rides (the embedded one gets it when opened);
+// - a ride the dispatch holds locked is named and passed over, and changed when offered again (PostgreSQL).
 void RunTripSequences(ImportHarness &h);
 void RunTwoOwners(ImportHarness &h);
 void RunBadTripsInTheMiddle(ImportHarness &h);
 void RunLineBreaksAndRefusedTransactions(ImportHarness &h);
 void RunWithoutTheCancelledColumn(ImportHarness &h);
+void RunHeldRide(ImportHarness &h);
