@@ -185,9 +185,15 @@ bool isNil(const QXmlStreamReader &reader)
 
 // The text content of the current element, child markup contributing its text only. Read in one loop with a
 // depth counter, never by recursion: a reply may nest as deep as it likes without touching the stack.
-QString innerText(FedReader &reader)
+// sizeHint: what the text may grow to at most (the body's size); its room is taken at once, so a text of many
+// megabytes is not copied again and again while it grows, and only what it fills is in memory.
+constexpr qsizetype kReserveFrom = 1 << 20;
+
+QString innerText(FedReader &reader, qsizetype sizeHint = 0)
 {
     QString text;
+    if (sizeHint > kReserveFrom)
+        text.reserve(sizeHint);
     for (qsizetype depth = 1; depth > 0 && !reader.atEnd();) {
         switch (reader.readNext()) {
         case QXmlStreamReader::Characters:
@@ -204,14 +210,16 @@ QString innerText(FedReader &reader)
             break;
         }
     }
+    if (text.capacity() > text.size() + kReserveFrom)
+        text.squeeze();
     return text;
 }
 
 // The same; empty for xsi:nil.
-QString elementText(FedReader &reader)
+QString elementText(FedReader &reader, qsizetype sizeHint = 0)
 {
     const bool nil = isNil(reader);
-    QString text = innerText(reader);
+    QString text = innerText(reader, sizeHint);
     return nil ? QString() : text;
 }
 
@@ -286,7 +294,9 @@ QString ReadSoapReply(QByteArray &&body, const QString &contentType)
 {
     const QString charset = charsetOf(contentType);
     CheckAttributeLimit(body, charset);
-    // The body moves into the reader, which hands it to the parser a slice at a time.
+    // The body moves into the reader, which hands it to the parser a slice at a time. The string it carries has
+    // at most as many characters as the body has bytes.
+    const qsizetype bodySize = body.size();
     FedReader reader(std::move(body), charset);
     body = QByteArray();
 
@@ -328,7 +338,7 @@ QString ReadSoapReply(QByteArray &&body, const QString &contentType)
     while (nextChildElement(reader)) {
         const bool isResult = reader.name().compare(QLatin1String("Result"), Qt::CaseInsensitive) == 0 ||
                               reader.name().compare(QLatin1String("Return"), Qt::CaseInsensitive) == 0;
-        QString text = elementText(reader);
+        QString text = elementText(reader, bodySize);
         if (children++ == 0)
             first = text;
         if (isResult && !found) {
