@@ -10,6 +10,7 @@
 #include "service/SettingsCheck.h"
 #include "settings/ServiceEndpoints.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -165,7 +166,7 @@ bool LinkService::workHealthy() const
     return m_worker.healthy(m_setup.stepLimitMs);
 }
 
-OperationContext LinkService::context(DispatchDb &db, EventPump &pump)
+OperationContext LinkService::context(DispatchDb &db, EventPump &pump, TextList &results)
 {
     return OperationContext{m_controls,
                             m_service,
@@ -173,7 +174,7 @@ OperationContext LinkService::context(DispatchDb &db, EventPump &pump)
                             pump,
                             *m_clock,
                             m_folders,
-                            m_resultList,
+                            results,
                             [this](const QString &message) { log(LogLevel::Error, message); },
                             [this] { m_worker.runWaitingNow(); },
                             [this](LogLevel level, const QString &message) { log(level, message); }};
@@ -197,7 +198,7 @@ void LinkService::post(CycleKind kind, const QString &name, Cycle cycle, CycleWo
                     firstError = message;
             };
             WorkerPump pump(m_worker);
-            OperationContext ctx = context(*m_db, pump);
+            OperationContext ctx = context(*m_db, pump, m_resultList);
             ctx.logError = [this, &note](const QString &message) {
                 note(message);
                 log(LogLevel::Error, message);
@@ -279,7 +280,7 @@ bool LinkService::runOnWorker(const QString &name, const Operation &operation)
             if (m_reconnect.exchange(false) && m_db->isOpen())
                 m_db->close();
             WorkerPump pump(m_worker);
-            OperationContext ctx = context(*m_db, pump);
+            OperationContext ctx = context(*m_db, pump, m_resultList);
             ActionRunner([this](const QString &message) { log(LogLevel::Error, message); }).run([&] {
                 operation(ctx, nullptr);
             });
@@ -292,7 +293,7 @@ void LinkService::runInteractive(const Operation &operation, QWidget *window)
     if (!operation)
         return;
     NoEventPump pump;
-    OperationContext ctx = context(*m_interactiveDb, pump);
+    OperationContext ctx = context(*m_interactiveDb, pump, m_interactiveResults);
     ctx.runWaiting = nullptr;
     ActionRunner([this](const QString &message) { log(LogLevel::Error, message); }).run([&] {
         operation(ctx, window);
@@ -409,6 +410,8 @@ void LinkService::finishStop()
 {
     if (m_finished)
         return;
+    // What the last cycle did counts in the status file written now.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     m_finished = true;
     m_stopPoll.stop();
     m_watchdog.stop();

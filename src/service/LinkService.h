@@ -108,7 +108,7 @@ class LinkService : public QObject
     void stopped();
 
   private:
-    OperationContext context(DispatchDb &db, EventPump &pump);
+    OperationContext context(DispatchDb &db, EventPump &pump, TextList &results);
     void post(CycleKind kind, const QString &name, Cycle cycle, CycleWorker::WhenBusy whenBusy);
     void postReferenceRefresh();
     void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError);
@@ -139,6 +139,7 @@ class LinkService : public QObject
     bool m_savedSinceApply = false;
     ServiceFactory m_service;
     TextList m_resultList;            // the worker's
+    TextList m_interactiveResults;    // the window's dialogs' 
     std::unique_ptr<DispatchDb> m_db; // the worker's connection (ADO), made and closed on the worker thread
     std::unique_ptr<DispatchDb> m_interactiveDb; // the window's dialogs' connection, on the main thread
     std::atomic<bool> m_reconnect{false};

@@ -71,7 +71,8 @@ class LinkServiceTest : public testing::Test
     void start()
     {
         service = std::make_unique<LinkService>(ops, setup);
-        QObject::connect(service.get(), &LinkService::logLine, [this](int level, const QString &line, bool) {
+        // Delivered on this thread, also when the worker logs.
+        QObject::connect(service.get(), &LinkService::logLine, service.get(), [this](int level, const QString &line, bool) {
             lines << Line{LogLevel(level), line.mid(18)}; // without "dd-mm-yyyy hh:nn  "
         });
         service->start();
