@@ -96,8 +96,7 @@ LinkService::LinkService(Operations operations, ServiceSetup setup, QObject *par
     m_timers = std::make_unique<ShellTimers>(m_controls, std::move(actions), m_setup.intervals, this);
     m_stopPoll.setInterval(50);
     connect(&m_stopPoll, &QTimer::timeout, this, [this] {
-        if (m_worker.waitClosed(0) ||
-            CycleWorker::steadyMs() - m_stopStarted > AbortToken::kStopGraceMs + 500)
+        if (m_worker.waitClosed(0) || CycleWorker::steadyMs() - m_stopStarted > AbortToken::kStopGraceMs + 500)
             finishStop();
     });
 }
@@ -465,10 +464,11 @@ bool LinkService::writeSettingsFile(const SettingsStore &store)
 
 void LinkService::logStartLine()
 {
-    log(LogLevel::Information, QStringLiteral("Gestart: versie %1, map %2, database %3, service %4.")
-                                   .arg(m_version.isEmpty() ? QStringLiteral("onbekend") : m_version,
-                                        QDir::toNativeSeparators(m_folders.program), databaseDescription(),
-                                        m_controls.text(Control::xSoapServer)),
+    log(LogLevel::Information,
+        QStringLiteral("Gestart: versie %1, map %2, database %3, service %4.")
+            .arg(m_version.isEmpty() ? QStringLiteral("onbekend") : m_version,
+                 QDir::toNativeSeparators(m_folders.program), databaseDescription(),
+                 m_controls.text(Control::xSoapServer)),
         false);
 }
 

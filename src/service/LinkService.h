@@ -138,9 +138,9 @@ class LinkService : public QObject
     PlacementTarget *m_placement = nullptr;
     bool m_savedSinceApply = false;
     ServiceFactory m_service;
-    TextList m_resultList;            // the worker's
-    TextList m_interactiveResults;    // the window's dialogs' 
-    std::unique_ptr<DispatchDb> m_db; // the worker's connection (ADO), made and closed on the worker thread
+    TextList m_resultList;                       // the worker's
+    TextList m_interactiveResults;               // the window's dialogs'
+    std::unique_ptr<DispatchDb> m_db;            // the worker's connection (ADO), made and closed on the worker thread
     std::unique_ptr<DispatchDb> m_interactiveDb; // the window's dialogs' connection, on the main thread
     std::atomic<bool> m_reconnect{false};
     std::unique_ptr<ShellTimers> m_timers;

@@ -137,8 +137,8 @@ int report(const CommandLine &line, Parser &p, int argc, char *argv[])
         return 0;
     }
     case CommandLine::Mode::Check: {
-        const QString folder = line.dataFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                         : QDir(line.dataFolder).absolutePath();
+        const QString folder =
+            line.dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(line.dataFolder).absolutePath();
         const SettingsCheckResult result = CheckSettings(folder);
         for (const QString &text : result.notes + result.problems)
             std::printf("%s\n", text.toLocal8Bit().constData());
@@ -214,9 +214,8 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
     std::signal(SIGXFSZ, SIG_IGN);
     int appArgc = argc;
     bool windowed = false;
-    std::unique_ptr<QCoreApplication> app = kind.makeApplication
-                                                ? kind.makeApplication(appArgc, argv, windowed)
-                                                : std::make_unique<QCoreApplication>(appArgc, argv);
+    std::unique_ptr<QCoreApplication> app = kind.makeApplication ? kind.makeApplication(appArgc, argv, windowed)
+                                                                 : std::make_unique<QCoreApplication>(appArgc, argv);
     QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     if (!InstallQtDutchTranslations(*app))
         printError(QStringLiteral("De Nederlandse vertaling van Qt is niet gevonden; standaardteksten blijven "

@@ -20,17 +20,24 @@ TEST(CycleWorker, OneJobAtATimeInOrderWithDropAndMerge)
         order << text;
     };
     worker.start();
-    ASSERT_TRUE(worker.post(QStringLiteral("a"), [&] {
-        note(QStringLiteral("a"));
-        while (!release)
-            QThread::msleep(5);
-    }, CycleWorker::WhenBusy::Drop));
+    ASSERT_TRUE(worker.post(
+        QStringLiteral("a"),
+        [&] {
+            note(QStringLiteral("a"));
+            while (!release)
+                QThread::msleep(5);
+        },
+        CycleWorker::WhenBusy::Drop));
     while (worker.runningName() != QStringLiteral("a"))
         QThread::msleep(5);
-    EXPECT_FALSE(worker.post(QStringLiteral("klik"), [&] { note(QStringLiteral("klik")); }, CycleWorker::WhenBusy::Drop));
-    EXPECT_TRUE(worker.post(QStringLiteral("b"), [&] { note(QStringLiteral("b")); }, CycleWorker::WhenBusy::Queue));
-    EXPECT_TRUE(worker.post(QStringLiteral("c"), [&] { note(QStringLiteral("c")); }, CycleWorker::WhenBusy::Queue));
-    EXPECT_TRUE(worker.post(QStringLiteral("b"), [&] { note(QStringLiteral("b2")); }, CycleWorker::WhenBusy::Queue));
+    EXPECT_FALSE(worker.post(
+        QStringLiteral("klik"), [&] { note(QStringLiteral("klik")); }, CycleWorker::WhenBusy::Drop));
+    EXPECT_TRUE(worker.post(
+        QStringLiteral("b"), [&] { note(QStringLiteral("b")); }, CycleWorker::WhenBusy::Queue));
+    EXPECT_TRUE(worker.post(
+        QStringLiteral("c"), [&] { note(QStringLiteral("c")); }, CycleWorker::WhenBusy::Queue));
+    EXPECT_TRUE(worker.post(
+        QStringLiteral("b"), [&] { note(QStringLiteral("b2")); }, CycleWorker::WhenBusy::Queue));
     EXPECT_EQ(worker.waitingNames(), (QStringList{QStringLiteral("b"), QStringLiteral("c")}));
     release = true;
     while (worker.busy())
@@ -38,7 +45,8 @@ TEST(CycleWorker, OneJobAtATimeInOrderWithDropAndMerge)
     EXPECT_EQ(order, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     worker.close();
     EXPECT_TRUE(worker.waitClosed(5000));
-    EXPECT_FALSE(worker.post(QStringLiteral("d"), [] {}, CycleWorker::WhenBusy::Queue));
+    EXPECT_FALSE(worker.post(
+        QStringLiteral("d"), [] {}, CycleWorker::WhenBusy::Queue));
 }
 
 // What belongs to the thread is made and ended on it.
@@ -49,7 +57,8 @@ TEST(CycleWorker, FirstAndLastRunOnTheWorkerThread)
     std::atomic<QThread *> job{nullptr};
     std::atomic<QThread *> last{nullptr};
     worker.start([&] { first = QThread::currentThread(); }, [&] { last = QThread::currentThread(); });
-    worker.post(QStringLiteral("job"), [&] { job = QThread::currentThread(); }, CycleWorker::WhenBusy::Queue);
+    worker.post(
+        QStringLiteral("job"), [&] { job = QThread::currentThread(); }, CycleWorker::WhenBusy::Queue);
     while (worker.busy() || !job)
         QThread::msleep(5);
     worker.close();

@@ -72,9 +72,10 @@ class LinkServiceTest : public testing::Test
     {
         service = std::make_unique<LinkService>(ops, setup);
         // Delivered on this thread, also when the worker logs.
-        QObject::connect(service.get(), &LinkService::logLine, service.get(), [this](int level, const QString &line, bool) {
-            lines << Line{LogLevel(level), line.mid(18)}; // without "dd-mm-yyyy hh:nn  "
-        });
+        QObject::connect(service.get(), &LinkService::logLine, service.get(),
+                         [this](int level, const QString &line, bool) {
+                             lines << Line{LogLevel(level), line.mid(18)}; // without "dd-mm-yyyy hh:nn  "
+                         });
         service->start();
     }
 
@@ -117,7 +118,9 @@ TEST_F(LinkServiceTest, TheSameTripsRetrievedEightTimesGiveFiveRidesAndNoFailure
     sim.setGeneratedTrips(five);
     write(QStringLiteral("VoranotoOstrel.xml"),
           settings("    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n"
-                   "    <xSoapServer_Text>" + sim.url().toUtf8() + "</xSoapServer_Text>\r\n"
+                   "    <xSoapServer_Text>" +
+                   sim.url().toUtf8() +
+                   "</xSoapServer_Text>\r\n"
                    "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n"
                    "    <xBevestigen_Checked>TRUE</xBevestigen_Checked>\r\n"
                    "    <xStoringMinuten_Text>1</xStoringMinuten_Text>\r\n"));
@@ -152,10 +155,11 @@ TEST_F(LinkServiceTest, ProcessingOffIsSaidAtStartAndAtEveryRetrievalThatDropsTr
     OstrelSim::TripGeneration three;
     three.count = 3;
     sim.setGeneratedTrips(three);
-    write(QStringLiteral("VoranotoOstrel.xml"),
-          settings("    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n"
-                   "    <xSoapServer_Text>" + sim.url().toUtf8() + "</xSoapServer_Text>\r\n"
-                   "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n"));
+    write(QStringLiteral("VoranotoOstrel.xml"), settings("    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n"
+                                                         "    <xSoapServer_Text>" +
+                                                         sim.url().toUtf8() +
+                                                         "</xSoapServer_Text>\r\n"
+                                                         "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n"));
     ops = WireServiceOperations();
     start();
     EXPECT_FALSE(texts(LogLevel::Warning).filter(QStringLiteral("Ritten verwerken (xVerwerken) staat uit")).isEmpty())
@@ -189,7 +193,8 @@ TEST_F(LinkServiceTest, JobsRunOneAtATimeAndARetrievalDueMeanwhileFollows)
             service->timers().controleTick();
             service->timers().controleTick();
             retrievalAccepted = service->runRetrievalNow();
-            returnAccepted = service->worker().post(QStringLiteral("RetourTimer"), [] {}, CycleWorker::WhenBusy::Drop);
+            returnAccepted = service->worker().post(
+                QStringLiteral("RetourTimer"), [] {}, CycleWorker::WhenBusy::Drop);
         });
         ctx.runWaiting();
         order << QStringLiteral("tweede partij");
