@@ -54,9 +54,8 @@ ServiceMonitor::ServiceMonitor(QString statusFile, QString version, const QDateT
     : m_statusFile(std::move(statusFile))
     , m_version(std::move(version))
     , m_log(std::move(log))
+    , m_start(start.toSecsSinceEpoch())
 {
-    for (Health &h : m_health)
-        h.lastSuccess = start.toSecsSinceEpoch();
 }
 
 void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, const CycleOutcome &outcome,
@@ -177,12 +176,17 @@ QByteArray ServiceMonitor::metrics(bool up) const
     line("# HELP vorano_build_info The version of the running program.");
     line("# TYPE vorano_build_info gauge");
     line("vorano_build_info{version=\"" + version + "\"} 1");
-    line("# HELP vorano_last_success_timestamp_seconds End of the last successful cycle (the program start "
-         "until one succeeded).");
+    line("# HELP vorano_start_time_seconds When the program started.");
+    line("# TYPE vorano_start_time_seconds gauge");
+    line("vorano_start_time_seconds " + number(m_start));
+    // Absent until a cycle of the kind succeeded: a start is no success, so restarts do not hide an outage.
+    line("# HELP vorano_last_success_timestamp_seconds End of the last successful cycle (absent until one "
+         "succeeded since the start).");
     line("# TYPE vorano_last_success_timestamp_seconds gauge");
     for (CycleKind kind : {CycleKind::Retrieval, CycleKind::Return, CycleKind::Reference})
-        line("vorano_last_success_timestamp_seconds{cycle=\"" + QByteArray(metricLabel(kind)) + "\"} " +
-             number(health(kind).lastSuccess));
+        if (health(kind).lastSuccess > 0)
+            line("vorano_last_success_timestamp_seconds{cycle=\"" + QByteArray(metricLabel(kind)) + "\"} " +
+                 number(health(kind).lastSuccess));
     line("# HELP vorano_cycle_failures_total Cycles that failed since the program start.");
     line("# TYPE vorano_cycle_failures_total counter");
     for (CycleKind kind : {CycleKind::Retrieval, CycleKind::Return, CycleKind::Reference})

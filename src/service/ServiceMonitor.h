@@ -21,8 +21,8 @@ class ServiceMonitor
     static constexpr const char *kStatusFileName = "status.prom";
     static constexpr int kDefaultFailureMinutes = 30;
 
-    // statusFile empty: no status file. The start time stands as the last success of every cycle until one
-    // succeeds, so "no success for N minutes" also holds for a program that never got through.
+    // statusFile empty: no status file. The status file names the start; a cycle's last success appears once one
+    // succeeded, so a program restarted again and again never looks as if it got through.
     ServiceMonitor(QString statusFile, QString version, const QDateTime &start, LogSink log);
 
     // A cycle ended; ok false with the first error it met. failureMinutes: how long every cycle of a kind must
@@ -57,6 +57,7 @@ class ServiceMonitor
     QString m_version;
     LogSink m_log;
     Health m_health[3];
+    qint64 m_start = 0;    // seconds since the epoch
     CycleOutcome m_totals; // trips and events since the start
     int m_pending = 0;
     int m_lastTrips = 0;
