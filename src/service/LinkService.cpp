@@ -198,30 +198,35 @@ void LinkService::post(CycleKind kind, const QString &name, Cycle cycle, CycleWo
             };
             WorkerPump pump(m_worker);
             OperationContext ctx = context(*m_db, pump, m_resultList);
-            ctx.logError = [this, &note](const QString &message) {
-                note(message);
-                log(LogLevel::Error, message);
-            };
-            ctx.log = [this, &note](LogLevel level, const QString &message) {
+            // A call or statement ended by the stop is what the stop asked for: information, no failure.
+            bool cutByStop = false;
+            auto report = [this, &note, &cutByStop](LogLevel level, const QString &message) {
+                if (level == LogLevel::Error && m_token->tripped() && message.contains(AbortToken::abortedText())) {
+                    level = LogLevel::Information;
+                    cutByStop = true;
+                }
                 if (level == LogLevel::Error)
                     note(message);
                 log(level, message);
             };
+            ctx.logError = [&report](const QString &message) { report(LogLevel::Error, message); };
+            ctx.log = report;
             try {
                 outcome = cycle(ctx, nullptr);
             } catch (const VoranoError &e) {
-                note(e.message());
-                log(LogLevel::Error, e.message());
+                report(LogLevel::Error, e.message());
             } catch (const std::exception &e) {
-                note(QString::fromLocal8Bit(e.what()));
-                log(LogLevel::Error, QString::fromLocal8Bit(e.what()));
+                report(LogLevel::Error, QString::fromLocal8Bit(e.what()));
             } catch (...) {
-                note(QStringLiteral("Onbekende fout."));
-                log(LogLevel::Error, QStringLiteral("Onbekende fout."));
+                report(LogLevel::Error, QStringLiteral("Onbekende fout."));
             }
             const bool ok = firstError.isEmpty();
+            // A cycle the stop cut short is neither a success nor a failure: only what it did counts.
             QMetaObject::invokeMethod(
-                this, [this, kind, ok, outcome, firstError] { cycleEnded(kind, ok, outcome, firstError); },
+                this,
+                [this, kind, ok, cutByStop, outcome, firstError] {
+                    cycleEnded(kind, ok, outcome, firstError, cutByStop);
+                },
                 Qt::QueuedConnection);
         },
         whenBusy);
@@ -236,15 +241,19 @@ void LinkService::postReferenceRefresh()
     post(CycleKind::Reference, kReferenceJob, m_ops.referenceRefresh, CycleWorker::WhenBusy::Queue);
 }
 
-void LinkService::cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError)
+void LinkService::cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError,
+                             bool cutByStop)
 {
     if (kind == CycleKind::Reference)
-        m_timers->referenceRefreshEnded(ok);
+        m_timers->referenceRefreshEnded(ok && !cutByStop);
     if (!m_monitor || m_finished)
         return;
     bool numeric = false;
     const int minutes = m_controls.text(Control::xStoringMinuten).trimmed().toInt(&numeric);
-    m_monitor->cycleEnded(kind, m_clock->now(), ok, outcome, firstError, numeric ? minutes : 0);
+    if (cutByStop)
+        m_monitor->counted(outcome);
+    else
+        m_monitor->cycleEnded(kind, m_clock->now(), ok, outcome, firstError, numeric ? minutes : 0);
     m_monitor->writeStatusFile();
     if (m_setup.notifier)
         m_setup.notifier->status(m_monitor->statusText());

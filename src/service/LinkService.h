@@ -111,7 +111,8 @@ class LinkService : public QObject
     OperationContext context(DispatchDb &db, EventPump &pump, TextList &results);
     void post(CycleKind kind, const QString &name, Cycle cycle, CycleWorker::WhenBusy whenBusy);
     void postReferenceRefresh();
-    void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError);
+    void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError,
+                    bool cutByStop = false);
     void feedWatchdog();
     void finishStop();
     void writeFiles();

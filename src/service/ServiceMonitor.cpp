@@ -58,8 +58,7 @@ ServiceMonitor::ServiceMonitor(QString statusFile, QString version, const QDateT
 {
 }
 
-void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, const CycleOutcome &outcome,
-                                const QString &firstError, int failureMinutes)
+void ServiceMonitor::counted(const CycleOutcome &outcome)
 {
     m_totals.stored += outcome.stored;
     m_totals.alreadyStored += outcome.alreadyStored;
@@ -74,6 +73,12 @@ void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, c
     m_totals.eventsRefused += outcome.eventsRefused;
     if (outcome.eventsPending >= 0)
         m_pending = outcome.eventsPending;
+}
+
+void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, const CycleOutcome &outcome,
+                                const QString &firstError, int failureMinutes)
+{
+    counted(outcome);
     if (kind == CycleKind::Retrieval)
         m_lastTrips = outcome.stored + outcome.alreadyStored + outcome.changed + outcome.added + outcome.cancelled +
                       outcome.notFound;

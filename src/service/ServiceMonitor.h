@@ -30,6 +30,9 @@ class ServiceMonitor
     void cycleEnded(CycleKind kind, const QDateTime &now, bool ok, const CycleOutcome &outcome,
                     const QString &firstError, int failureMinutes);
 
+    // Adds what a cycle did to the totals without judging it (a cycle the stop cut short).
+    void counted(const CycleOutcome &outcome);
+
     // "Laatste ophaalactie 14:02: 3 ritten; retour 14:03: 0 wachtend".
     QString statusText() const;
     // The status file's text; up false for the one written at stop.

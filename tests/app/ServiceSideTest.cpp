@@ -335,7 +335,8 @@ TEST_F(ProgramProcess, NotifiesTheServiceManagerAndFeedsTheWatchdogDuringAHangin
     EXPECT_EQ(texts.first(), QByteArray("READY=1\nSTATUS=Laatste ophaalactie nog niet; retour nog niet"));
     EXPECT_GT(fedDuringTheHang, 0) << texts.join('|').constData();
     EXPECT_TRUE(texts.contains("STOPPING=1")) << texts.join('|').constData();
-    // The abandoned fetch ended as a failed cycle: its status went out before the stop.
+    // The fetch the stop cut short counts neither as a failure nor as a success; the status went out before the
+    // stop.
     const qsizetype stopping = texts.indexOf("STOPPING=1");
     EXPECT_GT(texts.indexOf(QByteArray("STATUS=Laatste ophaalactie nog niet; retour nog niet")), 0);
     EXPECT_GT(stopping, 0);

@@ -321,3 +321,37 @@ TEST_F(LinkServiceTest, AReloadAppliesTheIntervalAtOnce)
 }
 
 } // namespace
+
+namespace
+{
+
+// A call that the stop ends is what the stop asked for: an information line, neither a failure nor a success.
+TEST_F(LinkServiceTest, ACallEndedByTheStopIsNoFailure)
+{
+    std::atomic<bool> running{false};
+    AbortToken token;
+    setup.stopToken = &token;
+    ops.retrievalCycle = [&](OperationContext &, QWidget *) -> CycleOutcome {
+        running = true;
+        while (!token.tripped())
+            QThread::msleep(5);
+        throw TransportError(AbortToken::abortedText());
+    };
+    start();
+    service->timers().controleTick();
+    while (!running)
+        QThread::msleep(5);
+    bool stopped = false;
+    QObject::connect(service.get(), &LinkService::stopped, [&] { stopped = true; });
+    service->stop(QStringLiteral("signaal SIGTERM"));
+    const QDeadlineTimer deadline(20000);
+    while (!stopped && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(stopped);
+    EXPECT_TRUE(texts(LogLevel::Error).isEmpty()) << texts(LogLevel::Error).join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(texts(LogLevel::Information).contains(AbortToken::abortedText()));
+    EXPECT_EQ(metric("vorano_cycle_failures_total{cycle=\"retrieval\"}"), "0");
+    EXPECT_EQ(metric("vorano_last_success_timestamp_seconds{cycle=\"retrieval\"}"), "(ontbreekt)");
+}
+
+} // namespace
