@@ -234,7 +234,7 @@ TEST_F(LinkServiceTest, ReferenceRefreshRunsOnTheWorkerAndStopsAtAnError)
 // does neither beyond the step limit is stuck, and the service manager may restart the program.
 TEST_F(LinkServiceTest, AStuckCycleLosesTheWatchdogAndAProgressingOneKeepsIt)
 {
-    setup.stepLimitMs = 300;
+    setup.stepLimitMs = 1000; // well above the 20 ms between two marks, below the 1.3 s after the last one
     std::atomic<int> phase{0};
     ops.retrievalCycle = [&](OperationContext &ctx, QWidget *) {
         const QDeadlineTimer marking(800);
