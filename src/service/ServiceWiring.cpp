@@ -1,5 +1,6 @@
 #include "service/ServiceWiring.h"
 
+#include "base/VoranoError.h"
 #include "feedback/RetourCycle.h"
 #include "link/SoapTransport.h"
 #include "reference/ReferenceLists.h"
@@ -28,7 +29,14 @@ Operations WireServiceOperations()
     auto retourCycle = std::make_shared<RetourCycle>();
     ops.returnCycle = [retourCycle](OperationContext &ctx, QWidget *) {
         CycleOutcome outcome;
-        retourCycle->RetourTimerTimer(ctx, &outcome);
+        try {
+            retourCycle->RetourTimerTimer(ctx, &outcome);
+        } catch (const VoranoError &e) {
+            // What went out before the error counts; the error's line fails the cycle. How many still wait is not
+            // known after a failure.
+            ctx.logError(e.message());
+            outcome.eventsPending = -1;
+        }
         return outcome;
     };
 

@@ -1,4 +1,5 @@
 #include "feedback/RetourCycle.h"
+#include "service/ServiceWiring.h"
 
 #include "OutboxRows.h"
 #include "base/OperationContext.h"
@@ -216,6 +217,23 @@ TEST_F(RetourCycleTest, AnErrorEndsTheTickAndLeavesTheRestPending)
     EXPECT_EQ(eventStatus(db, 10), 0);
     EXPECT_EQ(eventStatus(db, 20), 0);
     EXPECT_EQ(service.calls().size(), 2u);
+}
+
+// As the link service runs it: a tick that ends in an error still counts the event that went out before it.
+TEST_F(RetourCycleTest, AFailedTickStillCountsWhatWentOut)
+{
+    arrangeOutbox();
+    addEvent(db, 20, 2, 3, u"007"_qs, minute(5));
+    service.reply(statusReply(u"200"_qs));
+    service.fail(u"Operation canceled"_qs);
+    OperationContext ctx = context();
+
+    const CycleOutcome outcome = WireServiceOperations().returnCycle(ctx, nullptr);
+    EXPECT_EQ(outcome.eventsAccepted, 1);
+    EXPECT_EQ(outcome.eventsPending, -1);
+    EXPECT_EQ(eventStatus(db, 11), 1);
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().contains(u"Operation canceled"_qs)) << log.join(u'\n').toStdString();
 }
 
 struct ReplyCase {
