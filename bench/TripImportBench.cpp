@@ -110,7 +110,7 @@ Run measure(OstrelSim &sim, int trips)
         // The look-up the import makes before every new ride: the live ride of the trip within our owner's rides.
         auto findLiveRide = [&](const RideRow &row) {
             return FindLiveRide(db, TripRideKey{row.value(QStringLiteral("pla_extern_ritnummer")).toInt(),
-                                                row.text(QStringLiteral("pla_eigenaar")), true});
+                                                {row.text(QStringLiteral("pla_eigenaar"))}, true});
         };
         QElapsedTimer t;
         t.start();

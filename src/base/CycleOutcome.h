@@ -12,13 +12,16 @@ struct CycleOutcome {
     int confirmed = 0;     // confirmations sent to the service (new, changed and cancelled trips)
     int refused = 0;   // trips not handled: an unknown action, an id that is no trip number, or a failure of their own
     int dropped = 0;   // trips of an accepted reply left alone because "Ritten verwerken" is off
+    int heldBack = 0;  // actions left for the next offer because an earlier action of their trip failed
     int eventsAccepted = 0;
     int eventsRefused = 0;
     int eventsPending = -1; // events of the owner still waiting after a return cycle; -1: not looked at
+    int eventsWaiting = -1; // of those, the ones that cannot be sent (ride gone, no vehicle); -1: not looked at
 
     bool didSomething() const
     {
         return stored || alreadyStored || changed || added || cancelled || notFound || confirmed || refused || dropped ||
+               heldBack ||
                eventsAccepted || eventsRefused;
     }
 };

@@ -267,6 +267,15 @@ void addMissingColumns(QSqlDatabase &db)
     alter.finish();
 }
 
+// The program's own table beside the dispatch's (see SqlDialect::eventClaimsTable). Should making it fail, the
+// return cycle reports it when it first needs it.
+void addProgramTables(QSqlDatabase &db)
+{
+    QSqlQuery create(db);
+    create.exec(SqlDialect::of(DbDialect::SQLite).eventClaimsTable());
+    create.finish();
+}
+
 } // namespace
 
 void DispatchDb::createSqliteFile(const QString &path)
@@ -353,6 +362,7 @@ void DispatchDb::openSqlite()
             m_log(QStringLiteral("Databasebestand %1 was leeg en heeft de tabellen gekregen.").arg(nativePath(path)));
     }
     addMissingColumns(db);
+    addProgramTables(db);
     m_seenSqliteFiles.insert(path);
     m_openSqlitePath = path;
 }

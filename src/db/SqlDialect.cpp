@@ -24,12 +24,16 @@ const QString kOutboxBatch = QStringLiteral(
 const QString kStrandedEvents = QStringLiteral(
     "select kop_id, kop_pla_id, pla_id from koppelingen left join planning on pla_id=kop_pla_id left join wagens "
     "on wag_id=pla_wagen where kop_status=0 and kop_eigenaar=? and wag_id is null order by kop_datumtijd, kop_id");
-const QString kRetireEvent = QStringLiteral("update koppelingen set kop_status=3 where kop_id=? and kop_status=0");
-const QString kRetireEventPostgreSql =
-    QStringLiteral("update koppelingen set kop_status=3 where kop_id=(select kop_id from koppelingen where kop_id=? "
-                   "and kop_status=0 for update skip locked)");
-const QString kRetireEventSqlServer =
-    QStringLiteral("update koppelingen with (readpast) set kop_status=3 where kop_id=? and kop_status=0");
+const QString kPendingEventCount =
+    QStringLiteral("select count(*) from koppelingen where kop_status=0 and kop_eigenaar=?");
+// The embedded database's claims: an event on its way to the service, until when (seconds since the epoch).
+const QString kEventClaimsTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS vorano_event_claims (kop_id INTEGER PRIMARY KEY, claimed_until INTEGER NOT NULL)");
+const QString kEventClaimed =
+    QStringLiteral("select kop_id from vorano_event_claims where kop_id=? and claimed_until>?");
+const QString kClaimEvent =
+    QStringLiteral("insert or replace into vorano_event_claims (kop_id, claimed_until) values (?, ?)");
+const QString kReleaseEventClaim = QStringLiteral("delete from vorano_event_claims where kop_id=?");
 const QString kAcceptedEvent = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
 const QString kRefusedEvent = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");
 
@@ -299,10 +303,29 @@ QString SqlDialect::strandedEvents() const
     return kStrandedEvents;
 }
 
-QString SqlDialect::retireEvent() const
+QString SqlDialect::pendingEventCount() const
 {
-    // An event row the dispatch holds is passed over; it is retired at a later tick.
-    return byServer(m_kind, kRetireEvent, kRetireEventPostgreSql, kRetireEventSqlServer);
+    return kPendingEventCount;
+}
+
+QString SqlDialect::eventClaimsTable() const
+{
+    return m_kind == DbDialect::SQLite ? kEventClaimsTable : QString();
+}
+
+QString SqlDialect::eventClaimed() const
+{
+    return m_kind == DbDialect::SQLite ? kEventClaimed : QString();
+}
+
+QString SqlDialect::claimEvent() const
+{
+    return m_kind == DbDialect::SQLite ? kClaimEvent : QString();
+}
+
+QString SqlDialect::releaseEventClaim() const
+{
+    return m_kind == DbDialect::SQLite ? kReleaseEventClaim : QString();
 }
 
 QString SqlDialect::takeEventRow() const

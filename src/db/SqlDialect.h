@@ -72,8 +72,15 @@ class SqlDialect
     QString outboxBatch(int rows) const;
     // Pending events of one owner code whose ride or vehicle is gone.
     QString strandedEvents() const;
-    // Takes a pending event (kop_id) out of the queue, passing over one that another program holds.
-    QString retireEvent() const;
+    // How many events of one owner code wait to be sent.
+    QString pendingEventCount() const;
+    // The embedded database holds no row lock: an event on its way to the service is claimed in a table of the
+    // program's own, in short transactions before and after the call, so that the database is never locked across
+    // the call. Empty for the servers, which keep the event's row locked instead.
+    QString eventClaimsTable() const;  // made when the database is opened
+    QString eventClaimed() const;      // (kop_id, now): a row while a claim holds
+    QString claimEvent() const;        // (kop_id, until)
+    QString releaseEventClaim() const; // (kop_id)
     // The row of one pending event (kop_id), taken for this transaction; no row when another program holds it.
     QString takeEventRow() const;
     // The mark of a sent event; the event's kop_id follows as a whole number.

@@ -18,9 +18,10 @@ class RetourCycle
   public:
     // Events read from the outbox at a time.
     static constexpr int kBatchSize = 500;
-    // Ticks at which an event's ride must be found gone, or without a vehicle, before the event leaves the queue.
+    // Ticks at which an event's ride must be found gone before its waiting is said.
     static constexpr int kTicksWithRideGone = 2;
-    static constexpr int kTicksWithoutVehicle = 60;
+    // Waiting events kept in mind at a time; the rest are counted only.
+    static constexpr int kMostWatched = 10000;
 
     explicit RetourCycle(int batchSize = kBatchSize)
         : m_batchSize(batchSize)
@@ -28,22 +29,31 @@ class RetourCycle
     }
 
     // One tick: nothing at all while xBezet is unchecked; otherwise each pending event of the owner in Eigenaar is
-    // sent and marked 1 (accepted) or 3 (not accepted), read in batches, with the operations that fell due
-    // meanwhile run between two batches; each event is sent in a transaction of its own that takes the event's row
-    // before sending: an event whose row another program holds is not sent and waits for the next tick. Events
-    // whose ride is gone or has no vehicle leave the queue marked 3 after a few ticks, each with a log line. The
-    // first error ends the tick and is thrown; the row being handled stays pending (its transaction is rolled
-    // back). Returns false when the tick was dropped because a cycle is already running, true otherwise. The counts
-    // of the events sent (also those before an error) go to outcome when one is given; pending is how many of the
-    // owner's events still wait.
+    // sent and marked 1 (accepted) or 3 (not accepted) as the service answered, read in batches, with the
+    // operations that fell due meanwhile run between two batches. Each event is taken before it is sent (see
+    // EventWay in the source): one that another program holds is not sent and waits for the next tick. Events
+    // whose ride is gone or has no vehicle stay pending and unsent, said once when they start and once when they
+    // stop waiting, and counted in eventsWaiting. The first error ends the tick and is thrown; the event being
+    // handled stays pending. Returns false when the tick was dropped because a cycle is already running, true
+    // otherwise. The counts of the events sent (also those before an error) go to outcome when one is given, and
+    // eventsPending, how many of the owner's events still wait, is counted at the end of every tick.
     bool RetourTimerTimer(OperationContext &ctx, CycleOutcome *outcome = nullptr);
 
     bool running() const { return m_running; }
 
   private:
-    void retireStrandedEvents(OperationContext &ctx, const QString &owner);
+    void sendPendingEvents(OperationContext &ctx, const QString &owner, CycleOutcome &counts);
+    void countPendingEvents(OperationContext &ctx, const QString &owner, CycleOutcome &counts);
+    void watchWaitingEvents(OperationContext &ctx, const QString &owner, CycleOutcome &counts);
+
+    struct Waiting {
+        qint64 ride = 0;
+        bool rideGone = false;
+        int ticks = 0;     // ticks in a row at which it was found waiting
+        bool said = false; // whether its waiting was said
+    };
 
     int m_batchSize;
     bool m_running = false;
-    QHash<qint64, int> m_strandedTicks; // event key: ticks at which it was found stranded, one after another
+    QHash<qint64, Waiting> m_waiting; // event key: the event found waiting at the last tick
 };

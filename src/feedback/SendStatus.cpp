@@ -1,6 +1,7 @@
 #include "feedback/SendStatus.h"
 
 #include "base/OperationContext.h"
+#include "base/VoranoError.h"
 #include "feedback/LogTransactie.h"
 #include "feedback/StatusDocument.h"
 #include "link/DocumentCopies.h"
@@ -12,8 +13,6 @@
 namespace
 {
 
-const QString kAccepted = QStringLiteral("200");
-
 QString copyName(const char *prefix, const EventRow &row)
 {
     return QString::fromLatin1(prefix) + QString::number(row.pla_id) + QLatin1Char('_') +
@@ -22,7 +21,7 @@ QString copyName(const char *prefix, const EventRow &row)
 
 } // namespace
 
-bool SendStatus(OperationContext &ctx, const EventRow &row)
+StatusAnswer SendStatus(OperationContext &ctx, const EventRow &row)
 {
     Controls &controls = ctx.controls;
     const TextList document(
@@ -33,11 +32,26 @@ bool SendStatus(OperationContext &ctx, const EventRow &row)
     controls.setLines(Control::UitgaanPakket, TextList(shown).lines());
     WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("SendStatus_", row), shown);
 
-    const TextList reply(ctx.service(controls.text(Control::xSoapServer))->xmlRequest(sent));
-    const QString received = reply.text();
-    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("RcvdStatus_", row), received);
+    StatusAnswer answer;
+    answer.received = TextList(ctx.service(controls.text(Control::xSoapServer))->xmlRequest(sent)).text();
+    answer.status = ReadXMLValue(answer.received, QStringLiteral("status"));
+    return answer;
+}
 
-    const QString status = ReadXMLValue(received, QStringLiteral("status"));
-    LogTransactie(ctx, 0, static_cast<int>(row.pla_id), 0, 0, kTransactieStatusAntwoord, status);
-    return status == kAccepted;
+void RecordStatusAnswer(OperationContext &ctx, const EventRow &row, const StatusAnswer &answer)
+{
+    LogTransactie(ctx, 0, static_cast<int>(row.pla_id), 0, 0, kTransactieStatusAntwoord, answer.status);
+}
+
+void CopyStatusAnswer(OperationContext &ctx, const EventRow &row, const StatusAnswer &answer)
+{
+    try {
+        WriteDocumentCopy(ctx.controls, ctx.folders.backupsUitDir, copyName("RcvdStatus_", row), answer.received);
+    } catch (const VoranoError &e) {
+        ctx.logAt(LogLevel::Warning,
+                  QStringLiteral("Retourmelding %1 is verwerkt (antwoord %2), maar de kopie van het antwoord is niet "
+                                 "bewaard: %3")
+                      .arg(row.kop_id)
+                      .arg(answer.status, e.message()));
+    }
 }

@@ -8,6 +8,7 @@
 #include "db/DispatchDb.h"
 #include "service/ActionRunner.h"
 #include "service/SettingsCheck.h"
+#include "settings/OwnerHistory.h"
 #include "settings/ServiceEndpoints.h"
 
 #include <QCoreApplication>
@@ -313,8 +314,11 @@ void LinkService::runInteractive(const Operation &operation, QWidget *window)
 void LinkService::applyStores()
 {
     const std::lock_guard lock(m_storeMutex);
+    // The owner codes the rides carry are never forgotten by reading a file written before the last one was used.
+    const QStringList ownerCodes = m_controls.lines(Control::GebruikteEigenaren);
     m_mainStore.apply(m_controls, m_placement);
     m_baseStore.apply(m_controls);
+    KeepOwnerCodes(m_controls, ownerCodes);
     m_savedSinceApply = false;
 }
 

@@ -67,12 +67,15 @@ void ServiceMonitor::counted(const CycleOutcome &outcome)
     m_totals.cancelled += outcome.cancelled;
     m_totals.notFound += outcome.notFound;
     m_totals.dropped += outcome.dropped;
+    m_totals.heldBack += outcome.heldBack;
     m_totals.confirmed += outcome.confirmed;
     m_totals.refused += outcome.refused;
     m_totals.eventsAccepted += outcome.eventsAccepted;
     m_totals.eventsRefused += outcome.eventsRefused;
     if (outcome.eventsPending >= 0)
         m_pending = outcome.eventsPending;
+    if (outcome.eventsWaiting >= 0)
+        m_waiting = outcome.eventsWaiting;
 }
 
 void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, const CycleOutcome &outcome,
@@ -93,7 +96,8 @@ void ServiceMonitor::cycleEnded(CycleKind kind, const QDateTime &now, bool ok, c
             } rare[] = {{outcome.alreadyStored, "al opgeslagen"},
                         {outcome.added, "toegevoegd zonder rit"},
                         {outcome.notFound, "zonder rit om te annuleren"},
-                        {outcome.dropped, "niet verwerkt"}};
+                        {outcome.dropped, "niet verwerkt"},
+                        {outcome.heldBack, "uitgesteld"}};
             for (const auto &r : rare) {
                 if (r.count > 0)
                     extra += QStringLiteral(", %1 %2").arg(r.count).arg(QString::fromUtf8(r.text));
@@ -207,6 +211,7 @@ QByteArray ServiceMonitor::metrics(bool up) const
     line("vorano_trips_total{result=\"not_found\"} " + number(m_totals.notFound));
     line("vorano_trips_total{result=\"refused\"} " + number(m_totals.refused));
     line("vorano_trips_total{result=\"dropped\"} " + number(m_totals.dropped));
+    line("vorano_trips_total{result=\"held_back\"} " + number(m_totals.heldBack));
     line("# HELP vorano_trips_confirmed_total Confirmations sent to the service since the program start.");
     line("# TYPE vorano_trips_confirmed_total counter");
     line("vorano_trips_confirmed_total " + number(m_totals.confirmed));
@@ -217,6 +222,9 @@ QByteArray ServiceMonitor::metrics(bool up) const
     line("# HELP vorano_events_pending Ride events waiting to be sent after the last return cycle.");
     line("# TYPE vorano_events_pending gauge");
     line("vorano_events_pending " + number(m_pending));
+    line("# HELP vorano_events_waiting Of the pending events, those that cannot be sent yet (ride gone, no vehicle).");
+    line("# TYPE vorano_events_waiting gauge");
+    line("vorano_events_waiting " + number(m_waiting));
     return out;
 }
 

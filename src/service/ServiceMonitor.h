@@ -63,6 +63,7 @@ class ServiceMonitor
     qint64 m_start = 0;    // seconds since the epoch
     CycleOutcome m_totals; // trips and events since the start
     int m_pending = 0;
+    int m_waiting = 0;
     int m_lastTrips = 0;
     mutable bool m_statusFileFailing = false;
 };

@@ -32,10 +32,8 @@ Operations WireServiceOperations()
         try {
             retourCycle->RetourTimerTimer(ctx, &outcome);
         } catch (const VoranoError &e) {
-            // What went out before the error counts; the error's line fails the cycle. How many still wait is not
-            // known after a failure.
+            // What went out before the error counts, and how many still wait; the error's line fails the cycle.
             ctx.logError(e.message());
-            outcome.eventsPending = -1;
         }
         return outcome;
     };

@@ -37,6 +37,7 @@ enum class Control {
     xSqlCertNegeren,
     xSqlOnversleuteld,
     xStoringMinuten, // minutes of failing cycles before the journal warns
+    GebruikteEigenaren, // the owner codes the import has written rides with, newest first
     // Stored in the base settings file.
     BasicAccessibilityEquipments,
     BasicIndications,

@@ -5,6 +5,7 @@
 #include "base/Conversions.h"
 #include "base/OperationContext.h"
 #include "db/DispatchDb.h"
+#include "settings/OwnerHistory.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideStore.h"
 #include "trips/TripTransactions.h"
@@ -21,11 +22,25 @@ TripRideKey RideKeyOfTrip(OperationContext &ctx, qint32 tripNumber)
     // The owner as the import writes it into pla_eigenaar (fitted to the column), so the comparison finds it.
     RideRow owner;
     owner.setText(QStringLiteral("pla_eigenaar"), ctx.controls.text(Control::Eigenaar));
+    const QString current = owner.text(QStringLiteral("pla_eigenaar"));
+    RememberOwnerCode(ctx.controls, current);
     TripRideKey key;
     key.tripNumber = tripNumber;
-    key.owner = owner.text(QStringLiteral("pla_eigenaar"));
+    key.owners = OwnerCodesInUse(ctx.controls, current);
     key.cancelledColumn = HasCancelledColumn(ctx.db);
     return key;
+}
+
+LiveRide FindTripRide(OperationContext &ctx, const TripRideKey &key)
+{
+    const LiveRide ride = FindLiveRide(ctx.db, key);
+    if (ride.id > 0 && ride.owner != key.owner())
+        ctx.logAt(LogLevel::Information,
+                  QStringLiteral("Rit ID %1 is rit %2 van eerdere eigenaar \"%3\" (eigenaar is nu \"%4\").")
+                      .arg(key.tripNumber)
+                      .arg(ride.id)
+                      .arg(ride.owner, key.owner()));
+    return ride;
 }
 
 int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip, bool manual, bool *alreadyStored)
@@ -38,7 +53,7 @@ int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip
     // other owners and rides the import cancelled do not count.
     const qint32 tripNumber = row.value(QStringLiteral("pla_extern")).toInt();
     const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
-    const int existing = FindLiveRide(ctx.db, key);
+    const int existing = FindTripRide(ctx, key).id;
     if (existing > 0) {
         ctx.controls.setText(Control::LaatsteRit, QString::number(existing));
         // An ordinary case (a lost confirmation, a service that offers until confirmed): information, no error.

@@ -105,13 +105,18 @@ bool HasCancelledColumn(DispatchDb &db)
     return db.hasColumn(QStringLiteral("Planning"), QLatin1String(kCancelledColumn));
 }
 
-int FindLiveRide(DispatchDb &db, const TripRideKey &key)
+LiveRide FindLiveRide(DispatchDb &db, const TripRideKey &key)
 {
-    QSqlQuery q = db.exec(db.dialect().findLiveRide(key.cancelledColumn),
-                          {key.tripNumber, key.owner, QLatin1String(kCancelledRemarkPrefix) + QLatin1Char('%')});
-    const int id = q.next() ? q.value(0).toInt() : 0;
-    q.finish();
-    return id;
+    const QString sql = db.dialect().findLiveRide(key.cancelledColumn);
+    const QString cancelledRemark = QLatin1String(kCancelledRemarkPrefix) + QLatin1Char('%');
+    for (const QString &owner : key.owners) {
+        QSqlQuery q = db.exec(sql, {key.tripNumber, owner, cancelledRemark});
+        const int id = q.next() ? q.value(0).toInt() : 0;
+        q.finish();
+        if (id > 0)
+            return {id, owner};
+    }
+    return {};
 }
 
 void TakeRide(DispatchDb &db, int rideId)

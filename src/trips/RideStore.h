@@ -3,6 +3,7 @@
 #include "db/SqlDialect.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -24,17 +25,26 @@ inline constexpr char kCancelledRemarkPrefix[] = "(VERWIJDERD ";
 // transaction. Throws DatabaseError when the database cannot be reached.
 bool HasCancelledColumn(DispatchDb &db);
 
-// Where the rides of one trip are looked for: the trip number, the owner code (pla_eigenaar) the import writes
-// into its rides, and whether the database has kCancelledColumn.
+// Where the rides of one trip are looked for: the trip number, the owner codes (pla_eigenaar) the import writes
+// into its rides (the one in use first, then the earlier ones, newest first), and whether the database has
+// kCancelledColumn.
 struct TripRideKey {
     qint32 tripNumber = 0;
-    QString owner;
+    QStringList owners;
     bool cancelledColumn = false;
+
+    const QString &owner() const { return owners.first(); } // the code new rides get
 };
 
-// The live ride of a trip: pla_id of the first ride of the owner with the trip number that the import has not
-// cancelled; 0 when there is none. Uses the index on pla_extern_ritnummer. Throws DatabaseError.
-int FindLiveRide(DispatchDb &db, const TripRideKey &key);
+// The live ride of a trip, and the owner code it carries.
+struct LiveRide {
+    int id = 0; // 0: none
+    QString owner;
+};
+
+// The live ride of a trip: the first ride with the trip number that the import has not cancelled, among the
+// rides of the key's owner codes in their order. Uses the index on pla_extern_ritnummer. Throws DatabaseError.
+LiveRide FindLiveRide(DispatchDb &db, const TripRideKey &key);
 
 // Inside a transaction: takes the ride with this pla_id for it, passing over a ride that another program holds
 // locked instead of waiting for it. Throws DatabaseError naming the ride when it is held (or gone).

@@ -7,6 +7,7 @@
 #include "base/OperationContext.h"
 #include "db/DispatchDb.h"
 #include "link/ReadXmlTag.h"
+#include "trips/NewTripMapping.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideStore.h"
 #include "trips/RideText.h"
@@ -37,8 +38,8 @@ ChangeResult ApplyChange(OperationContext &ctx, TemporaryKeys &keys, const TripT
     const QString idText = TripIdText(trip.trip);
     const qint32 tripNumber = TripNumber(idText);
     const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
-    // Only the live ride of our owner takes the change; without one, the ride is added.
-    const int rideId = FindLiveRide(ctx.db, key);
+    // Only the live ride of our owner codes takes the change; without one, the ride is added.
+    const int rideId = FindTripRide(ctx, key).id;
     const bool found = rideId > 0;
     const QDateTime now = ctx.clock.now();
     RideRow row = BuildChangedRide(trip, ctx.controls, now, found ? QString() : keys.next(now), found, manual);
@@ -69,7 +70,7 @@ ChangeResult ApplyCancellation(OperationContext &ctx, const TripTexts &trip)
     const QString idText = TripIdText(trip.trip);
     const qint32 tripNumber = TripNumber(idText);
     const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
-    const int rideId = FindLiveRide(ctx.db, key);
+    const int rideId = FindTripRide(ctx, key).id;
     QString externalId = QStringLiteral("0");
     if (rideId > 0) {
         RideRow row;

@@ -18,6 +18,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace
 {
@@ -91,7 +92,17 @@ bool copyFoldersUsable(const OperationContext &ctx)
     return true;
 }
 
-void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item, Origin origin, CycleOutcome &outcome)
+// Whether a trip was handled; failed (it stays unconfirmed, to come again, and its later actions wait); or refused
+// for an id that names no trip (there is no trip whose later actions could wait).
+enum class TripResult { Handled, Failed, NoTrip };
+
+QByteArray fingerprint(const QString &text)
+{
+    return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256);
+}
+
+TripResult handleTrip(OperationContext &ctx, TemporaryKeys &keys, TripImport::RefusedTrips &refused,
+                      const QString &item, Origin origin, CycleOutcome &outcome)
 {
     const bool manual = origin == Origin::File;
     ctx.controls.setText(Control::yRitID, TripIdText(item));
@@ -108,22 +119,45 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
     // Any other action: the trip is neither stored nor confirmed.
     if (!copyKind) {
         ++outcome.refused;
-        return;
+        return TripResult::Handled;
     }
+    // A trip refused before comes again unconfirmed at every retrieval; the same trip text keeps its one copy, and
+    // the same reason is said once a day. A reply processed by hand says every refusal.
+    const QByteArray print = fingerprint(trip.trip);
+    const QDate today = ctx.clock.now().date();
+    const bool knownRefusal = refused.contains(idText) && refused.value(idText).fingerprint == print;
+    // The reason as it stays from one offer to the next: its first line, without a database's details (the row
+    // it refused, with its own key), and with the action it was for.
+    auto reasonOf = [&](const QString &message) {
+        QString reason = message.section(QLatin1Char('\n'), 0, 0);
+        const qsizetype detail = reason.indexOf(QLatin1String("DETAIL:"));
+        if (detail >= 0)
+            reason.truncate(detail);
+        return kind + QLatin1Char(' ') + reason.trimmed();
+    };
+    auto refuse = [&](const QString &message, const QString &line) {
+        const QString reason = reasonOf(message);
+        ++outcome.refused;
+        const bool known = refused.contains(idText);
+        TripImport::Refusal &r = refused[idText];
+        const bool said = !manual && known && r.reason == reason && r.saidOn == today;
+        r = {print, reason, today};
+        if (!said)
+            ctx.logError(line);
+    };
 
     // What goes wrong with this trip alone (its copy, a value that does not convert, its own row refused by the
     // database) is logged with its id and leaves it unconfirmed, so the service offers it again; the trips after
     // it are handled as usual. A database that cannot be reached, a setting that does not convert, a full disk,
     // copy folders that cannot be written and a service that does not answer end the walk.
     try {
-        if (!manual)
+        if (!manual && !knownRefusal)
             writeTripCopy(ctx, copyKind, idText, trip.trip);
         qint32 tripNumber = 0;
         if (!WholeTripNumber(idText, tripNumber)) {
-            ctx.logError(
-                QStringLiteral("Rit ID %1 is geen geldig ritnummer; de rit is niet verwerkt.").arg(idForLog(idText)));
-            ++outcome.refused;
-            return;
+            refuse(QString(), QStringLiteral("Rit ID %1 is geen geldig ritnummer; de rit is niet verwerkt.")
+                                  .arg(idForLog(idText)));
+            return TripResult::NoTrip;
         }
         if (kind == kInsert) {
             bool alreadyStored = false;
@@ -149,26 +183,32 @@ void handleTrip(OperationContext &ctx, TemporaryKeys &keys, const QString &item,
     } catch (const DatabaseError &e) {
         if (!ctx.db.isOpen() || AbortToken::program().tripped())
             throw;
-        ctx.logError(tripFailure(idText, e.message()));
-        ++outcome.refused;
+        refuse(e.message(), tripFailure(idText, e.message()));
+        return TripResult::Failed;
     } catch (const FileError &e) {
         if (!copyFoldersUsable(ctx))
             throw;
-        ctx.logError(tripFailure(idText, e.message()));
-        ++outcome.refused;
+        refuse(e.message(), tripFailure(idText, e.message()));
+        return TripResult::Failed;
     } catch (const ConversionError &e) {
-        ctx.logError(tripFailure(idText, e.message()));
-        ++outcome.refused;
+        refuse(e.message(), tripFailure(idText, e.message()));
+        return TripResult::Failed;
     } catch (const XmlParseError &e) {
-        ctx.logError(tripFailure(idText, e.message()));
-        ++outcome.refused;
+        refuse(e.message(), tripFailure(idText, e.message()));
+        return TripResult::Failed;
     }
+    refused.remove(idText);
+    return TripResult::Handled;
 }
 
 // Reads the trips of an accepted reply and handles them one after another. A failure of one trip is that trip's
 // alone (handleTrip); any other error ends the walk with one log line, and the trips before it stay handled.
-void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin, CycleOutcome &outcome)
+void processReply(OperationContext &ctx, TemporaryKeys &keys, TripImport::RefusedTrips &refused, Origin origin,
+                  CycleOutcome &outcome)
 {
+    // Trips refused before yesterday and not offered since are forgotten.
+    const QDate yesterday = ctx.clock.now().date().addDays(-1);
+    refused.removeIf([&](const auto &entry) { return entry.value().saidOn < yesterday; });
     // The tables' columns are learned once for the whole reply; a column added or removed meanwhile counts from
     // the next one.
     ctx.db.forgetColumns();
@@ -189,11 +229,25 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, Origin origin, Cyc
         QString tripList = TakeXMLTag(std::move(reply), QStringLiteral("triplist"));
         ItemWalk walk(std::move(tripList), QStringLiteral("trip"));
         QString item;
+        // Once an action of a trip failed, its later actions in this reply wait too: a cancellation must not run
+        // ahead of the new trip it cancels, nor a change make the ride that a failed new trip should have made.
+        // They stay unconfirmed, and the service offers them again, in their order.
+        QSet<QString> failedTrips;
         for (;;) {
             ctx.pump.processEvents();
             if (!walk.next(item))
                 break;
-            handleTrip(ctx, keys, item, origin, outcome);
+            const QString idText = TripIdText(item);
+            if (failedTrips.contains(idText)) {
+                ctx.logAt(LogLevel::Warning,
+                          QStringLiteral("Rit ID %1: een eerdere actie van deze rit is niet verwerkt; de actie %2 "
+                                         "wacht tot de dienst de rit opnieuw aanbiedt.")
+                              .arg(idForLog(idText), ReadXMLValue(item, QStringLiteral("tripaction"))));
+                ++outcome.heldBack;
+                continue;
+            }
+            if (handleTrip(ctx, keys, refused, item, origin, outcome) == TripResult::Failed)
+                failedTrips.insert(idText);
         }
     } catch (const VoranoError &e) {
         ctx.logError(e.message());
@@ -262,7 +316,7 @@ CycleOutcome TripImport::runRetrievalCycle(OperationContext &ctx)
                           .arg(outcome.dropped));
         return outcome;
     }
-    processReply(ctx, m_keys, Origin::Service, outcome);
+    processReply(ctx, m_keys, m_refused, Origin::Service, outcome);
     return outcome;
 }
 
@@ -279,5 +333,5 @@ void TripImport::runManualProcessing(OperationContext &ctx, const ChooseReplyFil
     if (!ctx.controls.checked(Control::xVerwerken))
         return;
     CycleOutcome outcome;
-    processReply(ctx, m_keys, Origin::File, outcome);
+    processReply(ctx, m_keys, m_refused, Origin::File, outcome);
 }

@@ -3,6 +3,8 @@
 #include "base/CycleOutcome.h"
 #include "trips/RideDefaults.h"
 
+#include <QDate>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -27,6 +29,16 @@ public:
     // FileError; once the trips are being read, an error ends the run with one log line.
     void runManualProcessing(OperationContext &ctx, const ChooseReplyFile &chooseFile);
 
+    // A trip the service offers again after it was refused (it stays unconfirmed, so it comes every minute): the
+    // reason is said once a day, and the same trip text gets one copy.
+    struct Refusal {
+        QByteArray fingerprint; // of the trip's text
+        QString reason;
+        QDate saidOn;
+    };
+    using RefusedTrips = QHash<QString, Refusal>; // by trip id
+
 private:
     TemporaryKeys m_keys;
+    RefusedTrips m_refused;
 };

@@ -11,6 +11,9 @@
 #include "support/TempProgramDir.h"
 
 #include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -230,7 +233,7 @@ TEST_F(RetourCycleTest, AFailedTickStillCountsWhatWentOut)
 
     const CycleOutcome outcome = WireServiceOperations().returnCycle(ctx, nullptr);
     EXPECT_EQ(outcome.eventsAccepted, 1);
-    EXPECT_EQ(outcome.eventsPending, -1);
+    EXPECT_EQ(outcome.eventsPending, 5) << "10 and 20 wait to be sent, 16 to 18 cannot be sent yet";
     EXPECT_EQ(eventStatus(db, 11), 1);
     ASSERT_FALSE(log.isEmpty());
     EXPECT_TRUE(log.last().contains(u"Operation canceled"_qs)) << log.join(u'\n').toStdString();
@@ -359,10 +362,10 @@ TEST_F(RetourCycleTest, ABacklogGoesOutInBatchesWithWaitingOperationsRunBetweenT
     EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
 }
 
-// Events the return-message query never yields leave the queue marked 3, unsent, with one log line each: an event
-// whose ride is gone once found so at two ticks in a row, an event whose ride has no vehicle (or one missing from
-// wagens) after the bound of ticks. A vehicle assigned in time lets the event go out as usual.
-TEST_F(RetourCycleTest, EventsThatCanNeverBeSentLeaveTheQueue)
+// Events the return-message query never yields stay pending and unsent: only an answer of the service marks an
+// event. Each is said once when it starts waiting (a ride found gone at two ticks in a row) and once when it goes;
+// a vehicle assigned late lets its event go out at the next tick.
+TEST_F(RetourCycleTest, EventsThatCannotBeSentWaitUnsentAndGoOnceTheyCan)
 {
     arrangeOutbox();
     addRide(db, 5, QVariant(), 5005);
@@ -370,38 +373,42 @@ TEST_F(RetourCycleTest, EventsThatCanNeverBeSentLeaveTheQueue)
     addEvent(db, 21, 998, 1, u"008"_qs, minute(0)); // another owner's: never touched
     service.setResponder([](const QString &) { return statusReply(u"200"_qs); });
     OperationContext ctx = context();
+    QStringList lines;
+    ctx.log = [&](LogLevel level, const QString &line) { lines << QString::number(int(level)) + u' ' + line; };
+    const QString warning = QString::number(int(LogLevel::Warning)) + u' ';
+    const QString noVehicle = u"wacht: rit %1 heeft nog geen wagen; de melding gaat zodra de rit een wagen heeft."_qs;
 
-    cycle.RetourTimerTimer(ctx);
+    CycleOutcome outcome;
+    cycle.RetourTimerTimer(ctx, &outcome);
     expectUntouched();
-    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
+    EXPECT_EQ(lines, (QStringList{warning + u"Retourmelding 16 "_qs + noVehicle.arg(3),
+                                  warning + u"Retourmelding 17 "_qs + noVehicle.arg(4),
+                                  warning + u"Retourmelding 19 "_qs + noVehicle.arg(5)}));
+    EXPECT_EQ(outcome.eventsWaiting, 4);
+    lines.clear();
 
     cycle.RetourTimerTimer(ctx);
-    EXPECT_EQ(eventStatus(db, 18), 3);
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_EQ(log[0], u"Retourmelding 18 uit de wachtrij gehaald (status 3, niet verzonden): rit 999 bestaat niet "
-                      "meer."_qs);
-    log.clear();
+    EXPECT_EQ(lines, QStringList{warning + u"Retourmelding 18 wacht: rit 999 bestaat niet (meer); de melding blijft "
+                                           "staan (status 0) en wordt niet verzonden."_qs});
+    lines.clear();
 
     db.exec(u"update planning set pla_wagen=1 where pla_id=5"_qs).finish();
-    for (int tick = 3; tick < RetourCycle::kTicksWithoutVehicle; ++tick)
-        cycle.RetourTimerTimer(ctx);
+    outcome = {};
+    cycle.RetourTimerTimer(ctx, &outcome);
     EXPECT_EQ(eventStatus(db, 19), 1) << "sent once its ride had a vehicle";
-    EXPECT_EQ(eventStatus(db, 16), 0);
-    EXPECT_EQ(eventStatus(db, 17), 0);
-    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
+    EXPECT_EQ(lines, QStringList{QString::number(int(LogLevel::Information)) + u" Retourmelding 19 wacht niet meer."_qs});
+    EXPECT_EQ(outcome.eventsWaiting, 3);
+    EXPECT_EQ(outcome.eventsPending, 3);
+    lines.clear();
 
-    cycle.RetourTimerTimer(ctx);
-    EXPECT_EQ(eventStatus(db, 16), 3);
-    EXPECT_EQ(eventStatus(db, 17), 3);
-    EXPECT_EQ(eventStatus(db, 21), 0);
-    EXPECT_EQ(log, (QStringList{u"Retourmelding 16 uit de wachtrij gehaald (status 3, niet verzonden): rit 3 had na "
-                                "60 pogingen nog geen wagen."_qs,
-                                u"Retourmelding 17 uit de wachtrij gehaald (status 3, niet verzonden): rit 4 had na "
-                                "60 pogingen nog geen wagen."_qs}));
-    EXPECT_EQ(statusTransactions(db).size(), 3) << "no transaction for an event that was not sent";
     const size_t sent = service.calls().size();
-    cycle.RetourTimerTimer(ctx);
+    for (int tick = 0; tick < 100; ++tick)
+        cycle.RetourTimerTimer(ctx);
+    expectUntouched();
+    EXPECT_EQ(eventStatus(db, 21), 0);
+    EXPECT_TRUE(lines.isEmpty()) << qPrintable(lines.join(u'\n'));
     EXPECT_EQ(service.calls().size(), sent);
+    EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
 }
 
 // The ride of an event may be written after the event (another connection, a transaction not yet visible): a ride
@@ -439,6 +446,94 @@ TEST_F(RetourCycleTest, UnwritableCopyStopsBeforeSending)
     EXPECT_THROW(cycle.RetourTimerTimer(ctx), FileError);
     EXPECT_TRUE(service.calls().empty());
     EXPECT_EQ(eventStatus(db, 11), 0);
+}
+
+// The service's answer is recorded even when its copy cannot be written: the event is marked once, the missing
+// copy is one warning, and the next event goes out.
+TEST_F(RetourCycleTest, AnAnswerWhoseCopyFailsIsKept)
+{
+    arrangeOutbox();
+    const QString folder = dir.folders().backupsUitDir;
+    int calls = 0;
+    service.setResponder([&](const QString &) {
+        // After the document's copy, before the answer's: the copy folder is gone, a file in its place.
+        if (++calls == 1) {
+            QDir(folder).removeRecursively();
+            QFile blocker(folder);
+            blocker.open(QIODevice::WriteOnly);
+        }
+        return statusReply(u"200"_qs);
+    });
+    OperationContext ctx = context();
+    QStringList warnings;
+    ctx.log = [&](LogLevel level, const QString &line) {
+        if (level == LogLevel::Warning && line.contains(u"kopie"_qs))
+            warnings << line;
+    };
+
+    EXPECT_THROW(cycle.RetourTimerTimer(ctx), FileError) << "the next document's copy cannot be written either";
+    EXPECT_EQ(eventStatus(db, 11), 1);
+    EXPECT_EQ(statusTransactions(db), QStringList{u"2:200"_qs});
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].startsWith(u"Retourmelding 11 is verwerkt (antwoord 200), maar de kopie van het antwoord "
+                                       "is niet bewaard: "_qs))
+        << warnings[0].toStdString();
+
+    QFile::remove(folder);
+    QDir().mkpath(folder);
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(calls, 2) << "event 11 went out once, then event 10";
+    EXPECT_EQ(eventStatus(db, 10), 1);
+}
+
+// On the embedded database no lock is held across the call: another program writes meanwhile without waiting. A
+// claim that a crash left behind holds the event until it runs out; then the event goes out again.
+TEST_F(RetourCycleTest, TheEmbeddedDatabaseIsFreeDuringTheCall)
+{
+    addVehicle(db, 1, u"AB"_qs, 1);
+    addRide(db, 1, 1, 5001);
+    addEvent(db, 10, 1, 2, u"007"_qs, minute(0));
+    addEvent(db, 11, 1, 2, u"007"_qs, minute(1));
+    QString writerError = u"niet geprobeerd"_qs;
+    service.setResponder([&](const QString &) {
+        QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"andere-schrijver"_qs);
+        other.setDatabaseName(db.sqlitePath());
+        other.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=100"_qs);
+        if (other.open()) {
+            QSqlQuery q(other);
+            writerError = q.exec(u"INSERT INTO Planning (pla_temp, pla_eigenaar) VALUES ('schrijver', 'X')"_qs)
+                              ? QString()
+                              : q.lastError().text();
+            q.finish();
+            q.exec(u"DELETE FROM Planning WHERE pla_temp='schrijver'"_qs);
+            q.finish();
+            other.close();
+        }
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"andere-schrijver"_qs);
+        return statusReply(u"200"_qs);
+    });
+    const qint64 until = QDateTime::currentSecsSinceEpoch() + 3600;
+    db.exec(u"INSERT INTO vorano_event_claims (kop_id, claimed_until) VALUES (11, ?)"_qs, {until}).finish();
+    OperationContext ctx = context();
+
+    CycleOutcome outcome;
+    cycle.RetourTimerTimer(ctx, &outcome);
+    EXPECT_EQ(writerError, QString());
+    EXPECT_EQ(eventStatus(db, 10), 1);
+    EXPECT_EQ(eventStatus(db, 11), 0) << "its claim still holds";
+    EXPECT_EQ(outcome.eventsPending, 1);
+
+    db.exec(u"UPDATE vorano_event_claims SET claimed_until=? WHERE kop_id=11"_qs,
+            {QDateTime::currentSecsSinceEpoch() - 1})
+        .finish();
+    cycle.RetourTimerTimer(ctx);
+    EXPECT_EQ(eventStatus(db, 11), 1);
+    EXPECT_EQ(service.calls().size(), 2u);
+    QSqlQuery left = db.exec(u"SELECT COUNT(*) FROM vorano_event_claims"_qs);
+    ASSERT_TRUE(left.next());
+    EXPECT_EQ(left.value(0).toInt(), 0) << "a claim ends with the event's mark";
+    left.finish();
 }
 
 } // namespace

@@ -320,6 +320,26 @@ TEST_F(LinkServiceTest, AReloadAppliesTheIntervalAtOnce)
     EXPECT_FALSE(texts(LogLevel::Information).filter(QStringLiteral("Instellingen opnieuw gelezen")).isEmpty());
 }
 
+// The owner codes the rides carry outlive a settings file edited by hand before the program wrote its list: the
+// file names the new code only, and the earlier one is still looked for, and written at the stop.
+TEST_F(LinkServiceTest, AReloadKeepsTheOwnerCodesInUse)
+{
+    write(QStringLiteral("VoranotoOstrel.xml"), settings("    <Eigenaar_Text>007</Eigenaar_Text>\r\n"));
+    start();
+    service->controls().setLines(Control::GebruikteEigenaren, {QStringLiteral("007")}); // as the import keeps it
+    write(QStringLiteral("VoranotoOstrel.xml"), settings("    <Eigenaar_Text>Z9</Eigenaar_Text>\r\n"));
+    service->reloadSettings();
+    settle();
+    EXPECT_EQ(service->controls().text(Control::Eigenaar), QStringLiteral("Z9"));
+    EXPECT_EQ(service->controls().lines(Control::GebruikteEigenaren), QStringList{QStringLiteral("007")});
+    bool stopped = false;
+    QObject::connect(service.get(), &LinkService::stopped, [&] { stopped = true; });
+    service->stop(QStringLiteral("signaal SIGTERM"));
+    while (!stopped)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(read(QStringLiteral("VoranotoOstrel.xml")).contains("<GebruikteEigenaren_Lines>"));
+}
+
 } // namespace
 
 namespace

@@ -70,6 +70,9 @@ const char *const kDefaultMain = R"(<?xml version="1.0" encoding="iso-8859-1"?>
     <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
     <xSqlOnversleuteld_Checked>FALSE</xSqlOnversleuteld_Checked>
     <xStoringMinuten_Text>30</xStoringMinuten_Text>
+    <GebruikteEigenaren_Lines>
+      <Count>0</Count>
+    </GebruikteEigenaren_Lines>
   </Hoofdscherm>
 </Configuration>
 )";
@@ -262,6 +265,9 @@ TEST(SettingsStore, UnknownElementsAndCommentsStayWhereTheyAre)
     <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
     <xSqlOnversleuteld_Checked>FALSE</xSqlOnversleuteld_Checked>
     <xStoringMinuten_Text>30</xStoringMinuten_Text>
+    <GebruikteEigenaren_Lines>
+      <Count>0</Count>
+    </GebruikteEigenaren_Lines>
   </Hoofdscherm>
   <AnderScherm>
     <Waarde>x</Waarde>

@@ -35,9 +35,12 @@ TEST(TripSequences, PostgreSqlOverOdbc)
     pg.applyTo(h.controls);
     RunTripSequences(h);
     RunTwoOwners(h);
+    RunOwnerCodeChanged(h);
     RunBadTripsInTheMiddle(h);
+    RunFailedThenLaterActions(h);
     RunLineBreaksAndRefusedTransactions(h);
     RunHeldRide(h);
+    RunRefusedTripOfferedEveryMinute(h); // moves the clock on
     RunWithoutTheCancelledColumn(h);
     EXPECT_EQ(h.db.dialect().name(), QStringLiteral("PostgreSQL"));
 }

@@ -22,7 +22,10 @@ TEST(TripSequences, EmbeddedDatabase)
     ImportHarness h;
     RunTripSequences(h);
     RunTwoOwners(h);
+    RunOwnerCodeChanged(h);
     RunBadTripsInTheMiddle(h);
+    RunFailedThenLaterActions(h);
     RunLineBreaksAndRefusedTransactions(h);
+    RunRefusedTripOfferedEveryMinute(h); // moves the clock on
     RunWithoutTheCancelledColumn(h);
 }

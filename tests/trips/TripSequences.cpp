@@ -227,10 +227,10 @@ void RunTripSequences(ImportHarness &h)
 
 void RunTwoOwners(ImportHarness &h)
 {
-    // Another owner's ride carries the trip numbers 4711 and 4712 too.
+    // Another client's ride (an owner code this program never used) carries the trip numbers 4711 and 4712 too.
     for (int number : {4711, 4712})
         h.db.exec(QStringLiteral("INSERT INTO Planning (pla_eigenaar, pla_extern, pla_extern_ritnummer, pla_temp) "
-                                 "VALUES ('007', ?, ?, ?)"),
+                                 "VALUES ('AND', ?, ?, ?)"),
                   {number, number, QStringLiteral("ander%1").arg(number)})
             .finish();
     const int foreign = count(h, QStringLiteral("SELECT pla_id FROM Planning WHERE pla_temp='ander4711'"));
@@ -259,9 +259,13 @@ void RunTwoOwners(ImportHarness &h)
         EXPECT_TRUE(rides[0].remark.isEmpty());
         EXPECT_TRUE(h.log.isEmpty()) << h.log.join(QLatin1Char('|')).toStdString();
 
-        // Offered to the other owner, the trip finds that owner's ride.
-        h.controls.setText(Control::Eigenaar, QStringLiteral("007"));
+        // The other client, with its own code, finds its own ride (it is another program: what it uses is not
+        // remembered here).
+        const QStringList ownCodes = h.controls.lines(Control::GebruikteEigenaren);
+        h.controls.setText(Control::Eigenaar, QStringLiteral("AND"));
+        h.controls.setLines(Control::GebruikteEigenaren, {});
         offer(h, path, trip(id, QStringLiteral("INSERT"), at(11)));
+        h.controls.setLines(Control::GebruikteEigenaren, ownCodes);
         EXPECT_EQ(ridesOf(h, number).size(), 2);
         EXPECT_EQ(h.log, QStringList{QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe "
                                                     "rit gemaakt.")
@@ -272,6 +276,76 @@ void RunTwoOwners(ImportHarness &h)
     ASSERT_GE(confirmations.size(), 4);
     EXPECT_EQ(confirmations.first().second, QString::number(ridesOf(h, 4711)[1].id));
     EXPECT_EQ(confirmations[3].second, QString::number(foreign));
+    h.controls.setText(Control::Eigenaar, QStringLiteral("007"));
+}
+
+void RunOwnerCodeChanged(ImportHarness &h)
+{
+    // A trip imported under one owner code, the code corrected, then the trip's next action: it reaches the ride
+    // of the earlier code, never a second live ride. Among them a database whose rides carry no owner code.
+    const QString newOwner = QStringLiteral("Z9");
+    struct Case {
+        const char *name;
+        int trip;
+        QString firstOwner;
+        const char *then;
+        bool cancelled; // the ride after the action
+        int hour;
+        QString info; // the line besides the one that names both codes; {R} the ride
+    };
+    const QList<Case> cases = {
+        {"changed", 8201, QStringLiteral("007"), "UPDATE", false, 12, {}},
+        {"cancelled", 8202, QStringLiteral("007"), "DELETE", true, 11, {}},
+        {"offered again", 8203, QStringLiteral("007"), "INSERT", false, 11,
+         QStringLiteral("Rit ID {T} staat al als rit {R} in de planning; er is geen nieuwe rit gemaakt.")},
+        {"changed, rides without owner code", 8204, QString(), "UPDATE", false, 12, {}},
+        {"cancelled, rides without owner code", 8205, QString(), "DELETE", true, 11, {}},
+    };
+    h.controls.setLines(Control::GebruikteEigenaren, {});
+    for (const Path path : {Path::Cycle, Path::Manual}) {
+        for (const Case &c : cases) {
+            const int number = c.trip + (path == Path::Manual ? 100 : 0);
+            const QString id = QString::number(number);
+            SCOPED_TRACE(std::string(pathName(path)) + ": " + c.name);
+            h.controls.setText(Control::Eigenaar, c.firstOwner);
+            // The first import under the code, and a change under it, as the earlier code's rides were made.
+            offer(h, path, trip(id, QStringLiteral("INSERT"), at(11)));
+            offer(h, path, trip(id, QStringLiteral("UPDATE"), at(11)));
+            h.controls.setText(Control::Eigenaar, newOwner);
+            h.log.clear();
+            const qsizetype sent = h.confirmations().size();
+            offer(h, path, trip(id, QLatin1String(c.then), QLatin1String(c.then) == QLatin1String("DELETE")
+                                                                ? QString()
+                                                                : at(c.hour)));
+
+            const QList<StoredRide> rides = ridesOf(h, number);
+            ASSERT_EQ(rides.size(), 1) << h.log.join(QLatin1Char('|')).toStdString();
+            EXPECT_EQ(rides[0].owner, c.firstOwner);
+            EXPECT_EQ(rides[0].cancelled, c.cancelled);
+            EXPECT_EQ(rides[0].hour, c.hour);
+            QStringList expected{QStringLiteral("Rit ID %1 is rit %2 van eerdere eigenaar \"%3\" (eigenaar is nu "
+                                                "\"Z9\").")
+                                     .arg(id)
+                                     .arg(rides[0].id)
+                                     .arg(c.firstOwner)};
+            if (!c.info.isEmpty())
+                expected << QString(c.info)
+                                .replace(QStringLiteral("{T}"), id)
+                                .replace(QStringLiteral("{R}"), QString::number(rides[0].id));
+            EXPECT_EQ(h.log, expected);
+            if (path == Path::Cycle || QLatin1String(c.then) != QLatin1String("INSERT")) {
+                const QList<QPair<QString, QString>> confirmed{{id, QString::number(rides[0].id)}};
+                EXPECT_EQ(h.confirmations().mid(sent), confirmed);
+            }
+        }
+    }
+    // A trip new under the corrected code gets it.
+    offer(h, Path::Cycle, trip(QStringLiteral("8209"), QStringLiteral("INSERT"), at(11)));
+    ASSERT_EQ(ridesOf(h, 8209).size(), 1);
+    EXPECT_EQ(ridesOf(h, 8209)[0].owner, newOwner);
+    EXPECT_EQ(h.controls.lines(Control::GebruikteEigenaren),
+              (QStringList{newOwner, QString(), QStringLiteral("007")}));
+    h.controls.setText(Control::Eigenaar, QStringLiteral("007"));
 }
 
 void RunBadTripsInTheMiddle(ImportHarness &h)
@@ -339,6 +413,91 @@ void RunBadTripsInTheMiddle(ImportHarness &h)
     for (const QString &name : copies)
         EXPECT_LE(name.toUtf8().size(), 200) << name.toStdString();
     EXPECT_EQ(ridesWithoutTheirRow(h, 6000, 6199), 0);
+}
+
+void RunFailedThenLaterActions(ImportHarness &h)
+{
+    // The new trips 3001 and 3101 fail for a moment, 3002 and 3102 for good; each trip's later actions in the same
+    // reply wait for the next offer, so none runs ahead of the action that failed.
+    refuse(h, QStringLiteral("weiger_altijd"), QStringLiteral("Planning"),
+           QStringLiteral("NEW.pla_extern_ritnummer IN (3002, 3102)"),
+           QStringLiteral("pla_extern_ritnummer NOT IN (3002, 3102)"));
+    for (const Path path : {Path::Cycle, Path::Manual}) {
+        SCOPED_TRACE(pathName(path));
+        const int base = path == Path::Cycle ? 3000 : 3100;
+        auto id = [&](int n) { return QString::number(base + n); };
+        refuse(h, QStringLiteral("weiger_even"), QStringLiteral("Planning"),
+               QStringLiteral("NEW.pla_extern_ritnummer = %1").arg(id(1)),
+               QStringLiteral("pla_extern_ritnummer <> %1").arg(id(1)));
+        const QString trips = trip(id(1), QStringLiteral("INSERT"), at(11)) +
+                              trip(id(2), QStringLiteral("INSERT"), at(11)) +
+                              trip(id(3), QStringLiteral("INSERT"), at(11)) +
+                              trip(id(1), QStringLiteral("DELETE")) + trip(id(2), QStringLiteral("UPDATE"), at(12));
+        h.log.clear();
+        qsizetype sent = h.confirmations().size();
+        offer(h, path, trips);
+        EXPECT_TRUE(ridesOf(h, base + 1).isEmpty());
+        EXPECT_TRUE(ridesOf(h, base + 2).isEmpty()) << "a change does not make the ride its failed new trip should";
+        ASSERT_EQ(ridesOf(h, base + 3).size(), 1);
+        QList<QPair<QString, QString>> expected;
+        if (path == Path::Cycle)
+            expected = {{id(3), QString::number(ridesOf(h, base + 3)[0].id)}};
+        EXPECT_EQ(h.confirmations().mid(sent), expected) << "nothing of a failed trip is confirmed";
+        ASSERT_EQ(h.log.size(), 4) << h.log.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(h.log[2], QStringLiteral("Rit ID %1: een eerdere actie van deze rit is niet verwerkt; de actie "
+                                           "DELETE wacht tot de dienst de rit opnieuw aanbiedt.")
+                                .arg(id(1)));
+        EXPECT_EQ(h.log[3], QStringLiteral("Rit ID %1: een eerdere actie van deze rit is niet verwerkt; de actie "
+                                           "UPDATE wacht tot de dienst de rit opnieuw aanbiedt.")
+                                .arg(id(2)));
+
+        // Offered again once the moment passed: the new trip, then its cancellation, in their order.
+        allow(h, QStringLiteral("weiger_even"), QStringLiteral("Planning"));
+        sent = h.confirmations().size();
+        offer(h, path, trips);
+        const QList<StoredRide> rides = ridesOf(h, base + 1);
+        ASSERT_EQ(rides.size(), 1);
+        EXPECT_TRUE(rides[0].cancelled);
+        EXPECT_TRUE(ridesOf(h, base + 2).isEmpty());
+        EXPECT_EQ(ridesOf(h, base + 3).size(), 1);
+        expected = {{id(1), QString::number(rides[0].id)}, {id(3), QString::number(ridesOf(h, base + 3)[0].id)},
+                    {id(1), QString::number(rides[0].id)}};
+        if (path == Path::Manual)
+            expected = {{id(1), QString::number(rides[0].id)}};
+        EXPECT_EQ(h.confirmations().mid(sent), expected);
+    }
+    allow(h, QStringLiteral("weiger_altijd"), QStringLiteral("Planning"));
+}
+
+void RunRefusedTripOfferedEveryMinute(ImportHarness &h)
+{
+    // A trip the database refuses comes back unconfirmed at every retrieval: one line and one copy a day.
+    refuse(h, QStringLiteral("weiger_elke_minuut"), QStringLiteral("Planning"),
+           QStringLiteral("NEW.pla_extern_ritnummer = 3501"), QStringLiteral("pla_extern_ritnummer <> 3501"));
+    const QDir copyFolder(h.dir.folders().backupsInDir);
+    const QStringList nameFilter{QStringLiteral("RetrieveTrips_INS_3501_*")};
+    const QDateTime start = h.clock.now();
+    h.log.clear();
+    for (int minute = 0; minute < 60; ++minute) {
+        offer(h, Path::Cycle, trip(QStringLiteral("3501"), QStringLiteral("INSERT"), at(11)));
+        h.clock.advanceSecs(60);
+    }
+    EXPECT_EQ(h.log.size(), 1) << h.log.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(copyFolder.entryList(nameFilter, QDir::Files).size(), 1);
+
+    // Another text of the trip is another document (one more copy); the same reason is still said once that day.
+    offer(h, Path::Cycle, trip(QStringLiteral("3501"), QStringLiteral("INSERT"), at(12)));
+    EXPECT_EQ(h.log.size(), 1);
+    EXPECT_EQ(copyFolder.entryList(nameFilter, QDir::Files).size(), 2);
+
+    // The next day it is said again.
+    h.clock.set(start.addDays(1));
+    offer(h, Path::Cycle, trip(QStringLiteral("3501"), QStringLiteral("INSERT"), at(12)));
+    EXPECT_EQ(h.log.size(), 2);
+    EXPECT_TRUE(ridesOf(h, 3501).isEmpty());
+    allow(h, QStringLiteral("weiger_elke_minuut"), QStringLiteral("Planning"));
+    // The clock goes on from here: back, the temporary keys of new rides could meet the ones it gave before.
+    h.clock.advanceSecs(60);
 }
 
 void RunLineBreaksAndRefusedTransactions(ImportHarness &h)
@@ -425,7 +584,7 @@ void RunWithoutTheCancelledColumn(ImportHarness &h)
     }();
     ASSERT_EQ(rides.size(), 2) << h.log.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(h.ride(rides[0]).value(QStringLiteral("pla_opmerking")).toString(),
-              QStringLiteral("(VERWIJDERD 31-03 07:05)"));
+              QStringLiteral("(VERWIJDERD %1)").arg(h.clock.now().toString(QStringLiteral("dd-MM hh:mm"))));
     EXPECT_EQ(h.ride(rides[1]).value(QStringLiteral("pla_cloud")).toInt(), 2);
     EXPECT_EQ(h.log, QStringList{QStringLiteral("Rit ID 8001 staat al als rit %1 in de planning; er is geen nieuwe "
                                                 "rit gemaakt.")
