@@ -134,6 +134,7 @@ void LinkService::start()
         [this] {
             m_db = std::make_unique<DispatchDb>(m_controls, m_folders.program);
             m_db->setAbortToken(*m_token);
+            m_db->setClaim(DispatchDb::installationName(m_folders.program));
             // What the connection says about itself (the embedded file made) is no error.
             m_db->setLog([this](const QString &message) { log(LogLevel::Warning, message); });
         },
@@ -190,6 +191,12 @@ void LinkService::post(CycleKind kind, const QString &name, Cycle cycle, CycleWo
         [this, kind, cycle] {
             if (m_reconnect.exchange(false) && m_db->isOpen())
                 m_db->close(); // the settings changed: connect with them as they are now
+            if (!databaseFree()) {
+                if (kind == CycleKind::Reference)
+                    QMetaObject::invokeMethod(
+                        this, [this] { m_timers->referenceRefreshEnded(false); }, Qt::QueuedConnection);
+                return;
+            }
             CycleOutcome outcome;
             QString firstError;
             auto note = [&firstError](const QString &message) {
@@ -230,6 +237,29 @@ void LinkService::post(CycleKind kind, const QString &name, Cycle cycle, CycleWo
                 Qt::QueuedConnection);
         },
         whenBusy);
+}
+
+// On the worker, before a job: whether this installation holds the database for its owner code (the connection
+// claims it as it opens). While another installation holds it, no job runs and one line names the holder; one
+// more says when the database is free again. A database that cannot be reached is the job's to meet and report.
+bool LinkService::databaseFree()
+{
+    try {
+        m_db->open();
+    } catch (const DatabaseClaimed &e) {
+        if (e.message() != m_claimRefused) {
+            m_claimRefused = e.message();
+            log(LogLevel::Error, e.message());
+        }
+        return false;
+    } catch (const VoranoError &) {
+        return true;
+    }
+    if (!m_claimRefused.isEmpty()) {
+        m_claimRefused.clear();
+        log(LogLevel::Information, QStringLiteral("De database is vrijgegeven; deze installatie werkt er weer mee."));
+    }
+    return true;
 }
 
 void LinkService::postReferenceRefresh()
@@ -287,6 +317,8 @@ bool LinkService::runOnWorker(const QString &name, const Operation &operation)
         [this, operation] {
             if (m_reconnect.exchange(false) && m_db->isOpen())
                 m_db->close();
+            if (!databaseFree())
+                return;
             WorkerPump pump(m_worker);
             OperationContext ctx = context(*m_db, pump, m_resultList);
             ActionRunner([this](const QString &message) { log(LogLevel::Error, message); }).run([&] {
