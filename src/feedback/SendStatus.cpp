@@ -31,11 +31,13 @@ bool SendStatus(OperationContext &ctx, const EventRow &row)
     // The page and the copy show the document without the service password; the service receives it whole.
     const QString shown = MaskPassword(sent);
     controls.setLines(Control::UitgaanPakket, TextList(shown).lines());
-    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("SendStatus_", row), shown);
+    CopyPair copies(controls, ctx.folders.backupsUitDir, ctx.clock.now().date(), copyName("SendStatus_", row),
+                    copyName("RcvdStatus_", row));
+    copies.writeDocument(shown);
 
     const TextList reply(ctx.service(controls.text(Control::xSoapServer))->xmlRequest(sent));
     const QString received = reply.text();
-    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("RcvdStatus_", row), received);
+    copies.writeReply(received);
 
     const QString status = ReadXMLValue(received, QStringLiteral("status"));
     LogTransactie(ctx, 0, static_cast<int>(row.pla_id), 0, 0, kTransactieStatusAntwoord, status);

@@ -6,6 +6,7 @@
 #include "base/ServiceNotifier.h"
 #include "base/VoranoError.h"
 #include "db/DispatchDb.h"
+#include "link/DocumentCopies.h"
 #include "service/ActionRunner.h"
 #include "service/SettingsCheck.h"
 #include "settings/ServiceEndpoints.h"
@@ -124,6 +125,8 @@ void LinkService::start()
     m_dayLog.removeExpired(m_clock->now().date());
     m_controls.setText(Control::xSoapServer, QString::fromUtf8(kStartupServiceEndpoint));
     applyStores();
+    for (const QString &copies : {m_folders.backupsInDir, m_folders.backupsUitDir})
+        PruneCopyFolders(copies, m_clock->now().date(), CopyKeepDays(m_controls));
     m_monitor = std::make_unique<ServiceMonitor>(
         m_folders.program + QLatin1Char('/') + QLatin1String(ServiceMonitor::kStatusFileName), m_version,
         m_clock->now(), [this](LogLevel level, const QString &line) { log(level, line, false); });

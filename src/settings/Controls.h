@@ -37,6 +37,7 @@ enum class Control {
     xSqlCertNegeren,
     xSqlOnversleuteld,
     xStoringMinuten, // minutes of failing cycles before the journal warns
+    BackupsDagen,    // days the copies of exchanged documents are kept
     // Stored in the base settings file.
     BasicAccessibilityEquipments,
     BasicIndications,

@@ -8,7 +8,7 @@ TEST(Controls, StoredMainSettingsKeepTheirWritingOrderAndDefaults)
     for (const ControlInfo &info : allControls())
         if (info.file == SettingsFile::Main)
             names << settingsElementName(info.id);
-    EXPECT_EQ(names.size(), 30);
+    EXPECT_EQ(names.size(), 31);
     EXPECT_EQ(names.first(), QLatin1String("xBezet_Checked"));
     EXPECT_EQ(names.at(24), QLatin1String("Aankomst_Text"));
     EXPECT_EQ(names.at(25), QLatin1String("xLoginDriver_Text"));
@@ -16,6 +16,7 @@ TEST(Controls, StoredMainSettingsKeepTheirWritingOrderAndDefaults)
     EXPECT_EQ(names.at(27), QLatin1String("xSqlCertNegeren_Checked"));
     EXPECT_EQ(names.at(28), QLatin1String("xSqlOnversleuteld_Checked"));
     EXPECT_EQ(names.at(29), QLatin1String("xStoringMinuten_Text"));
+    EXPECT_EQ(names.at(30), QLatin1String("BackupsDagen_Text"));
 
     MemoryControls c;
     EXPECT_EQ(c.text(Control::Eigenaar), QLatin1String("007"));

@@ -70,6 +70,7 @@ const char *const kDefaultMain = R"(<?xml version="1.0" encoding="iso-8859-1"?>
     <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
     <xSqlOnversleuteld_Checked>FALSE</xSqlOnversleuteld_Checked>
     <xStoringMinuten_Text>30</xStoringMinuten_Text>
+    <BackupsDagen_Text>90</BackupsDagen_Text>
   </Hoofdscherm>
 </Configuration>
 )";
@@ -262,6 +263,7 @@ TEST(SettingsStore, UnknownElementsAndCommentsStayWhereTheyAre)
     <xSqlCertNegeren_Checked>FALSE</xSqlCertNegeren_Checked>
     <xSqlOnversleuteld_Checked>FALSE</xSqlOnversleuteld_Checked>
     <xStoringMinuten_Text>30</xStoringMinuten_Text>
+    <BackupsDagen_Text>90</BackupsDagen_Text>
   </Hoofdscherm>
   <AnderScherm>
     <Waarde>x</Waarde>
