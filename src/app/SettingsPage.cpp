@@ -113,6 +113,8 @@ SettingsPage::SettingsPage(ControlRegistry &controls, QWidget *parent)
     addEdit(controls, processingForm, Control::xStoringMinuten, QStringLiteral("Storing melden na minuten"),
             QStringLiteral("Na zoveel minuten waarin elke ophaal- of retouractie mislukte, komt er een waarschuwing "
                            "in het logboek van het systeem"));
+    addEdit(controls, processingForm, Control::BackupsDagen, QStringLiteral("Backups bewaren dagen"),
+            QStringLiteral("Backups van verwerkte bestanden ouder dan zoveel dagen worden verwijderd"));
     addDisplay(controls, processingForm, Control::LaatsteRit, QStringLiteral("Laatste ritnummer"));
     addDisplay(controls, processingForm, Control::Verwerkt, QStringLiteral("Verwerkte ritten"));
     addDisplay(controls, processingForm, Control::Verwijderd, QStringLiteral("Verwijderde ritten"));

@@ -38,35 +38,43 @@ QString LogDayFiles::fileName(const QDate &day)
 
 int LogDayFiles::removeExpired(const QDate &today)
 {
-    static const QRegularExpression dayFile(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})\\.log$"));
     m_prunedOn = today;
     const QDir dir(m_folder);
+    int removed = 0;
+    for (const QString &name : expiredNames(dir.entryList(QDir::Files), kDayFileSuffix, today, kKeepDays)) {
+        if (QFile::remove(dir.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
+QStringList LogDayFiles::expiredNames(const QStringList &names, const QString &suffix, const QDate &today, int keepDays)
+{
+    static const QRegularExpression dayName(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     QList<std::pair<QString, QDate>> days;
     QDate newest;
-    for (const QString &name : dir.entryList(QDir::Files)) {
-        const QRegularExpressionMatch m = dayFile.match(name);
-        if (!m.hasMatch())
+    for (const QString &name : names) {
+        if (!name.endsWith(suffix))
             continue;
-        const QDate day = QDate::fromString(m.captured(1), kDayFilePattern);
+        const QString dayText = name.left(name.size() - suffix.size());
+        const QDate day = dayName.match(dayText).hasMatch() ? QDate::fromString(dayText, kDayFilePattern) : QDate();
         if (!day.isValid())
             continue;
         days.append({name, day});
         if (!newest.isValid() || day > newest)
             newest = day;
     }
-    if (days.isEmpty())
-        return 0;
-    // A today more than kKeepDays past every day file is not believed: by it every file would expire at once, as
-    // they do when a clock set a year ahead is read. The newest day file's day then stands for today, which removes
-    // no more than a right clock would. A file named after a later day than today (a clock set back) moves nothing.
-    const QDate reference = newest.daysTo(today) > kKeepDays ? newest : today;
-    const QDate oldestKept = reference.addDays(-kKeepDays);
-    int removed = 0;
+    // A today more than keepDays past every day is not believed: by it everything would expire at once, as it does
+    // when a clock set a year ahead is read. The newest day then stands for today, which removes no more than a
+    // right clock would. A name after a later day than today (a clock set back) moves nothing.
+    const QDate reference = newest.isValid() && newest.daysTo(today) > keepDays ? newest : today;
+    const QDate oldestKept = reference.addDays(-keepDays);
+    QStringList expired;
     for (const auto &[name, day] : days) {
-        if (day < oldestKept && QFile::remove(dir.filePath(name)))
-            ++removed;
+        if (day < oldestKept)
+            expired << name;
     }
-    return removed;
+    return expired;
 }
 
 void LogDayFiles::append(const QDateTime &at, const QString &line, LogLevel level) noexcept

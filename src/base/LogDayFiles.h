@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -34,6 +35,10 @@ class LogDayFiles
     // name is not a day file's stay.
     // Returns how many were removed.
     int removeExpired(const QDate &today);
+
+    // Of names that are a day ("yyyy-MM-dd") and suffix, those that have expired by the rule above, for keepDays
+    // days; other names are left out.
+    static QStringList expiredNames(const QStringList &names, const QString &suffix, const QDate &today, int keepDays);
 
     // Writes the line to standard error and appends it to the file of the day of at; the first line of a day
     // removes the expired day files before it is written, so a program that runs for months keeps no more than a

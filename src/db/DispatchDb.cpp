@@ -3,6 +3,7 @@
 #include "base/AbortToken.h"
 #include "base/SocketDeadline.h"
 #include "base/Conversions.h"
+#include "base/HolderLock.h"
 #include "base/VoranoError.h"
 #include "base/WallDateTime.h"
 #include "db/DbSchemaSqlite.h"
@@ -18,6 +19,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <QStringList>
+#include <QSysInfo>
 #include <QUrl>
 
 #include <dlfcn.h>
@@ -134,8 +137,105 @@ bool DispatchDb::isOpen() const
 void DispatchDb::close()
 {
     m_inTransaction = false;
+    // Closing the connection ends its session and with it a server's claim.
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::database(m_connectionName, false).close();
+    m_claimFile.reset();
+}
+
+void DispatchDb::setClaim(const QString &holder, bool probeOnly)
+{
+    m_claimHolder = holder;
+    m_claimProbeOnly = probeOnly;
+}
+
+QString DispatchDb::installationName(const QString &programDir)
+{
+    return QSysInfo::machineHostName() + QLatin1Char(':') +
+           QDir::toNativeSeparators(QDir::cleanPath(QDir(programDir).absolutePath()));
+}
+
+namespace
+{
+
+// The key of an owner code's claim: the same number in every installation and every run.
+int claimKey(const QString &owner)
+{
+    quint32 hash = 2166136261u;
+    for (const char c : owner.toUtf8()) {
+        hash ^= quint8(c);
+        hash *= 16777619u;
+    }
+    return int(hash & 0x7fffffffu);
+}
+
+// A boolean as the drivers return it: 1, true or t.
+bool isTrue(const QVariant &value)
+{
+    const QString text = value.toString().trimmed();
+    return text == QLatin1String("1") || text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           text.compare(QLatin1String("t"), Qt::CaseInsensitive) == 0;
+}
+
+QString nativePath(const QString &path);
+
+} // namespace
+
+void DispatchDb::takeClaim()
+{
+    const QString owner = m_controls.text(Control::Eigenaar).trimmed();
+    const int key = claimKey(owner);
+    if (m_openDialect->embedded()) {
+        auto lock = std::make_unique<HolderLock>(m_openSqlitePath + QStringLiteral(".eigenaar-%1.lock").arg(key));
+        const bool free = m_claimProbeOnly ? lock->probe() : lock->tryLock(m_claimHolder);
+        if (free) {
+            if (!m_claimProbeOnly)
+                m_claimFile = std::move(lock);
+            return;
+        }
+        if (!lock->errorString().isEmpty()) {
+            close();
+            throw DatabaseError(QStringLiteral("Kan het lockbestand %1 niet openen: %2")
+                                    .arg(nativePath(lock->filePath()), lock->errorString()));
+        }
+        refuseClaim(owner, lock->holder());
+    }
+    const QString take = m_openDialect->takeClaim(key);
+    if (take.isEmpty())
+        return;
+    const QString name = m_openDialect->nameSession();
+    if (!name.isEmpty())
+        exec(name, {m_claimHolder}).finish();
+    QSqlQuery q = exec(take);
+    const bool taken = q.next() && isTrue(q.value(0));
+    q.finish();
+    if (taken) {
+        if (m_claimProbeOnly)
+            close();
+        return;
+    }
+    QString holder;
+    try {
+        QSqlQuery h = exec(m_openDialect->claimHolder(key));
+        if (h.next()) {
+            for (int i = 0; holder.isEmpty() && i < h.record().count(); ++i)
+                holder = h.value(i).toString().remove(QChar(0)).trimmed();
+        }
+        h.finish();
+    } catch (const DatabaseError &) {
+        // A login that may not see other sessions learns no holder; the line then names none.
+    }
+    refuseClaim(owner, holder);
+}
+
+void DispatchDb::refuseClaim(const QString &owner, const QString &holder)
+{
+    close();
+    throw DatabaseClaimed(QStringLiteral("De database is voor eigenaar %1 in gebruik bij een andere installatie (%2); "
+                                         "deze installatie haalt niets op en verstuurt niets tot die de database "
+                                         "vrijgeeft.")
+                              .arg(owner, holder.isEmpty() ? QStringLiteral("welke is onbekend") : holder),
+                          holder);
 }
 
 void DispatchDb::open()
@@ -153,6 +253,8 @@ void DispatchDb::open()
         m_columns.clear();
         m_columnsOf = identity;
     }
+    if (!m_claimHolder.isEmpty())
+        takeClaim();
 }
 
 QString DispatchDb::connectionIdentity() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/VoranoError.h"
 #include "db/SqlDialect.h"
 #include "settings/Controls.h"
 
@@ -13,11 +14,29 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
+
+// Another installation holds the database for this owner code; holder() is what it says of itself (host and
+// folder), empty when the database does not tell.
+class DatabaseClaimed : public DatabaseError
+{
+  public:
+    DatabaseClaimed(const QString &message, QString holder)
+        : DatabaseError(message)
+        , m_holder(std::move(holder))
+    {
+    }
+    const QString &holder() const { return m_holder; }
+
+  private:
+    QString m_holder;
+};
 
 // The one connection to the dispatch database ("ADO"). The connection string is rebuilt from the controls
 // before every opening; statements open the connection on demand. All failures throw DatabaseError with the
 // driver's message.
 class AbortToken;
+class HolderLock;
 
 class DispatchDb
 {
@@ -34,6 +53,17 @@ class DispatchDb
     // Where the connection writes a line about itself that is not an error of the statement at hand (the
     // embedded database file created). The main window hands in its log.
     void setLog(std::function<void(const QString &)> log) { m_log = std::move(log); }
+
+    // One installation per database and owner code: with a holder text set (its host and folder), every opening
+    // of the connection (the first, and each after a lost connection or a change of settings) claims the database
+    // for the owner code that Eigenaar names, and the claim ends when the connection closes. A claim held by
+    // another installation fails the opening with DatabaseClaimed and leaves the connection closed. The claim is a
+    // lock of the server session (PostgreSQL's advisory lock, SQL Server's application lock) or, for the embedded
+    // database, a lock file beside it that names its holder. Probe only: the claim is tried and let go again at
+    // once, and the lock file is neither made nor written (--check).
+    void setClaim(const QString &holder, bool probeOnly = false);
+    // How an installation names itself as the holder of a claim: the host's name and its working folder.
+    static QString installationName(const QString &programDir);
 
     void open();
     void close();
@@ -129,6 +159,8 @@ class DispatchDb
     QString sqlitePath() const;
 
   private:
+    void takeClaim();
+    [[noreturn]] void refuseClaim(const QString &owner, const QString &holder);
     bool beginTransaction(int lockWaitMs);
     void commitTransaction();
     void rollbackTransaction() noexcept;
@@ -153,4 +185,7 @@ class DispatchDb
     AbortToken *m_abortToken;
     bool m_inTransaction = false;
     int m_completing = 0;
+    QString m_claimHolder; // empty: no claim
+    bool m_claimProbeOnly = false;
+    std::unique_ptr<HolderLock> m_claimFile; // the embedded database's claim while held
 };

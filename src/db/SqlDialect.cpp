@@ -67,6 +67,37 @@ const QString kFindLiveRide = QStringLiteral(
     "SELECT pla_id FROM planning WHERE pla_extern_ritnummer=? AND pla_eigenaar=? AND %1 ORDER BY pla_id");
 const QString kLiveByRemark = QStringLiteral("(pla_opmerking IS NULL OR pla_opmerking NOT LIKE ?)");
 
+// The claim of one installation: a lock of the session, for the owner code's key (%1). PostgreSQL's advisory lock
+// has two keys, the first of which is this program's (%2); SQL Server's application lock a name, short enough to
+// be shown whole in the lock's description (32 characters).
+const QString kTakeClaimPostgreSql = QStringLiteral("SELECT CASE WHEN pg_try_advisory_lock(%2, %1) THEN 1 ELSE 0 END");
+const QString kClaimHolderPostgreSql = QStringLiteral(
+    "SELECT a.application_name FROM pg_locks l INNER JOIN pg_stat_activity a ON a.pid = l.pid WHERE l.locktype = "
+    "'advisory' AND l.granted AND l.classid = %2 AND l.objid = %1 AND l.objsubid = 2");
+const QString kNameSessionPostgreSql = QStringLiteral("SELECT set_config('application_name', ?, false)");
+const QString kTakeClaimSqlServer =
+    QStringLiteral("SET NOCOUNT ON; DECLARE @r int; EXEC @r = sp_getapplock @Resource = 'vorano/%1/', @LockMode = "
+                   "'Exclusive', @LockOwner = 'Session', @LockTimeout = 0; SELECT CASE WHEN @r >= 0 THEN 1 ELSE 0 END");
+// The context information of a session stays with the session, also when set in a batch of its own; other
+// sessions see it in sys.dm_exec_sessions.
+const QString kNameSessionSqlServer = QStringLiteral(
+    "DECLARE @name varbinary(128) = CAST(CAST(? AS nvarchar(64)) AS varbinary(128)); EXEC sys.sp_executesql "
+    "N'SET CONTEXT_INFO @c', N'@c varbinary(128)', @c = @name");
+const QString kClaimHolderSqlServer = QStringLiteral(
+    "SELECT CAST(s.context_info AS nvarchar(64)), s.host_name FROM sys.dm_tran_locks AS l INNER JOIN "
+    "sys.dm_exec_sessions AS s ON s.session_id = l.request_session_id WHERE l.resource_type = 'APPLICATION' AND "
+    "l.request_owner_type = 'SESSION' AND l.request_status = 'GRANT' AND l.resource_description LIKE '%vorano/%1/%'");
+constexpr int kClaimProgramKey = 0x566F7261;
+
+// A claim statement with the owner code's key and, where it has a place for it, the program's key filled in.
+QString claimText(const QString &text, int key)
+{
+    if (text.isEmpty())
+        return text;
+    const QString withKey = text.arg(key);
+    return withKey.contains(QLatin1String("%2")) ? withKey.arg(kClaimProgramKey) : withKey;
+}
+
 const QString kSavepointName = QStringLiteral("vorano_sp");
 const QString kConnectionProbe = QStringLiteral("SELECT 1");
 
@@ -341,6 +372,21 @@ QString SqlDialect::markEvent(bool accepted) const
 QString SqlDialect::transactionRow() const
 {
     return kTransactionRow;
+}
+
+QString SqlDialect::takeClaim(int key) const
+{
+    return claimText(byServer(m_kind, {}, kTakeClaimPostgreSql, kTakeClaimSqlServer), key);
+}
+
+QString SqlDialect::claimHolder(int key) const
+{
+    return claimText(byServer(m_kind, {}, kClaimHolderPostgreSql, kClaimHolderSqlServer), key);
+}
+
+QString SqlDialect::nameSession() const
+{
+    return byServer(m_kind, {}, kNameSessionPostgreSql, kNameSessionSqlServer);
 }
 
 QString SqlDialect::ownerList() const

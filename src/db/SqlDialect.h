@@ -89,6 +89,18 @@ class SqlDialect
     // as parameter.
     QString transactionRow() const;
 
+    // --- One installation per database and owner code --------------------------------------------------------
+    // A lock of the connection's session, taken by one installation for one owner code (its key, a whole number
+    // that goes into the text) and held until the connection ends. Empty where the database has none: the embedded
+    // one is claimed by a lock file beside it, another ODBC driver not at all.
+    // One row: 1 when this session holds the lock now, 0 when another does.
+    QString takeClaim(int key) const;
+    // The session that holds the lock: one row whose first non-empty column names it (the name nameSession() gave
+    // it, else its host), none when the server does not say.
+    QString claimHolder(int key) const;
+    // Gives this session a name (parameter: host and folder) that claimHolder() shows another installation.
+    QString nameSession() const;
+
     // --- Reference data --------------------------------------------------------------------------------------
     QString ownerList() const;
     QString companyConstant() const; // con_bdr_id

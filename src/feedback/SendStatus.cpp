@@ -30,9 +30,12 @@ StatusAnswer SendStatus(OperationContext &ctx, const EventRow &row)
     // The page and the copy show the document without the service password; the service receives it whole.
     const QString shown = MaskPassword(sent);
     controls.setLines(Control::UitgaanPakket, TextList(shown).lines());
-    WriteDocumentCopy(controls, ctx.folders.backupsUitDir, copyName("SendStatus_", row), shown);
+    CopyPair copies(controls, ctx.folders.backupsUitDir, ctx.clock.now().date(), copyName("SendStatus_", row),
+                    copyName("RcvdStatus_", row));
+    copies.writeDocument(shown);
 
     StatusAnswer answer;
+    answer.copies.emplace(std::move(copies));
     answer.received = TextList(ctx.service(controls.text(Control::xSoapServer))->xmlRequest(sent)).text();
     answer.status = ReadXMLValue(answer.received, QStringLiteral("status"));
     return answer;
@@ -46,7 +49,8 @@ void RecordStatusAnswer(OperationContext &ctx, const EventRow &row, const Status
 void CopyStatusAnswer(OperationContext &ctx, const EventRow &row, const StatusAnswer &answer)
 {
     try {
-        WriteDocumentCopy(ctx.controls, ctx.folders.backupsUitDir, copyName("RcvdStatus_", row), answer.received);
+        if (answer.copies)
+            answer.copies->writeReply(answer.received);
     } catch (const VoranoError &e) {
         ctx.logAt(LogLevel::Warning,
                   QStringLiteral("Retourmelding %1 is verwerkt (antwoord %2), maar de kopie van het antwoord is niet "

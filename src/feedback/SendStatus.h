@@ -1,8 +1,11 @@
 #pragma once
 
 #include "feedback/EventRow.h"
+#include "link/DocumentCopies.h"
 
 #include <QString>
+
+#include <optional>
 
 struct OperationContext;
 
@@ -10,6 +13,7 @@ struct OperationContext;
 struct StatusAnswer {
     QString received; // the reply as a text list
     QString status;   // its first status
+    std::optional<CopyPair> copies; // where the document's copy went, and the reply's goes beside it
     bool accepted() const { return status == QLatin1String("200"); }
 };
 

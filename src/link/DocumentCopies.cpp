@@ -1,6 +1,7 @@
 #include "link/DocumentCopies.h"
 
 #include "base/CheckedFileWrite.h"
+#include "base/LogDayFiles.h"
 #include "base/VoranoError.h"
 #include "base/Windows1252.h"
 
@@ -105,26 +106,123 @@ bool freeOrSame(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-QString FreeCopyName(const QString &folder, const QString &fileName, const QByteArray &bytes)
+namespace
 {
-    if (freeOrSame(folder + QLatin1Char('/') + fileName, bytes))
+
+// The name with "-n" before its extension (n from 2; 1 is the name itself). A name may be no longer than the file
+// system allows: the stem gives way to the suffix.
+QString numberedName(const QString &fileName, int n)
+{
+    if (n < 2)
         return fileName;
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? fileName.left(dot) : fileName;
-    const QString extension = dot > 0 ? fileName.mid(dot) : QString();
-    for (int n = 2; n <= kMostCopiesOfOneName; ++n) {
-        const QString suffix = QLatin1Char('-') + QString::number(n) + extension;
-        // A name may be no longer than the file system allows: the stem gives way to the suffix.
-        QString shortened = stem;
-        while (!shortened.isEmpty() && QFile::encodeName(shortened + suffix).size() > kLongestFileName)
-            shortened.chop(1);
-        const QString candidate = shortened + suffix;
-        if (freeOrSame(folder + QLatin1Char('/') + candidate, bytes))
-            return candidate;
-    }
+    const QString suffix = QLatin1Char('-') + QString::number(n) + (dot > 0 ? fileName.mid(dot) : QString());
+    QString shortened = stem;
+    while (!shortened.isEmpty() && QFile::encodeName(shortened + suffix).size() > kLongestFileName)
+        shortened.chop(1);
+    return shortened + suffix;
+}
+
+[[noreturn]] void tooManyCopies(const QString &folder, const QString &fileName)
+{
     throw FileError(QStringLiteral("Kan bestand %1 niet aanmaken: er zijn al %2 kopieën met die naam.")
                         .arg(QDir::toNativeSeparators(folder + QLatin1Char('/') + fileName))
                         .arg(kMostCopiesOfOneName));
+}
+
+constexpr int kDefaultCopyKeepDays = 90;
+const QString kDayFolderPattern = QStringLiteral("yyyy-MM-dd");
+
+// The day's folder under the copy folder, made when missing (and the expired ones removed first). The copy folder
+// itself is not made: a copy into a missing one fails as it always did.
+QString dayFolder(const Controls &controls, const QString &folder, const QDate &day)
+{
+    const QString name = day.toString(kDayFolderPattern);
+    const QString path = folder + QLatin1Char('/') + name;
+    if (!QFileInfo(path).isDir() && QFileInfo(folder).isDir()) {
+        PruneCopyFolders(folder, day, CopyKeepDays(controls));
+        QDir(folder).mkdir(name);
+    }
+    return path;
+}
+
+} // namespace
+
+QString FreeCopyName(const QString &folder, const QString &fileName, const QByteArray &bytes)
+{
+    for (int n = 1; n <= kMostCopiesOfOneName; ++n) {
+        const QString candidate = numberedName(fileName, n);
+        if (freeOrSame(folder + QLatin1Char('/') + candidate, bytes))
+            return candidate;
+    }
+    tooManyCopies(folder, fileName);
+}
+
+int CopyKeepDays(const Controls &controls)
+{
+    bool ok = false;
+    const int days = controls.text(Control::BackupsDagen).trimmed().toInt(&ok);
+    return ok && days > 0 ? days : kDefaultCopyKeepDays;
+}
+
+int PruneCopyFolders(const QString &folder, const QDate &today, int keepDays)
+{
+    const QDir dir(folder);
+    int removed = 0;
+    for (const QString &name :
+         LogDayFiles::expiredNames(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot), {}, today, keepDays)) {
+        if (QDir(dir.filePath(name)).removeRecursively())
+            ++removed;
+    }
+    return removed;
+}
+
+bool WriteDayCopy(const Controls &controls, const QString &folder, const QDate &day, const QString &fileName,
+                  const QString &text)
+{
+    if (!controls.checked(Control::BackupsMaken))
+        return false;
+    return WriteDocumentCopy(controls, dayFolder(controls, folder, day), fileName, text);
+}
+
+CopyPair::CopyPair(const Controls &controls, const QString &folder, const QDate &day, const QString &documentName,
+                   const QString &replyName)
+    : m_controls(controls)
+    , m_folder(folder)
+    , m_day(day)
+    , m_documentName(documentName)
+    , m_replyName(replyName)
+{
+}
+
+bool CopyPair::writeDocument(const QString &text)
+{
+    if (!m_controls.checked(Control::BackupsMaken))
+        return false;
+    const QString folder = dayFolder(m_controls, m_folder, m_day);
+    const QByteArray bytes = DocumentCopyBytes(text);
+    for (int n = 1; n <= kMostCopiesOfOneName; ++n) {
+        // A document sent again unchanged after a call that got no answer keeps its copy; the reply that comes at
+        // last goes beside it.
+        if (freeOrSame(folder + QLatin1Char('/') + numberedName(m_documentName, n), bytes) &&
+            !QFileInfo::exists(folder + QLatin1Char('/') + numberedName(m_replyName, n))) {
+            m_dayFolder = folder;
+            m_documentName = numberedName(m_documentName, n);
+            m_replyName = numberedName(m_replyName, n);
+            return WriteDocumentCopy(m_controls, folder, m_documentName, text, CopyNaming::ReplaceEarlier);
+        }
+    }
+    tooManyCopies(folder, m_documentName);
+}
+
+bool CopyPair::writeReply(const QString &text)
+{
+    // Without the document's copy the reply's is named on its own.
+    if (m_dayFolder.isEmpty())
+        return WriteDayCopy(m_controls, m_folder, m_day, m_replyName, text);
+    // Its name was free when the document's was chosen.
+    return WriteDocumentCopy(m_controls, m_dayFolder, m_replyName, text, CopyNaming::ReplaceEarlier);
 }
 
 bool WriteDocumentCopy(const Controls &controls, const QString &folder, const QString &fileName, const QString &text,

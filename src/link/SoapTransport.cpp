@@ -351,6 +351,7 @@ struct Call {
     Stop stop = Stop::None;
     bool completing = false;
     bool onTheWire = false;        // a byte of the request has gone out
+    bool requestWritten = false;   // the last byte of the request has gone to the connection
     bool stopAsked = false;        // the abort token tripped during the call
     bool reusedConnection = false; // the request went over a connection kept from an earlier call
     bool answerBegun = false;      // a byte of the answer has arrived
@@ -501,12 +502,14 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
 
     const auto progress = [idle] { idle->start(); };
     const quint16 port = quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
-    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [call, idle, port](qint64 sent, qint64) {
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, [call, idle, port](qint64 sent, qint64 total) {
         idle->start();
         if (sent > 0 && !call->onTheWire) {
             call->onTheWire = true;
             enableKeepAlive(port);
         }
+        if (total > 0 && sent >= total)
+            call->requestWritten = true;
     });
     QObject::connect(reply, &QNetworkReply::downloadProgress, idle, progress);
     QObject::connect(reply, &QNetworkReply::encrypted, idle, progress);
@@ -587,11 +590,13 @@ std::shared_ptr<Call> runOnce(NetworkThread &net, AbortToken &token, const QUrl 
     return call;
 }
 
-// A kept connection that the path dropped without a word fails the call before any byte of the answer: no reply,
-// or no progress. Such a call is sent once more, on a new connection.
-bool failedOnADroppedConnection(const Call &call)
+// A kept connection that failed before the whole request had gone out: the service cannot have acted on a request
+// it did not receive whole, so the call is sent once more, on a new connection. Once the last byte has gone, a
+// connection that ends without an answer says nothing about whether the service acted (a path may forward the
+// request and drop the answer): the call fails, and the caller's next tick decides.
+bool failedBeforeTheRequestWentOut(const Call &call)
 {
-    return call.reusedConnection && !call.answerBegun && call.result.networkFailed &&
+    return call.reusedConnection && !call.requestWritten && !call.answerBegun && call.result.networkFailed &&
            (call.stop == Call::Stop::None || call.stop == Call::Stop::NoProgress);
 }
 
@@ -606,7 +611,7 @@ Exchange runExchange(const QUrl &url, const QByteArray &envelope, const ServiceP
 
     NetworkThread &net = NetworkThread::get();
     std::shared_ptr<Call> call = runOnce(net, token, url, envelope, options);
-    if (failedOnADroppedConnection(*call) && !token.tripped()) {
+    if (failedBeforeTheRequestWentOut(*call) && !token.tripped()) {
         // The failed call's manager has gone with its connections (or goes now), so this one connects afresh.
         if (call->sharedManager)
             net.post([&net, manager = call->sharedManager] { net.forget(manager); });

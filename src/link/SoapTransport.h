@@ -12,9 +12,10 @@ class Controls;
 inline constexpr qint64 kMaxReplyBytes = qint64(256) * 1024 * 1024;
 inline constexpr int kCallLimitMs = 5 * 60 * 1000;
 inline constexpr int kNoProgressLimitMs = 60 * 1000;
-// A kept connection idle for longer is not used again: paths that drop idle connections without a word (NAT,
-// firewalls) commonly do so after 30 s or more.
-inline constexpr int kIdleConnectionLimitMs = 15 * 1000;
+// A kept connection idle for longer is not used again. Paths that drop idle connections without a word (NAT,
+// firewalls, proxies) do so after a few seconds or more, and a request written into such a connection is lost
+// without an answer; the calls of one cycle follow each other within milliseconds and still share a connection.
+inline constexpr int kIdleConnectionLimitMs = 2 * 1000;
 
 // How a stub behaves beyond its URL.
 struct ServiceProxyOptions {
@@ -35,7 +36,8 @@ struct ServiceProxyOptions {
     // mode, on a thread of its own). Off: the call gets a connection of its own that ends with it.
     bool keepConnections = true;
     // Kept connections idle for longer than this are closed instead of used. A call that fails on a kept
-    // connection before any byte of the answer has come (the path dropped it) is sent once more, on a new one.
+    // connection before the whole request has gone out is sent once more, on a new one; once it has gone out, a
+    // connection that ends without an answer fails the call (the service may have acted on the request).
     int idleConnectionLimitMs = kIdleConnectionLimitMs;
 };
 
@@ -43,8 +45,8 @@ struct ServiceProxyOptions {
 // thread without running its event loop (the exchange runs on the network thread): during a call no timer, click
 // or repaint of the window is handled, so no operation can start inside another. The no-progress limit, the call
 // limit and the program's abort token bound how long the window can stand still. The network layer never sends a
-// request twice by itself; only a request that a dropped kept connection swallowed before any answer is sent once
-// more. Certificate errors are ignored only when ignoreCertificateErrors is true.
+// request twice by itself; only a request that a kept connection failed to take whole is sent once more.
+// Certificate errors are ignored only when ignoreCertificateErrors is true.
 std::unique_ptr<External_> CreateServiceProxy(const QString &url, bool ignoreCertificateErrors = false);
 std::unique_ptr<External_> CreateServiceProxy(const QString &url, const ServiceProxyOptions &options);
 

@@ -6,6 +6,7 @@
 #include "base/ServiceNotifier.h"
 #include "base/VoranoError.h"
 #include "db/DispatchDb.h"
+#include "link/DocumentCopies.h"
 #include "service/ActionRunner.h"
 #include "service/SettingsCheck.h"
 #include "settings/OwnerHistory.h"
@@ -125,6 +126,8 @@ void LinkService::start()
     m_dayLog.removeExpired(m_clock->now().date());
     m_controls.setText(Control::xSoapServer, QString::fromUtf8(kStartupServiceEndpoint));
     applyStores();
+    for (const QString &copies : {m_folders.backupsInDir, m_folders.backupsUitDir})
+        PruneCopyFolders(copies, m_clock->now().date(), CopyKeepDays(m_controls));
     m_monitor = std::make_unique<ServiceMonitor>(
         m_folders.program + QLatin1Char('/') + QLatin1String(ServiceMonitor::kStatusFileName), m_version,
         m_clock->now(), [this](LogLevel level, const QString &line) { log(level, line, false); });
@@ -135,6 +138,7 @@ void LinkService::start()
         [this] {
             m_db = std::make_unique<DispatchDb>(m_controls, m_folders.program);
             m_db->setAbortToken(*m_token);
+            m_db->setClaim(DispatchDb::installationName(m_folders.program));
             // What the connection says about itself (the embedded file made) is no error.
             m_db->setLog([this](const QString &message) { log(LogLevel::Warning, message); });
         },
@@ -191,6 +195,12 @@ void LinkService::post(CycleKind kind, const QString &name, Cycle cycle, CycleWo
         [this, kind, cycle] {
             if (m_reconnect.exchange(false) && m_db->isOpen())
                 m_db->close(); // the settings changed: connect with them as they are now
+            if (!databaseFree()) {
+                if (kind == CycleKind::Reference)
+                    QMetaObject::invokeMethod(
+                        this, [this] { m_timers->referenceRefreshEnded(false); }, Qt::QueuedConnection);
+                return;
+            }
             CycleOutcome outcome;
             QString firstError;
             auto note = [&firstError](const QString &message) {
@@ -231,6 +241,29 @@ void LinkService::post(CycleKind kind, const QString &name, Cycle cycle, CycleWo
                 Qt::QueuedConnection);
         },
         whenBusy);
+}
+
+// On the worker, before a job: whether this installation holds the database for its owner code (the connection
+// claims it as it opens). While another installation holds it, no job runs and one line names the holder; one
+// more says when the database is free again. A database that cannot be reached is the job's to meet and report.
+bool LinkService::databaseFree()
+{
+    try {
+        m_db->open();
+    } catch (const DatabaseClaimed &e) {
+        if (e.message() != m_claimRefused) {
+            m_claimRefused = e.message();
+            log(LogLevel::Error, e.message());
+        }
+        return false;
+    } catch (const VoranoError &) {
+        return true;
+    }
+    if (!m_claimRefused.isEmpty()) {
+        m_claimRefused.clear();
+        log(LogLevel::Information, QStringLiteral("De database is vrijgegeven; deze installatie werkt er weer mee."));
+    }
+    return true;
 }
 
 void LinkService::postReferenceRefresh()
@@ -288,6 +321,8 @@ bool LinkService::runOnWorker(const QString &name, const Operation &operation)
         [this, operation] {
             if (m_reconnect.exchange(false) && m_db->isOpen())
                 m_db->close();
+            if (!databaseFree())
+                return;
             WorkerPump pump(m_worker);
             OperationContext ctx = context(*m_db, pump, m_resultList);
             ActionRunner([this](const QString &message) { log(LogLevel::Error, message); }).run([&] {

@@ -110,6 +110,7 @@ class LinkService : public QObject
   private:
     OperationContext context(DispatchDb &db, EventPump &pump, TextList &results);
     void post(CycleKind kind, const QString &name, Cycle cycle, CycleWorker::WhenBusy whenBusy);
+    bool databaseFree();
     void postReferenceRefresh();
     void cycleEnded(CycleKind kind, bool ok, const CycleOutcome &outcome, const QString &firstError,
                     bool cutByStop = false);
@@ -144,6 +145,7 @@ class LinkService : public QObject
     std::unique_ptr<DispatchDb> m_db;            // the worker's connection (ADO), made and closed on the worker thread
     std::unique_ptr<DispatchDb> m_interactiveDb; // the window's dialogs' connection, on the main thread
     std::atomic<bool> m_reconnect{false};
+    QString m_claimRefused; // the worker's: the line said while another installation holds the database
     std::unique_ptr<ShellTimers> m_timers;
     std::unique_ptr<ServiceMonitor> m_monitor;
     QTimer m_watchdog;

@@ -135,9 +135,15 @@ void checkDatabase(const Controls &c, const QString &folder, SettingsCheckResult
                             .arg(QDir::toNativeSeparators(db.sqlitePath()));
         return;
     }
+    // Whether another installation holds the database for this owner code; the program of this very folder may.
+    const QString self = DispatchDb::installationName(folder);
+    db.setClaim(self, true);
     try {
         db.open();
         db.close();
+    } catch (const DatabaseClaimed &e) {
+        if (e.holder() != self)
+            result.problems << e.message();
     } catch (const VoranoError &e) {
         result.problems << QStringLiteral("De database gaat niet open: %1").arg(e.message());
     }

@@ -44,6 +44,7 @@ const QList<ControlInfo> kControls = {
     {Control::xSqlOnversleuteld, "xSqlOnversleuteld", C, Main, "", false},
     {Control::xStoringMinuten, "xStoringMinuten", E, Main, "30", false},
     {Control::GebruikteEigenaren, "GebruikteEigenaren", M, Main, "", false},
+    {Control::BackupsDagen, "BackupsDagen", E, Main, "90", false},
     {Control::BasicAccessibilityEquipments, "BasicAccessibilityEquipments", M, Base, "", false},
     {Control::BasicIndications, "BasicIndications", M, Base, "", false},
     {Control::BasicProducts, "BasicProducts", M, Base, "", false},

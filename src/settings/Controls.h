@@ -38,6 +38,7 @@ enum class Control {
     xSqlOnversleuteld,
     xStoringMinuten, // minutes of failing cycles before the journal warns
     GebruikteEigenaren, // the owner codes the import has written rides with, newest first
+    BackupsDagen,    // days the copies of exchanged documents are kept
     // Stored in the base settings file.
     BasicAccessibilityEquipments,
     BasicIndications,

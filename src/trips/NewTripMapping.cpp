@@ -53,27 +53,29 @@ int MapNewTrip(OperationContext &ctx, TemporaryKeys &keys, const TripTexts &trip
     // other owners and rides the import cancelled do not count.
     const qint32 tripNumber = row.value(QStringLiteral("pla_extern")).toInt();
     const TripRideKey key = RideKeyOfTrip(ctx, tripNumber);
-    const int existing = FindTripRide(ctx, key).id;
-    if (existing > 0) {
-        ctx.controls.setText(Control::LaatsteRit, QString::number(existing));
-        // An ordinary case (a lost confirmation, a service that offers until confirmed): information, no error.
-        ctx.logAt(LogLevel::Information,
-                  QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe rit gemaakt.")
-                      .arg(tripNumber)
-                      .arg(existing));
-        if (alreadyStored)
-            *alreadyStored = true;
-        ctx.db.close();
-        return existing;
-    }
     if (key.cancelledColumn)
         row.setInt(QLatin1String(kCancelledColumn), 0);
 
-    // The ride, its internal action and its transaction row go in together: a failure leaves none of them, so the
-    // trip comes again whole, and no ride is ever without its row.
+    // The look-up, the ride, its internal action and its transaction row go in together: a failure leaves none of
+    // them, so the trip comes again whole, and no ride is ever without its row; and no other writer can store the
+    // trip's ride between the look-up and the insert.
     int rideId = 0;
     {
         DispatchDb::Transaction transaction(ctx.db);
+        const int existing = FindTripRide(ctx, key).id;
+        if (existing > 0) {
+            ctx.controls.setText(Control::LaatsteRit, QString::number(existing));
+            // An ordinary case (a lost confirmation, a service that offers until confirmed): information, no error.
+            ctx.logAt(LogLevel::Information,
+                      QStringLiteral("Rit ID %1 staat al als rit %2 in de planning; er is geen nieuwe rit gemaakt.")
+                          .arg(tripNumber)
+                          .arg(existing));
+            if (alreadyStored)
+                *alreadyStored = true;
+            transaction.commit();
+            ctx.db.close();
+            return existing;
+        }
         rideId = InsertRide(ctx.db, row, [&] { return keys.next(ctx.clock.now()); });
         const int requestCode = ctx.db.readCompanyConstant();
         if (requestCode > 0)

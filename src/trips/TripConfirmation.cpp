@@ -19,8 +19,8 @@ void ConfirmTrip(OperationContext &ctx, const QString &tripIdText, const QString
     std::unique_ptr<External_> stub = ctx.service(ctx.controls.text(Control::xSoapServer));
     const TextList reply(stub->xmlRequest(request));
     stub.reset();
-    WriteDocumentCopy(ctx.controls, ctx.folders.backupsUitDir,
-                      QLatin1String("OstrelResult") +
-                          FormatDateTime(QLatin1String(kReplyFilePattern), ctx.clock.now()) + QLatin1String(".xml"),
-                      reply.text());
+    WriteDayCopy(ctx.controls, ctx.folders.backupsUitDir, ctx.clock.now().date(),
+                 QLatin1String("OstrelResult") + FormatDateTime(QLatin1String(kReplyFilePattern), ctx.clock.now()) +
+                     QLatin1String(".xml"),
+                 reply.text());
 }

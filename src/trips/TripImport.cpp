@@ -64,7 +64,7 @@ void writeTripCopy(OperationContext &ctx, const char *kind, const QString &idTex
     const QString name = QLatin1String("RetrieveTrips_") + QLatin1String(kind) + QLatin1Char('_') +
                          fileNamePart(idText) + QLatin1Char('_') +
                          FormatDateTime(QLatin1String(kTripFilePattern), ctx.clock.now()) + QLatin1String(".xml");
-    WriteDocumentCopy(ctx.controls, ctx.folders.backupsInDir, name, TextList(tripText).text());
+    WriteDayCopy(ctx.controls, ctx.folders.backupsInDir, ctx.clock.now().date(), name, TextList(tripText).text());
 }
 
 // The trip id as a log line shows it: a very long id is cut.

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -363,9 +364,12 @@ TEST_F(ProgramTest, WithoutADisplayTheTimedCycleRunsAndTheLogIsKept)
         EXPECT_EQ(QString::number(mode(QLatin1String(settings)), 8).toStdString(), "600") << settings;
     QStringList written{dayFile, QStringLiteral("Vorano/dispatch.sqlite"), QStringLiteral("Ostrel"),
                         QStringLiteral("Vorano"), QStringLiteral("TempDownloads")};
+    // The copies, and the day folders they are in.
     for (const char *copies : {"Ostrel/Backups/In", "Ostrel/Backups/Uit"})
-        for (const QString &name : QDir(dir.filePath(QLatin1String(copies))).entryList(QDir::Files))
-            written << QLatin1String(copies) + QLatin1Char('/') + name;
+        for (QDirIterator it(dir.filePath(QLatin1String(copies)), QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            written << QDir(dir.path()).relativeFilePath(it.next());
     EXPECT_GT(written.size(), 5) << "no copies of the cycle";
     for (const QString &name : written) {
         const int m = mode(name);

@@ -85,6 +85,12 @@ QList<StatementRow> statementTable()
         {QStringLiteral("commit"), [](D d) { return d.commitTransaction(); }, {}, -1, true},
         {QStringLiteral("rollback"), [](D d) { return d.rollbackTransaction(); }, {}, -1, true},
         {QStringLiteral("connection probe"), [](D d) { return d.connectionProbe(); }, {}, 1},
+        {QStringLiteral("name the session"),
+         [](D d) { return d.nameSession(); },
+         {QStringLiteral("server1:/var/lib/vorano-ostrel")},
+         1},
+        {QStringLiteral("claim the database"), [](D d) { return d.takeClaim(7); }, {}, 1},
+        {QStringLiteral("holder of the claim"), [](D d) { return d.claimHolder(7); }, {}, 1},
     };
 }
 

@@ -13,6 +13,7 @@
 #include "support/SwallowingProxy.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -357,7 +358,8 @@ class DiskFull : public FaultMatrix
     void expectWholeCopiesOnly()
     {
         for (const QString &folder : {dir.folders().backupsInDir, dir.folders().backupsUitDir})
-            for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+            for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+                const QFileInfo file(it.next());
                 EXPECT_GT(file.size(), 16) << file.fileName().toStdString();
                 EXPECT_EQ(file.suffix(), QStringLiteral("xml"))
                     << "a temporary file is left: " << file.fileName().toStdString();

@@ -62,6 +62,9 @@ class RetourCycleTest : public ::testing::Test
         controls.setText(Control::xSoapServer, u"http://127.0.0.1:9/_external/external.cfc"_qs);
     }
 
+    // The copy folder of the day the cycle ran.
+    QString today() const { return u"Ostrel/Backups/Uit/"_qs + clock.now().date().toString(u"yyyy-MM-dd"_qs); }
+
     OperationContext context()
     {
         return OperationContext{controls, service.factory(), db,         pump,
@@ -139,11 +142,11 @@ TEST_F(RetourCycleTest, SendsThePendingEventsOfTheOwnerOldestFirstAndMarksThem)
     EXPECT_TRUE(service.calls()[1].xml.contains(u"<password>geheim</password>"_qs));
     EXPECT_EQ(controls.lines(Control::UitgaanPakket),
               TextList(QString(service.calls()[1].xml).replace(u"<password>geheim</password>"_qs, masked)).lines());
-    EXPECT_EQ(dir.files(u"Ostrel/Backups/Uit"_qs), (QStringList{u"RcvdStatus_1_0.xml"_qs, u"RcvdStatus_2_8.xml"_qs,
-                                                                u"SendStatus_1_0.xml"_qs, u"SendStatus_2_8.xml"_qs}));
-    EXPECT_EQ(dir.read(u"Ostrel/Backups/Uit/SendStatus_2_8.xml"_qs),
+    EXPECT_EQ(dir.files(today()), (QStringList{u"RcvdStatus_1_0.xml"_qs, u"RcvdStatus_2_8.xml"_qs,
+                                               u"SendStatus_1_0.xml"_qs, u"SendStatus_2_8.xml"_qs}));
+    EXPECT_EQ(dir.read(today() + u"/SendStatus_2_8.xml"_qs),
               QString(service.calls()[0].xml).replace(u"<password>geheim</password>"_qs, masked).toLatin1());
-    EXPECT_EQ(dir.read(u"Ostrel/Backups/Uit/RcvdStatus_1_0.xml"_qs), (statusReply(u"500"_qs) + u"\r\n"_qs).toLatin1());
+    EXPECT_EQ(dir.read(today() + u"/RcvdStatus_1_0.xml"_qs), (statusReply(u"500"_qs) + u"\r\n"_qs).toLatin1());
     EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
 
     // A second tick finds nothing left to send.
@@ -182,7 +185,7 @@ TEST_F(RetourCycleTest, UnreachableServiceLeavesEveryRowPendingTickAfterTick)
     EXPECT_EQ(eventStatus(db, 11), 0);
     EXPECT_TRUE(statusTransactions(db).isEmpty());
     // The document was kept before sending; no reply copy.
-    EXPECT_EQ(dir.files(u"Ostrel/Backups/Uit"_qs), QStringList{u"SendStatus_2_8.xml"_qs});
+    EXPECT_EQ(dir.files(today()), QStringList{u"SendStatus_2_8.xml"_qs});
 }
 
 TEST_F(RetourCycleTest, FailedStatusUpdateAfterAnAcceptedSendSendsTheEventAgain)

@@ -69,7 +69,8 @@ void RunRetourScenario(Controls &controls, DispatchDb &db, OstrelSim &sim, const
     EXPECT_EQ(eventStatus(db, 15), 0);
     EXPECT_EQ(statusTransactions(db), (QStringList{u"2:200"_qs, u"1:500"_qs, u"2:200"_qs}));
     EXPECT_TRUE(log.isEmpty()) << qPrintable(log.join(u'\n'));
-    EXPECT_EQ(QDir(folders.backupsUitDir).entryList(QDir::Files, QDir::Name),
+    EXPECT_EQ(QDir(folders.backupsUitDir + QLatin1Char('/') + QDate::currentDate().toString(u"yyyy-MM-dd"_qs))
+                  .entryList(QDir::Files, QDir::Name),
               (QStringList{u"RcvdStatus_1_0.xml"_qs, u"RcvdStatus_2_2.xml"_qs, u"RcvdStatus_2_8.xml"_qs,
                            u"SendStatus_1_0.xml"_qs, u"SendStatus_2_2.xml"_qs, u"SendStatus_2_8.xml"_qs}));
     EXPECT_EQ(controls.lines(Control::UitgaanPakket).size(), 1);

@@ -176,3 +176,126 @@ TEST_F(CopyFolder, ACopyThatDoesNotFitFailsAndLeavesNoFile)
     EXPECT_EQ(files(), QStringList{name});
     EXPECT_EQ(read(name), QByteArray("eerder"));
 }
+
+namespace
+{
+
+// The day folders under a copy folder, and whatever else it holds.
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+// A reply's copy carries the same name part as the copy of the document it answers, also when an earlier reply
+// had the same bytes or a reply's name is taken without its document's. A document sent again unchanged after a
+// call without an answer keeps its copy, and the reply goes beside it.
+TEST_F(CopyFolder, AReplyCopyStandsBesideTheCopyOfItsDocument)
+{
+    const QDate day(2026, 12, 11);
+    const QString inDay = dir.filePath(QStringLiteral("2026-12-11"));
+    struct Case {
+        const char *what;
+        QStringList before;
+        QString document;
+        QString reply;
+        int added = 2;
+    };
+    const Case cases[] = {
+        {"first", {}, QStringLiteral("SendStatus_1_1.xml"), QStringLiteral("RcvdStatus_1_1.xml")},
+        {"again, with the same reply",
+         {QStringLiteral("SendStatus_1_1.xml"), QStringLiteral("RcvdStatus_1_1.xml")},
+         QStringLiteral("SendStatus_1_1-2.xml"),
+         QStringLiteral("RcvdStatus_1_1-2.xml")},
+        {"a reply copy left without its document",
+         {QStringLiteral("SendStatus_1_1.xml"), QStringLiteral("RcvdStatus_1_1.xml"),
+          QStringLiteral("RcvdStatus_1_1-2.xml")},
+         QStringLiteral("SendStatus_1_1-3.xml"),
+         QStringLiteral("RcvdStatus_1_1-3.xml")},
+        {"sent again after no answer",
+         {QStringLiteral("SendStatus_1_1.xml")},
+         QStringLiteral("SendStatus_1_1.xml"),
+         QStringLiteral("RcvdStatus_1_1.xml"),
+         1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(inDay).removeRecursively();
+        QDir().mkpath(inDay);
+        for (const QString &name : c.before) {
+            QFile f(inDay + QLatin1Char('/') + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(name.startsWith(QLatin1String("Send")) ? "<document/>" : "<status>200</status>");
+        }
+        CopyPair pair(controls, dir.path(), day, QStringLiteral("SendStatus_1_1.xml"),
+                      QStringLiteral("RcvdStatus_1_1.xml"));
+        ASSERT_TRUE(pair.writeDocument(QStringLiteral("<document/>")));
+        ASSERT_TRUE(pair.writeReply(QStringLiteral("<status>200</status>")));
+        QFile document(inDay + QLatin1Char('/') + c.document);
+        ASSERT_TRUE(document.open(QIODevice::ReadOnly));
+        EXPECT_EQ(document.readAll(), QByteArray("<document/>"));
+        QFile reply(inDay + QLatin1Char('/') + c.reply);
+        ASSERT_TRUE(reply.open(QIODevice::ReadOnly));
+        EXPECT_EQ(reply.readAll(), QByteArray("<status>200</status>"));
+        EXPECT_EQ(QDir(inDay).entryList(QDir::Files).size(), c.before.size() + c.added);
+    }
+}
+
+// Copies go into a folder per day; the first copy of a day removes the day folders that have expired, counted back
+// from today, or from the newest day folder when today is further past it than the days kept: a clock a year
+// ahead or behind removes nothing a right clock would keep. Other files and folders stay.
+TEST_F(CopyFolder, DayFoldersExpireByTodaysDateOnly)
+{
+    const QStringList before{QStringLiteral("2026-08-01"), QStringLiteral("2026-09-12"),
+                             QStringLiteral("2026-09-13"), QStringLiteral("2026-12-10"),
+                             QStringLiteral("2027-01-05"), QStringLiteral("BasicProducts.xml"),
+                             QStringLiteral("oud")};
+    struct Case {
+        const char *what;
+        QDate today;
+        QString keepDays;
+        QStringList gone;
+    };
+    const Case cases[] = {
+        // 2026-09-12 is 90 days back: the last day kept.
+        {"right clock", QDate(2026, 12, 11), QStringLiteral("90"), {QStringLiteral("2026-08-01")}},
+        {"not a number: 90 days", QDate(2026, 12, 11), QStringLiteral("x"), {QStringLiteral("2026-08-01")}},
+        {"30 days",
+         QDate(2026, 12, 11),
+         QStringLiteral("30"),
+         {QStringLiteral("2026-08-01"), QStringLiteral("2026-09-12"), QStringLiteral("2026-09-13")}},
+        // The newest folder (2027-01-05, from a clock that ran ahead once) stands for today.
+        {"a year ahead",
+         QDate(2027, 12, 11),
+         QStringLiteral("90"),
+         {QStringLiteral("2026-08-01"), QStringLiteral("2026-09-12"), QStringLiteral("2026-09-13")}},
+        {"a year behind", QDate(2025, 12, 11), QStringLiteral("90"), {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const QString &name : entries(dir.path()))
+            QFileInfo(dir.filePath(name)).isDir() ? void(QDir(dir.filePath(name)).removeRecursively())
+                                                  : void(QFile::remove(dir.filePath(name)));
+        for (const QString &name : before) {
+            if (name.endsWith(QLatin1String(".xml"))) {
+                QFile f(dir.filePath(name));
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            } else {
+                ASSERT_TRUE(QDir().mkpath(dir.filePath(name + QStringLiteral("/sub"))));
+            }
+        }
+        controls.setText(Control::BackupsDagen, c.keepDays);
+        ASSERT_TRUE(
+            WriteDayCopy(controls, dir.path(), c.today, QStringLiteral("OstrelResult.xml"), QStringLiteral("<kwp/>")));
+        QStringList expected = before;
+        for (const QString &name : c.gone)
+            expected.removeAll(name);
+        expected << c.today.toString(QStringLiteral("yyyy-MM-dd"));
+        expected.removeDuplicates();
+        expected.sort();
+        EXPECT_EQ(entries(dir.path()), expected);
+        EXPECT_TRUE(QFile::exists(
+            dir.filePath(c.today.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("/OstrelResult.xml"))));
+    }
+}

@@ -8,7 +8,7 @@ TEST(Controls, StoredMainSettingsKeepTheirWritingOrderAndDefaults)
     for (const ControlInfo &info : allControls())
         if (info.file == SettingsFile::Main)
             names << settingsElementName(info.id);
-    EXPECT_EQ(names.size(), 31);
+    EXPECT_EQ(names.size(), 32);
     EXPECT_EQ(names.first(), QLatin1String("xBezet_Checked"));
     EXPECT_EQ(names.at(24), QLatin1String("Aankomst_Text"));
     EXPECT_EQ(names.at(25), QLatin1String("xLoginDriver_Text"));
@@ -17,6 +17,7 @@ TEST(Controls, StoredMainSettingsKeepTheirWritingOrderAndDefaults)
     EXPECT_EQ(names.at(28), QLatin1String("xSqlOnversleuteld_Checked"));
     EXPECT_EQ(names.at(29), QLatin1String("xStoringMinuten_Text"));
     EXPECT_EQ(names.at(30), QLatin1String("GebruikteEigenaren_Lines"));
+    EXPECT_EQ(names.at(31), QLatin1String("BackupsDagen_Text"));
 
     MemoryControls c;
     EXPECT_EQ(c.text(Control::Eigenaar), QLatin1String("007"));

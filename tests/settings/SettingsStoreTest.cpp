@@ -73,6 +73,7 @@ const char *const kDefaultMain = R"(<?xml version="1.0" encoding="iso-8859-1"?>
     <GebruikteEigenaren_Lines>
       <Count>0</Count>
     </GebruikteEigenaren_Lines>
+    <BackupsDagen_Text>90</BackupsDagen_Text>
   </Hoofdscherm>
 </Configuration>
 )";
@@ -268,6 +269,7 @@ TEST(SettingsStore, UnknownElementsAndCommentsStayWhereTheyAre)
     <GebruikteEigenaren_Lines>
       <Count>0</Count>
     </GebruikteEigenaren_Lines>
+    <BackupsDagen_Text>90</BackupsDagen_Text>
   </Hoofdscherm>
   <AnderScherm>
     <Waarde>x</Waarde>

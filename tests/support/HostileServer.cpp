@@ -83,6 +83,12 @@ HostileServer::~HostileServer()
     m_listener.stop();
 }
 
+void HostileServer::setLaterScript(int fromRequest, Script script)
+{
+    m_laterFrom = fromRequest;
+    m_laterScript = std::move(script);
+}
+
 QString HostileServer::url() const
 {
     return QStringLiteral("http://127.0.0.1:%1/_external/external.cfc").arg(m_listener.port());
@@ -116,8 +122,9 @@ void HostileServer::serve(int fd)
     QByteArray pending;
     bool open = true;
     while (open && !stopping() && readRequest(fd, pending, stopping)) {
-        ++m_requests;
-        for (const Step &step : m_script) {
+        const int number = ++m_requests;
+        const Script &script = m_laterFrom > 0 && number >= m_laterFrom ? m_laterScript : m_script;
+        for (const Step &step : script) {
             if (!open || stopping())
                 break;
             switch (step.kind) {

@@ -36,6 +36,10 @@ class HostileServer
     HostileServer(const HostileServer &) = delete;
     HostileServer &operator=(const HostileServer &) = delete;
 
+    // The requests from the fromRequest-th on (counted over all connections, from 1) follow this script instead.
+    // Set before the first request.
+    void setLaterScript(int fromRequest, Script script);
+
     QString url() const;
     int connections() const { return m_connections; }
     int requests() const { return m_requests; }
@@ -52,6 +56,8 @@ class HostileServer
     void serve(int fd);
 
     Script m_script;
+    int m_laterFrom = 0;
+    Script m_laterScript;
     bool m_keepAlive;
     std::atomic<int> m_connections{0};
     std::atomic<int> m_requests{0};

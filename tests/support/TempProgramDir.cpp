@@ -21,3 +21,14 @@ QStringList TempProgramDir::files(const QString &relativeFolder) const
 {
     return QDir(m_dir.filePath(relativeFolder)).entryList(QDir::Files, QDir::Name);
 }
+
+QStringList TempProgramDir::copies(const QString &relativeFolder) const
+{
+    QStringList out = files(relativeFolder);
+    const QDir folder(m_dir.filePath(relativeFolder));
+    for (const QString &day : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        for (const QString &name : QDir(folder.filePath(day)).entryList(QDir::Files, QDir::Name))
+            out << day + QLatin1Char('/') + name;
+    }
+    return out;
+}

@@ -15,6 +15,8 @@ class TempProgramDir
     QByteArray read(const QString &relativePath) const;
     // Names of the files in a folder under the program folder, sorted.
     QStringList files(const QString &relativeFolder) const;
+    // The same with the files of its day folders as "2015-03-31/name": the copies of a copy folder.
+    QStringList copies(const QString &relativeFolder) const;
 
   private:
     QTemporaryDir m_dir;

@@ -78,7 +78,7 @@ TEST_F(ManualProcessing, NewChangedAndCancelledTripsFromAFile)
     EXPECT_EQ(sent, (QList<QPair<QString, QString>>{{QStringLiteral("2"), QString::number(existing[0])},
                                                     {QStringLiteral("3"), QString::number(existing[1])}}));
     EXPECT_EQ(service.calls().size(), callsBefore + 2);
-    QStringList copies = dir.files(QStringLiteral("Ostrel/Backups/In"));
+    QStringList copies = dir.copies(QStringLiteral("Ostrel/Backups/In"));
     EXPECT_TRUE(copies.contains(QStringLiteral("RetrieveTrips.xml")));
     EXPECT_EQ(copies.filter(QStringLiteral("_UPD_")).size() + copies.filter(QStringLiteral("_DEL_")).size(), 0);
     EXPECT_EQ(dir.read(QStringLiteral("Ostrel/Backups/In/RetrieveTrips.xml")), resultList.text().toLatin1());

@@ -56,14 +56,16 @@ TEST_F(RetrievalCycle, StoresAndConfirmsEveryTripButTheFailingOne)
     EXPECT_EQ(scalar(QStringLiteral("SELECT tra_opmerking FROM TRANSACTIES WHERE tra_rit=?"), {ids[0]}).toString(),
               QStringLiteral("101"));
     // Copies of every trip reached (also the failing one), one reply copy per second.
-    EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/In")),
-              (QStringList{QStringLiteral("RetrieveTrips_INS_101_3103070509.xml"),
-                           QStringLiteral("RetrieveTrips_INS_102_3103070509.xml"),
-                           QStringLiteral("RetrieveTrips_INS_104_3103070509.xml"),
-                           QStringLiteral("RetrieveTrips_INS_105_3103070509.xml")}));
-    EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/Uit")),
-              QStringList{QStringLiteral("OstrelResult310307050939.xml")});
-    const QByteArray copy = dir.read(QStringLiteral("Ostrel/Backups/In/RetrieveTrips_INS_101_3103070509.xml"));
+    // In the folder of the day.
+    EXPECT_EQ(dir.copies(QStringLiteral("Ostrel/Backups/In")),
+              (QStringList{QStringLiteral("2015-03-31/RetrieveTrips_INS_101_3103070509.xml"),
+                           QStringLiteral("2015-03-31/RetrieveTrips_INS_102_3103070509.xml"),
+                           QStringLiteral("2015-03-31/RetrieveTrips_INS_104_3103070509.xml"),
+                           QStringLiteral("2015-03-31/RetrieveTrips_INS_105_3103070509.xml")}));
+    EXPECT_EQ(dir.copies(QStringLiteral("Ostrel/Backups/Uit")),
+              QStringList{QStringLiteral("2015-03-31/OstrelResult310307050939.xml")});
+    const QByteArray copy =
+        dir.read(QStringLiteral("Ostrel/Backups/In/2015-03-31/RetrieveTrips_INS_101_3103070509.xml"));
     EXPECT_TRUE(copy.contains("<client></client>")) << copy.constData();
     EXPECT_TRUE(copy.endsWith("\r\n"));
 }
@@ -129,8 +131,8 @@ TEST_F(RetrievalCycle, IndentedReplyAndClientIdBeforeTheTripId)
     EXPECT_TRUE(
         ride(ids[0]).value(QStringLiteral("pla_tekst")).toString().startsWith(QStringLiteral("Naam: Jansen \r\n")));
     EXPECT_EQ(confirmations().value(0).first, QStringLiteral("500"));
-    EXPECT_EQ(dir.files(QStringLiteral("Ostrel/Backups/In")),
-              QStringList{QStringLiteral("RetrieveTrips_INS_500_3103070509.xml")});
+    EXPECT_EQ(dir.copies(QStringLiteral("Ostrel/Backups/In")),
+              QStringList{QStringLiteral("2015-03-31/RetrieveTrips_INS_500_3103070509.xml")});
     EXPECT_FALSE(resultList.text().contains(QLatin1Char('\t')));
 }
 

@@ -83,8 +83,8 @@ TEST_F(TripChanges, ChangeOfAnExistingRideWritesOnlyItsColumns)
               QStringLiteral("40"));
     EXPECT_EQ(controls.text(Control::Verwerkt), QStringLiteral("2"));
     EXPECT_EQ(confirmations().last(), qMakePair(QStringLiteral("0040"), QString::number(id)));
-    EXPECT_TRUE(dir.files(QStringLiteral("Ostrel/Backups/In"))
-                    .contains(QStringLiteral("RetrieveTrips_UPD_0040_3103070509.xml")));
+    EXPECT_TRUE(dir.copies(QStringLiteral("Ostrel/Backups/In"))
+                    .contains(QStringLiteral("2015-03-31/RetrieveTrips_UPD_0040_3103070509.xml")));
 }
 
 TEST_F(TripChanges, ChangeWithoutARideAddsOneConfirmedWithZero)
