@@ -227,7 +227,7 @@ void RetourCycle::sendPendingEvents(OperationContext &ctx, const QString &owner,
             }
             // Once the event is on its way, a stop of the program lets its answer be recorded.
             DispatchDb::Completion completing(ctx.db);
-            const StatusAnswer answer = SendStatus(ctx, row);
+            StatusAnswer answer = SendStatus(ctx, row);
             way.recordAnswer(answer.accepted(), [&] { RecordStatusAnswer(ctx, row, answer); });
             ++(answer.accepted() ? counts.eventsAccepted : counts.eventsRefused);
             CopyStatusAnswer(ctx, row, answer);

@@ -46,7 +46,7 @@ void RecordStatusAnswer(OperationContext &ctx, const EventRow &row, const Status
     LogTransactie(ctx, 0, static_cast<int>(row.pla_id), 0, 0, kTransactieStatusAntwoord, answer.status);
 }
 
-void CopyStatusAnswer(OperationContext &ctx, const EventRow &row, const StatusAnswer &answer)
+void CopyStatusAnswer(OperationContext &ctx, const EventRow &row, StatusAnswer &answer)
 {
     try {
         if (answer.copies)

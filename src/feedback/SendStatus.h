@@ -28,4 +28,4 @@ void RecordStatusAnswer(OperationContext &ctx, const EventRow &row, const Status
 // Keeps the RcvdStatus_ copy of the answer while BackupsMaken is checked, beside the event's SendStatus_ copy. It
 // is written after the answer was recorded: a copy that cannot be written is one warning line, never a lost
 // answer. Never throws.
-void CopyStatusAnswer(OperationContext &ctx, const EventRow &row, const StatusAnswer &answer);
+void CopyStatusAnswer(OperationContext &ctx, const EventRow &row, StatusAnswer &answer);

@@ -473,9 +473,10 @@ void RunRefusedTripOfferedEveryMinute(ImportHarness &h)
     // A trip the database refuses comes back unconfirmed at every retrieval: one line and one copy a day.
     refuse(h, QStringLiteral("weiger_elke_minuut"), QStringLiteral("Planning"),
            QStringLiteral("NEW.pla_extern_ritnummer = 3501"), QStringLiteral("pla_extern_ritnummer <> 3501"));
-    const QDir copyFolder(h.dir.folders().backupsInDir);
-    const QStringList nameFilter{QStringLiteral("RetrieveTrips_INS_3501_*")};
     const QDateTime start = h.clock.now();
+    const QDir copyFolder(h.dir.folders().backupsInDir + QLatin1Char('/') +
+                          start.date().toString(QStringLiteral("yyyy-MM-dd")));
+    const QStringList nameFilter{QStringLiteral("RetrieveTrips_INS_3501_*")};
     h.log.clear();
     for (int minute = 0; minute < 60; ++minute) {
         offer(h, Path::Cycle, trip(QStringLiteral("3501"), QStringLiteral("INSERT"), at(11)));
