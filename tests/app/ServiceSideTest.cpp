@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 
@@ -388,6 +389,11 @@ TEST_F(ProgramProcess, NotifiesTheServiceManagerAndFeedsTheWatchdogDuringAHangin
     ASSERT_FALSE(texts.isEmpty());
     EXPECT_EQ(texts.first(), QByteArray("READY=1\nSTATUS=Laatste ophaalactie nog niet; retour nog niet"));
     EXPECT_GT(fedDuringTheHang, 0) << texts.join('|').constData();
+    // While the call hangs the status says what is under way.
+    EXPECT_TRUE(std::any_of(texts.cbegin(), texts.cend(), [](const QByteArray &text) {
+        return text.startsWith("STATUS=Laatste ophaalactie nog niet; retour nog niet; bezig met het ophalen van de "
+                               "basistabellen sinds ");
+    })) << texts.join('|').constData();
     EXPECT_TRUE(texts.contains("STOPPING=1")) << texts.join('|').constData();
     // The fetch the stop cut short counts neither as a failure nor as a success; the status went out before the
     // stop.
