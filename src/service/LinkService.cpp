@@ -193,6 +193,17 @@ void LinkService::post(CycleKind kind, const QString &name, Cycle cycle, CycleWo
     m_worker.post(
         name,
         [this, kind, cycle] {
+            // The service manager's status names the cycle under way: a call that hangs shows there.
+            QMetaObject::invokeMethod(
+                this,
+                [this, kind] {
+                    if (!m_monitor || m_finished)
+                        return;
+                    m_monitor->cycleStarted(kind, m_clock->now());
+                    if (m_setup.notifier)
+                        m_setup.notifier->status(m_monitor->statusText());
+                },
+                Qt::QueuedConnection);
             if (m_reconnect.exchange(false) && m_db->isOpen())
                 m_db->close(); // the settings changed: connect with them as they are now
             if (!databaseFree()) {
@@ -424,7 +435,7 @@ void LinkService::warnProblems(const QString &when)
     QStringList problems;
     {
         const std::lock_guard lock(m_storeMutex);
-        problems = CheckLoadedSettings(m_mainStore, m_baseStore, m_controls);
+        problems = CheckLoadedSettings(m_mainStore, m_baseStore, m_controls, m_folders.program);
     }
     for (const QString &problem : problems)
         log(LogLevel::Warning, QStringLiteral("Instellingen %1: %2").arg(when, problem), false);

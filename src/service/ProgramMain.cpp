@@ -15,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <cstdio>
@@ -35,11 +36,19 @@ inline constexpr const char *kApplicationTitle = "Taxis Vorano Soap Cliënt voor
 // Qt's own warnings reach the journal with their priority too.
 bool g_journal = false;
 
+// What a platform plugin says about a window feature it lacks (the offscreen platform lacks most): a notice, no
+// warning about the program.
+bool platformNotice(QtMsgType type, const QString &message)
+{
+    return type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support"));
+}
+
 void qtMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    const LogLevel level = type == QtInfoMsg || type == QtDebugMsg ? LogLevel::Information
-                           : type == QtWarningMsg                  ? LogLevel::Warning
-                                                                   : LogLevel::Error;
+    const LogLevel level = type == QtInfoMsg || type == QtDebugMsg || platformNotice(type, message)
+                               ? LogLevel::Information
+                           : type == QtWarningMsg ? LogLevel::Warning
+                                                  : LogLevel::Error;
     const QByteArray bytes = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
     const QByteArray out = StandardErrorLines(bytes, level, g_journal);
     std::fwrite(out.constData(), 1, size_t(out.size()), stderr);
@@ -52,9 +61,11 @@ constexpr int kExitProblem = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitAlreadyRunning = 3;
 
-void printError(const QString &text)
+// A line (or lines) of the program's own on standard error, each with its priority under the journal.
+void printError(const QString &text, LogLevel level = LogLevel::Error)
 {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
+    const QByteArray out = StandardErrorLines(text.toLocal8Bit(), level, g_journal);
+    std::fwrite(out.constData(), 1, size_t(out.size()), stderr);
     std::fflush(stderr);
 }
 
@@ -83,7 +94,11 @@ struct Parser {
 
     Parser()
     {
-        parser.setApplicationDescription(QString::fromUtf8(kApplicationTitle));
+        parser.setApplicationDescription(
+            QString::fromUtf8(kApplicationTitle) +
+            QStringLiteral("\n\nAfsluitstatus: 0 klaar (ook na een stop), 1 een probleem (een instellingenbestand, de "
+                           "map of het slotbestand, de database, of --check vond iets), 2 een onjuiste opdrachtregel, "
+                           "3 er draait al een programma in deze map."));
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOption(help);
         parser.addOption(version);
@@ -91,6 +106,11 @@ struct Parser {
         parser.addOption(data);
     }
 };
+
+QString unknownArgument(const QString &typed)
+{
+    return QStringLiteral("Onbekend argument: %1").arg(typed);
+}
 
 CommandLine readCommandLine(Parser &p, int argc, char *argv[])
 {
@@ -101,11 +121,25 @@ CommandLine readCommandLine(Parser &p, int argc, char *argv[])
     if (!p.parser.parse(arguments)) {
         line.mode = CommandLine::Mode::Usage;
         line.error = p.parser.errorText();
+        // An option the program does not know is worded as any other argument it does not know, as typed.
+        if (!p.parser.unknownOptionNames().isEmpty()) {
+            const QString name = p.parser.unknownOptionNames().constFirst();
+            QString typed = QStringLiteral("--") + name;
+            static const QRegularExpression dashes(QStringLiteral("^-+"));
+            for (const QString &argument : arguments.mid(1)) {
+                const QString bare = argument.section(QLatin1Char('='), 0, 0);
+                if (bare.startsWith(QLatin1Char('-')) && QString(bare).remove(dashes) == name) {
+                    typed = bare;
+                    break;
+                }
+            }
+            line.error = unknownArgument(typed);
+        }
         return line;
     }
     if (!p.parser.positionalArguments().isEmpty()) {
         line.mode = CommandLine::Mode::Usage;
-        line.error = QStringLiteral("Onbekend argument: %1").arg(p.parser.positionalArguments().constFirst());
+        line.error = unknownArgument(p.parser.positionalArguments().constFirst());
         return line;
     }
     if (p.parser.isSet(p.help))
@@ -152,7 +186,7 @@ int report(const CommandLine &line, Parser &p, int argc, char *argv[])
     default: {
         // Parsed again now that Qt's Dutch texts are installed: its message about the argument reads Dutch too.
         QString error = line.error;
-        if (!p.parser.parse(QCoreApplication::arguments()))
+        if (!p.parser.parse(QCoreApplication::arguments()) && p.parser.unknownOptionNames().isEmpty())
             error = p.parser.errorText();
         printError(error + QLatin1Char('\n') + p.parser.helpText());
         return kExitUsage;
@@ -182,6 +216,7 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
     // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
     // there must fail quietly, not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    g_journal = StandardErrorIsJournal();
     Parser parser;
     const CommandLine line = readCommandLine(parser, argc, argv);
     if (line.mode != CommandLine::Mode::Run)
@@ -208,7 +243,6 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
         return kExitProblem;
     }
 
-    g_journal = StandardErrorIsJournal();
     qInstallMessageHandler(qtMessage);
     // Under a file-size limit a write past it fails with an error the program reports, instead of ending it.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -219,7 +253,8 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
     QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     if (!InstallQtDutchTranslations(*app))
         printError(QStringLiteral("De Nederlandse vertaling van Qt is niet gevonden; standaardteksten blijven "
-                                  "Engels.\n"));
+                                  "Engels.\n"),
+                   LogLevel::Warning);
 
     const ServiceNotifier notifier;
     const Operations operations = kind.operations ? kind.operations() : WireServiceOperations();
@@ -243,9 +278,9 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
         const QString why = kind.makeWindow ? QStringLiteral("Geen beeldscherm gevonden (DISPLAY, WAYLAND_DISPLAY en "
                                                              "QT_QPA_PLATFORM zijn niet gezet): h")
                                             : QStringLiteral("H");
-        printError(QStringLiteral("%1%2et programma draait zonder venster; het logboek staat in de map %3.\n")
-                       .arg(g_journal ? QStringLiteral("<6>") : QString(), why,
-                            QDir::toNativeSeparators(QDir(dataFolder).filePath(QStringLiteral("Logboek")))));
+        printError(QStringLiteral("%1et programma draait zonder venster; het logboek staat in de map %2.\n")
+                       .arg(why, QDir::toNativeSeparators(QDir(dataFolder).filePath(QStringLiteral("Logboek")))),
+                   LogLevel::Information);
     }
     service->start();
     std::shared_ptr<void> window;

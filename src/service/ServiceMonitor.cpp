@@ -58,8 +58,15 @@ ServiceMonitor::ServiceMonitor(QString statusFile, QString version, const QDateT
 {
 }
 
+void ServiceMonitor::cycleStarted(CycleKind kind, const QDateTime &now)
+{
+    m_running = int(kind);
+    m_runningSince = now;
+}
+
 void ServiceMonitor::counted(const CycleOutcome &outcome)
 {
+    m_running = -1;
     m_totals.stored += outcome.stored;
     m_totals.alreadyStored += outcome.alreadyStored;
     m_totals.changed += outcome.changed;
@@ -166,9 +173,17 @@ QString ServiceMonitor::statusText() const
             return QStringLiteral("nog niet");
         return clockTime(h.lastEnd) + QStringLiteral(": ") + (h.lastOk ? done : QStringLiteral("mislukt"));
     };
-    return QStringLiteral("Laatste ophaalactie %1; retour %2")
-        .arg(part(CycleKind::Retrieval, QStringLiteral("%1 ritten").arg(m_lastTrips)),
-             part(CycleKind::Return, QStringLiteral("%1 wachtend").arg(m_pending)));
+    QString text = QStringLiteral("Laatste ophaalactie %1; retour %2")
+                       .arg(part(CycleKind::Retrieval, QStringLiteral("%1 ritten").arg(m_lastTrips)),
+                            part(CycleKind::Return, QStringLiteral("%1 wachtend").arg(m_pending)));
+    // The reference lists are named only while they fail: each trip needs them.
+    const Health &reference = health(CycleKind::Reference);
+    if (reference.lastEnd.isValid() && !reference.lastOk)
+        text += QStringLiteral("; basistabellen %1").arg(part(CycleKind::Reference, QString()));
+    if (m_running >= 0)
+        text += QStringLiteral("; bezig met %1 sinds %2")
+                    .arg(CycleName(CycleKind(m_running)), m_runningSince.toString(QStringLiteral("HH:mm:ss")));
+    return text;
 }
 
 QByteArray ServiceMonitor::metrics(bool up) const

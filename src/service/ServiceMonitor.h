@@ -33,7 +33,11 @@ class ServiceMonitor
     // Adds what a cycle did to the totals without judging it (a cycle the stop cut short).
     void counted(const CycleOutcome &outcome);
 
-    // "Laatste ophaalactie 14:02: 3 ritten; retour 14:03: 0 wachtend".
+    // A cycle began its work: the status names it until it ends (cycleEnded or counted).
+    void cycleStarted(CycleKind kind, const QDateTime &now);
+
+    // "Laatste ophaalactie 14:02: 3 ritten; retour 14:03: 0 wachtend", then while they apply
+    // "; basistabellen 14:05: mislukt" and "; bezig met het ophalen van ritten sinds 14:06:10".
     QString statusText() const;
     // The status file's text; up false for the one written at stop.
     QByteArray metrics(bool up = true) const;
@@ -65,6 +69,8 @@ class ServiceMonitor
     int m_pending = 0;
     int m_waiting = 0;
     int m_lastTrips = 0;
+    int m_running = -1; // the CycleKind under way, -1 for none
+    QDateTime m_runningSince;
     mutable bool m_statusFileFailing = false;
 };
 

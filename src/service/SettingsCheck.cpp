@@ -1,5 +1,6 @@
 #include "service/SettingsCheck.h"
 
+#include "base/ProgramFolders.h"
 #include "base/VoranoError.h"
 #include "db/DispatchDb.h"
 #include "link/External_.h"
@@ -9,6 +10,7 @@
 #include "settings/MemoryControls.h"
 #include "settings/ServiceEndpoints.h"
 #include "settings/SettingsStore.h"
+#include "settings/SettingsXml.h"
 
 #include <QDir>
 #include <QDomElement>
@@ -53,11 +55,27 @@ QStringList knownNames(SettingsFile file)
     return names;
 }
 
+const QString kFormSection = QStringLiteral("Hoofdscherm");
+
+// A section beside the one the program reads is never read: a misspelt one leaves every setting at its default.
+void checkSections(const SettingsStore &store, QStringList &problems)
+{
+    const QString fileName = QFileInfo(store.filePath()).fileName();
+    const QDomElement root = store.document().documentElement();
+    for (QDomElement e = root.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        if (e.tagName() == kFormSection)
+            continue;
+        problems << QStringLiteral("%1: de sectie %2 is onbekend en wordt niet gelezen; de instellingen staan in de "
+                                   "sectie %3.")
+                        .arg(fileName, e.tagName(), kFormSection);
+    }
+}
+
 void checkNames(const SettingsStore &store, SettingsFile file, QStringList &problems)
 {
     const QStringList known = knownNames(file);
     const QString fileName = QFileInfo(store.filePath()).fileName();
-    const QDomElement form = store.document().documentElement().firstChildElement(QStringLiteral("Hoofdscherm"));
+    const QDomElement form = store.document().documentElement().firstChildElement(kFormSection);
     for (QDomElement e = form.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
         if (known.contains(e.tagName()))
             continue;
@@ -69,6 +87,37 @@ void checkNames(const SettingsStore &store, SettingsFile file, QStringList &prob
                                           "misschien %3.")
                                .arg(fileName, e.tagName(), nearest));
     }
+}
+
+// A check box value the program cannot read leaves the box as it was: "ja" does not switch anything on.
+void checkCheckBoxes(const SettingsStore &store, SettingsFile file, QStringList &problems)
+{
+    const QString fileName = QFileInfo(store.filePath()).fileName();
+    const QDomElement form = store.document().documentElement().firstChildElement(kFormSection);
+    for (const ControlInfo &info : allControls()) {
+        if (info.file != file || info.kind != ControlKind::CheckBox)
+            continue;
+        const QDomElement e = form.firstChildElement(settingsElementName(info.id));
+        if (e.isNull() || ReadCheckBoxText(SettingsText(e)))
+            continue;
+        problems << QStringLiteral("%1: %2 \"%3\" is geen TRUE of FALSE en wordt niet gelezen; het vakje blijft %4.")
+                        .arg(fileName, settingsElementName(info.id), SettingsText(e),
+                             info.defaultChecked ? QStringLiteral("aan") : QStringLiteral("uit"));
+    }
+}
+
+// The embedded database file is made by the program, its folder is not (except the program's own Vorano).
+void checkDatabaseFolder(const Controls &c, const QString &folder, QStringList &problems)
+{
+    const DispatchDb db(c, folder, QStringLiteral("CHECK-MAP"));
+    if (!db.dialect().embedded())
+        return;
+    const QString databaseFolder = QFileInfo(db.sqlitePath()).absolutePath();
+    if (databaseFolder == ProgramFolders::under(folder).vorano || QFileInfo(databaseFolder).isDir())
+        return;
+    problems << QStringLiteral("xLoginDatabase: de map %1 van het databasebestand bestaat niet; maak de map of kies "
+                               "een ander bestand.")
+                    .arg(QDir::toNativeSeparators(databaseFolder));
 }
 
 bool hasLeadingDigits(const QString &text)
@@ -183,12 +232,17 @@ QString NearestName(const QString &name, const QStringList &known)
     return best;
 }
 
-QStringList CheckLoadedSettings(const SettingsStore &main, const SettingsStore &base, const Controls &controls)
+QStringList CheckLoadedSettings(const SettingsStore &main, const SettingsStore &base, const Controls &controls,
+                                const QString &folder)
 {
     QStringList problems;
+    checkSections(main, problems);
+    checkSections(base, problems);
     checkNames(main, SettingsFile::Main, problems);
     checkNames(base, SettingsFile::Base, problems);
+    checkCheckBoxes(main, SettingsFile::Main, problems);
     checkValues(controls, problems);
+    checkDatabaseFolder(controls, folder, problems);
     checkSwitches(controls, problems);
     return problems;
 }
@@ -214,8 +268,9 @@ SettingsCheckResult CheckSettings(const QString &workingFolder)
     controls.setText(Control::xSoapServer, QLatin1String(kStartupServiceEndpoint));
     main.apply(controls);
     base.apply(controls);
-    result.problems << CheckLoadedSettings(main, base, controls);
-    checkDatabase(controls, workingFolder, result);
+    result.problems << CheckLoadedSettings(main, base, controls, workingFolder);
+    if (result.problems.filter(QStringLiteral("xLoginDatabase: de map")).isEmpty())
+        checkDatabase(controls, workingFolder, result);
     checkService(controls, result.problems);
     return result;
 }

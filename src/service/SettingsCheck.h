@@ -18,8 +18,10 @@ class SettingsStore;
 SettingsCheckResult CheckSettings(const QString &workingFolder);
 
 // The checks that need neither the database nor the network, over settings already read: the program runs them
-// at start and at every reload, and reports each problem as a warning.
-QStringList CheckLoadedSettings(const SettingsStore &main, const SettingsStore &base, const Controls &controls);
+// at start and at every reload, and reports each problem as a warning. folder is the working folder (where a
+// relative database file lives).
+QStringList CheckLoadedSettings(const SettingsStore &main, const SettingsStore &base, const Controls &controls,
+                                const QString &folder);
 
 // The known name nearest to name (edit distance, case ignored); empty when none is near.
 QString NearestName(const QString &name, const QStringList &known);

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "base/CheckedFileWrite.h"
+#include "base/LogLevel.h"
 #include "base/VoranoError.h"
 #include "settings/SettingsXml.h"
 
@@ -63,7 +64,8 @@ QString joinNumbers(std::initializer_list<int> values)
 
 void printError(const QString &text)
 {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    const QByteArray bytes = StandardErrorLines(text.toLocal8Bit() + '\n', LogLevel::Error, StandardErrorIsJournal());
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
 }
 

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 
@@ -63,6 +64,17 @@ QStringList relativeFiles(const QString &folder)
     return names;
 }
 
+// An embedded database with its tables, as the program leaves it after its first retrieval.
+void makeEmbeddedDatabase(const QString &folder)
+{
+    MemoryControls controls;
+    controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
+    DispatchDb db(controls, folder, QStringLiteral("MAKE"));
+    ASSERT_TRUE(QDir(folder).mkpath(QStringLiteral("Vorano")));
+    db.open();
+    db.close();
+}
+
 } // namespace
 
 TEST_F(ProgramProcess, ReportingArgumentsStartNothingAndWriteNothing)
@@ -77,7 +89,8 @@ TEST_F(ProgramProcess, ReportingArgumentsStartNothingAndWriteNothing)
         {{QStringLiteral("--version")}, 0, "VoranoOstrel 1.", ""},
         {{QStringLiteral("-v")}, 0, "VoranoOstrel 1.", ""},
         {{QStringLiteral("--help")}, 0, "--data <map>", ""},
-        {{QStringLiteral("--versie")}, 2, "", "--data <map>"},
+        {{QStringLiteral("--versie")}, 2, "", "Onbekend argument: --versie"},
+        {{QStringLiteral("-x"), QStringLiteral("--check")}, 2, "", "Onbekend argument: -x"},
         {{QStringLiteral("--data")}, 2, "", "--data <map>"},
         {{QStringLiteral("iets")}, 2, "", "Onbekend argument: iets"},
     };
@@ -159,8 +172,37 @@ TEST_F(ProgramProcess, SecondProgramInTheSameFolderExitsWithStatusThree)
     EXPECT_EQ(program.exitCode(), 0);
 }
 
-// A timed retrieval under a service manager: every line on standard error carries its syslog priority, the
-// cycle says what it did in one line, and the status file counts the trips.
+// A data folder the program may not write is a problem of the start (status 1, which the unit does not restart),
+// not "another program runs here" (status 3). Run as a user that is not the folder's owner.
+TEST_F(ProgramProcess, ADataFolderItMayNotWriteIsAProblemOfTheStart)
+{
+    const QString data = dir.filePath(QStringLiteral("alleen-lezen"));
+    ASSERT_TRUE(QDir().mkpath(data));
+    QStringList arguments{QStringLiteral("--data"), data};
+    if (::geteuid() == 0) {
+        // Root writes everywhere: the program runs as nobody from the test's folder, passable for it.
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        arguments.prepend(program.program());
+        arguments = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                QStringLiteral("--clear-groups")} +
+                    arguments;
+        program.setProgram(QStringLiteral("setpriv"));
+    } else {
+        ASSERT_EQ(::chmod(QFile::encodeName(data).constData(), 0555), 0);
+    }
+    program.setArguments(arguments);
+    program.start();
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(program.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("Kan het slotbestand %1/VoranoOstrel.lock niet openen (").arg(data)))
+        << err.toStdString();
+    EXPECT_TRUE(QDir(data).isEmpty());
+}
+
+// A timed retrieval under a service manager, with the example settings file filled in: every line on standard
+// error carries its syslog priority, the start has nothing to warn about, the cycle says what it did in one line,
+// and the status file counts the trips.
 TEST_F(ProgramProcess, JournalLinesAndStatusFileOfATimedRetrieval)
 {
     OstrelSim sim;
@@ -171,12 +213,19 @@ TEST_F(ProgramProcess, JournalLinesAndStatusFileOfATimedRetrieval)
     sim.setGeneratedTrips(trips);
     const QString fault = QStringLiteral("Wagensoorten tijdelijk niet leverbaar: Łódź – €");
     sim.queueFault(QStringLiteral("RetrieveVehicleTypes"), fault);
-    write(QStringLiteral("VoranotoOstrel.xml"),
-          "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n"
-          "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xInterval_Text>1</xInterval_Text>\r\n"
-          "    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n    <xBevestigen_Checked>TRUE</xBevestigen_Checked>\r\n"
-          "    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n    <xSoapServer_Text>" +
-              sim.url().toLatin1() + "</xSoapServer_Text>\r\n  </Hoofdscherm>\r\n</Configuration>\r\n");
+    // The example settings file of a server, filled in as the README says: the service and the database.
+    QFile example(QStringLiteral(VORANO_SOURCE_DIR "/packaging/VoranotoOstrel.xml"));
+    ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+    QByteArray settings = example.readAll();
+    for (const auto &[element, value] :
+         {std::pair{QByteArray("xSoapServer_Text"), sim.url().toLatin1()}, {"xLoginDriver_Text", "SQLite"},
+          {"xLoginDatabase_Text", "Vorano/dispatch.sqlite"}}) {
+        const qsizetype from = settings.indexOf("<" + element + ">") + element.size() + 2;
+        const qsizetype to = settings.indexOf("</" + element + ">");
+        ASSERT_TRUE(from > element.size() + 1 && to > from) << element.constData();
+        settings.replace(from, to - from, value);
+    }
+    write(QStringLiteral("VoranotoOstrel.xml"), settings);
 
     // The service manager hands the program a stream and names it in JOURNAL_STREAM (device:inode).
     const QString errFile = dir.filePath(QStringLiteral("stderr.log"));
@@ -208,8 +257,13 @@ TEST_F(ProgramProcess, JournalLinesAndStatusFileOfATimedRetrieval)
     QStringList errors;
     QStringList information;
     for (const QString &l : lines) {
-        // Every line, the program's and Qt's own, carries a priority.
+        // Every line, the program's and Qt's own, carries a priority. The one warning is the database file made
+        // at the first retrieval: nothing in the settings, and no notice of Qt's about a window feature the
+        // offscreen platform lacks (that is information).
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[346]>")).match(l).hasMatch()) << l.toStdString();
+        if (l.startsWith(QLatin1String("<4>"))) {
+            EXPECT_TRUE(l.endsWith(QLatin1String("bestond niet en is nieuw aangemaakt."))) << l.toStdString();
+        }
         const QRegularExpressionMatch m = line.match(l);
         if (m.hasMatch())
             (m.captured(1) == QLatin1String("3") ? errors : information) << m.captured(2);
@@ -335,6 +389,11 @@ TEST_F(ProgramProcess, NotifiesTheServiceManagerAndFeedsTheWatchdogDuringAHangin
     ASSERT_FALSE(texts.isEmpty());
     EXPECT_EQ(texts.first(), QByteArray("READY=1\nSTATUS=Laatste ophaalactie nog niet; retour nog niet"));
     EXPECT_GT(fedDuringTheHang, 0) << texts.join('|').constData();
+    // While the call hangs the status says what is under way.
+    EXPECT_TRUE(std::any_of(texts.cbegin(), texts.cend(), [](const QByteArray &text) {
+        return text.startsWith("STATUS=Laatste ophaalactie nog niet; retour nog niet; bezig met het ophalen van de "
+                               "basistabellen sinds ");
+    })) << texts.join('|').constData();
     EXPECT_TRUE(texts.contains("STOPPING=1")) << texts.join('|').constData();
     // The fetch the stop cut short counts neither as a failure nor as a success; the status went out before the
     // stop.
@@ -386,15 +445,7 @@ TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
 {
     OstrelSim sim;
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-    {
-        // An embedded database with its tables, as the program leaves it after a first start.
-        MemoryControls controls;
-        controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
-        DispatchDb db(controls, dir.path(), QStringLiteral("MAKE"));
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Vorano")));
-        db.open();
-        db.close();
-    }
+    makeEmbeddedDatabase(dir.path());
     auto settings = [&](const QByteArray &lines) {
         return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n" + lines +
                "  </Hoofdscherm>\r\n</Configuration>\r\n";
@@ -453,6 +504,98 @@ TEST_F(ProgramProcess, CheckReportsEachProblemOnALine)
     EXPECT_EQ(sim.requestCount(), 6) << "one read-only request per check that reaches the service";
     for (const OstrelSim::Request &r : sim.requests())
         EXPECT_EQ(r.action, QLatin1String("RetrieveVehicleTypes"));
+}
+
+// The problems --check finds without the database and the service are said at start and again after SIGHUP, each
+// as a warning; --check gives them as its lines and exits 1.
+TEST_F(ProgramProcess, CheckLinesAreWarningsAtStartAndAfterAReload)
+{
+    OstrelSim sim;
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    makeEmbeddedDatabase(dir.path()); // --check then has no note about a database still to be made
+    const QByteArray good = "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xBezet_Checked>TRUE</xBezet_Checked>\r\n"
+                            "    <xLoginDriver_Text>SQLite</xLoginDriver_Text>\r\n"
+                            "    <xSoapServer_Text>" + sim.url().toUtf8() + "</xSoapServer_Text>\r\n";
+    const QByteArray processing = "    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n"
+                                  "    <xBevestigen_Checked>TRUE</xBevestigen_Checked>\r\n";
+    const QString folder = QFileInfo(dir.path()).canonicalFilePath();
+    const struct {
+        const char *name;
+        QByteArray lines;   // in the section Hoofdscherm
+        QByteArray section; // after it
+        QString reported;
+    } cases[] = {
+        {"section", good + processing,
+         "  <HoofdScherm>\r\n    <xInterval_Text>5</xInterval_Text>\r\n  </HoofdScherm>\r\n",
+         QStringLiteral("VoranotoOstrel.xml: de sectie HoofdScherm is onbekend en wordt niet gelezen; de instellingen "
+                        "staan in de sectie Hoofdscherm.")},
+        {"check box", good + processing + "    <BackupsMaken_Checked>ja</BackupsMaken_Checked>\r\n", "",
+         QStringLiteral("VoranotoOstrel.xml: BackupsMaken_Checked \"ja\" is geen TRUE of FALSE en wordt niet gelezen; "
+                        "het vakje blijft uit.")},
+        {"database folder", good + processing + "    <xLoginDatabase_Text>ontbreekt/ritten.sqlite</xLoginDatabase_Text>\r\n",
+         "",
+         QStringLiteral("xLoginDatabase: de map %1/ontbreekt van het databasebestand bestaat niet; maak de map of kies "
+                        "een ander bestand.")
+             .arg(folder)},
+        {"misspelt name", good + processing + "    <xIntervall_Text>5</xIntervall_Text>\r\n", "",
+         QStringLiteral("VoranotoOstrel.xml: de instelling xIntervall_Text is onbekend en wordt niet gebruikt; bedoeld "
+                        "is misschien xInterval_Text.")},
+        {"processing off", good, "",
+         QStringLiteral("Ritten verwerken (xVerwerken) staat uit: opgehaalde ritten worden niet in de planning gezet "
+                        "en niet bevestigd.")},
+        {"confirmation off", good + "    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n", "",
+         QStringLiteral("Automatisch bevestigen (xBevestigen) staat uit: nieuwe ritten worden opgeslagen maar niet "
+                        "bevestigd, en de service biedt ze steeds opnieuw aan.")},
+    };
+    useServerProgram();
+    const QString errFile = dir.filePath(QStringLiteral("stderr.log"));
+    const QString day = QStringLiteral("Logboek/") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd.log"));
+    for (const auto &c : cases) {
+        write(QStringLiteral("VoranotoOstrel.xml"),
+              "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Configuration>\r\n  <Hoofdscherm>\r\n" + c.lines +
+                  "  </Hoofdscherm>\r\n" + c.section + "</Configuration>\r\n");
+        QFile::remove(dir.filePath(QStringLiteral("VoranotoOstrelBase.xml")));
+        QFile::remove(dir.filePath(day));
+        program.setArguments({QStringLiteral("--check")});
+        program.setStandardErrorFile(QString());
+        QProcessEnvironment env = program.processEnvironment();
+        env.remove(QStringLiteral("JOURNAL_STREAM"));
+        program.setProcessEnvironment(env);
+        program.start();
+        ASSERT_TRUE(program.waitForFinished(60000)) << c.name;
+        const QString checked = QString::fromUtf8(program.readAllStandardOutput());
+        EXPECT_EQ(program.exitCode(), 1) << c.name;
+        EXPECT_EQ(checked.toStdString(), (c.reported + QLatin1Char('\n')).toStdString()) << c.name;
+
+        write(QStringLiteral("stderr.log"), {});
+        struct stat st = {};
+        ASSERT_EQ(::stat(QFile::encodeName(errFile).constData(), &st), 0);
+        env.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino));
+        program.setProcessEnvironment(env);
+        program.setStandardErrorFile(errFile);
+        program.setArguments({});
+        startAndWaitUntilRunning(dir.path());
+        ::kill(pid_t(program.processId()), SIGHUP);
+        const QDeadlineTimer reloaded(30000);
+        while (!read(QStringLiteral("stderr.log")).contains("na het herladen") && !reloaded.hasExpired())
+            QThread::msleep(50);
+        stop();
+        const QStringList lines = QString::fromUtf8(read(QStringLiteral("stderr.log"))).split(QLatin1Char('\n'));
+        for (const char *when : {"bij de start", "na het herladen"}) {
+            const QString warning = QStringLiteral("Instellingen %1: %2").arg(QLatin1String(when), c.reported);
+            QStringList found;
+            for (const QString &l : lines)
+                if (l.endsWith(warning))
+                    found << l;
+            ASSERT_EQ(found.size(), 1) << c.name << " " << when << "\n" << lines.join(u'\n').toStdString();
+            EXPECT_TRUE(found.first().startsWith(QLatin1String("<4>"))) << found.first().toStdString();
+        }
+        // Each problem once at start and once at the reload: nothing else is wrong in the case.
+        EXPECT_EQ(lines.filter(QStringLiteral("Instellingen bij de start: ")).size(), 1) << c.name;
+        const QStringList reload = lines.filter(QStringLiteral("Instellingen opnieuw gelezen uit "));
+        ASSERT_EQ(reload.size(), 1) << c.name;
+        EXPECT_FALSE(reload.first().contains(QLatin1String("VoranotoOstrelBase.xml"))) << reload.first().toStdString();
+    }
 }
 
 namespace

@@ -56,6 +56,21 @@ TEST_F(MonitorFixture, OneLinePerCycleThatDidSomething)
     EXPECT_EQ(monitor.statusText(), QStringLiteral("Laatste ophaalactie 01:52: 6 ritten; retour 01:54: 0 wachtend"));
 }
 
+// The status names a cycle while it runs, and the reference lists while their refresh fails.
+TEST_F(MonitorFixture, StatusNamesTheCycleUnderWayAndFailingReferenceLists)
+{
+    monitor.cycleStarted(CycleKind::Reference, at(0));
+    EXPECT_EQ(monitor.statusText(), QStringLiteral("Laatste ophaalactie nog niet; retour nog niet; bezig met het "
+                                                   "ophalen van de basistabellen sinds 01:50:00"));
+    monitor.cycleEnded(CycleKind::Reference, at(1), false, {}, QStringLiteral("Time-out"), 30);
+    monitor.cycleStarted(CycleKind::Retrieval, at(2));
+    EXPECT_EQ(monitor.statusText(), QStringLiteral("Laatste ophaalactie nog niet; retour nog niet; basistabellen "
+                                                   "01:51: mislukt; bezig met het ophalen van ritten sinds 01:52:00"));
+    monitor.cycleEnded(CycleKind::Retrieval, at(3), true, {}, {}, 30);
+    monitor.cycleEnded(CycleKind::Reference, at(4), true, {}, {}, 30);
+    EXPECT_EQ(monitor.statusText(), QStringLiteral("Laatste ophaalactie 01:53: 0 ritten; retour nog niet"));
+}
+
 // Failing for the set number of minutes is one warning naming the first error; working again is one line.
 TEST_F(MonitorFixture, FailureStateWarnsOnceAndRecoversOnce)
 {

@@ -37,8 +37,11 @@ public:
     {
         // Never create the file: the client creates it with its schema at its first database use.
         if (!m_db.isOpen() && !QFileInfo::exists(m_db.databaseName())) {
-            std::printf("dispatch-sim: wacht op de database %s\n", qPrintable(m_db.databaseName()));
-            std::fflush(stdout);
+            if (!m_saidWaiting) { // once: the client makes the file at its first retrieval, a minute away
+                std::printf("dispatch-sim: wacht op de database %s\n", qPrintable(m_db.databaseName()));
+                std::fflush(stdout);
+                m_saidWaiting = true;
+            }
             return true;
         }
         if (!m_db.isOpen() && !m_db.open()) {
@@ -207,6 +210,7 @@ private:
     QSqlDatabase m_db;
     QString m_owner;
     int m_vehicles;
+    bool m_saidWaiting = false;
 };
 
 } // namespace
