@@ -8,6 +8,7 @@
 #include "db/DbSchemaSqlite.h"
 #include "db/DbScript.h"
 #include "db/OdbcConnectionString.h"
+#include "db/SqliteInterrupt.h"
 #include "db/TdsPreLogin.h"
 
 #include <QDir>
@@ -20,10 +21,7 @@
 #include <QSqlResult>
 #include <QUrl>
 
-#include <dlfcn.h>
-
-#include <sql.h>
-#include <sqlext.h>
+#include "db/OdbcApi.h"
 
 namespace
 {
@@ -91,11 +89,7 @@ std::function<void()> statementCancel(const QSqlQuery &q, const QSqlDatabase &db
     const QVariant connectionHandle = db.driver() ? db.driver()->handle() : QVariant();
     if (connectionHandle.isValid() && qstrcmp(connectionHandle.typeName(), "sqlite3*") == 0) {
         void *connection = *static_cast<void *const *>(connectionHandle.constData());
-        using Interrupt = void (*)(void *);
-        static const Interrupt interrupt = [] {
-            void *library = ::dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
-            return library ? reinterpret_cast<Interrupt>(::dlsym(library, "sqlite3_interrupt")) : nullptr;
-        }();
+        static const SqliteInterruptFunction interrupt = LoadedSqliteInterrupt();
         if (connection && interrupt)
             return [connection] { interrupt(connection); };
     }
