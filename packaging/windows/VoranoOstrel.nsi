@@ -43,9 +43,11 @@ UninstPage instfiles
 
 Function .onInit
   SetRegView 64
+  SetShellVarContext all
   ReadRegStr $DataDir HKLM "${SETTINGS_KEY}" "DataDir"
+  ; $APPDATA of all users: C:\ProgramData.
   StrCmp $DataDir "" 0 +2
-    StrCpy $DataDir "$COMMONAPPDATA\Taxis Vorano\VoranoOstrel"
+    StrCpy $DataDir "$APPDATA\Taxis Vorano\VoranoOstrel"
 FunctionEnd
 
 Section "Programma"
