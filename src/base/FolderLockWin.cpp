@@ -22,8 +22,8 @@ bool FolderLock::tryLock()
     // Shared opening, so a second start can open the file and find the byte locked; an existing file is opened as
     // it is. The handle is not inherited by programs the process starts (the updater).
     const std::wstring path = QDir::toNativeSeparators(m_path).toStdWString();
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         m_error = qt_error_string(int(::GetLastError()));
         return false;

@@ -24,8 +24,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <QCryptographicHash>
-
 #include <memory>
 
 TJFCAppUpdateNotifyBox *UpdateNotifyBox = nullptr;

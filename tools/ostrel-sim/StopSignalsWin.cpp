@@ -5,7 +5,8 @@
 
 #include <windows.h>
 
-namespace {
+namespace
+{
 
 QCoreApplication *g_app = nullptr;
 
