@@ -1,27 +1,13 @@
 #include "base/AbortToken.h"
 
-#include <cerrno>
-#include <cstdint>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-AbortToken::AbortToken()
-    : m_eventFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-{
-}
+AbortToken::AbortToken() = default;
 
 AbortToken::~AbortToken()
 {
     m_stopping.store(true, std::memory_order_release);
-    if (m_eventFd >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(m_eventFd, &one, sizeof one);
-    }
+    m_wake.send();
     if (m_watcher.joinable())
         m_watcher.join();
-    if (m_eventFd >= 0)
-        ::close(m_eventFd);
 }
 
 AbortToken &AbortToken::program()
@@ -33,10 +19,7 @@ AbortToken &AbortToken::program()
 void AbortToken::trip() noexcept
 {
     m_tripped.store(true, std::memory_order_release);
-    if (m_eventFd >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(m_eventFd, &one, sizeof one);
-    }
+    m_wake.send();
 }
 
 void AbortToken::reset() noexcept
@@ -52,18 +35,15 @@ QString AbortToken::abortedText()
 void AbortToken::ensureWatcher()
 {
     // Called with m_mutex held. The thread starts with the first watch, never inside a signal handler.
-    if (!m_watcher.joinable() && m_eventFd >= 0)
+    if (!m_watcher.joinable() && m_wake.valid())
         m_watcher = std::thread([this] { watchLoop(); });
 }
 
 void AbortToken::watchLoop()
 {
     for (;;) {
-        pollfd p{m_eventFd, POLLIN, 0};
-        if (::poll(&p, 1, -1) < 0 && errno != EINTR)
+        if (!m_wake.wait())
             return;
-        std::uint64_t count = 0;
-        [[maybe_unused]] const auto got = ::read(m_eventFd, &count, sizeof count);
         if (m_stopping.load(std::memory_order_acquire))
             return;
         if (!tripped())

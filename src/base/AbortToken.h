@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/WakeEvent.h"
+
 #include <QString>
 
 #include <atomic>
@@ -33,7 +35,7 @@ class AbortToken
     // recorded (an outbox event marked instead of sent again after the restart); only then is it abandoned.
     static constexpr int kStopGraceMs = 5000;
 
-    // Async-signal-safe: an atomic store and a write to an event descriptor, nothing else.
+    // Async-signal-safe: an atomic store and a wake-up of the watcher, nothing else.
     void trip() noexcept;
     bool tripped() const noexcept { return m_tripped.load(std::memory_order_acquire); }
     // Forgets an earlier trip (a new session of the window, tests).
@@ -66,7 +68,7 @@ class AbortToken
 
     std::atomic<bool> m_tripped{false};
     std::atomic<bool> m_stopping{false};
-    int m_eventFd = -1;
+    WakeEvent m_wake;
     std::mutex m_mutex; // guards m_cancels and m_watcher
     std::list<std::function<void()>> m_cancels;
     std::thread m_watcher;

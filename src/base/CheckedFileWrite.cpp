@@ -1,11 +1,12 @@
 #include "base/CheckedFileWrite.h"
 
+#include "base/SystemError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cerrno>
 
 namespace
 {
@@ -17,30 +18,29 @@ const QString kSizeLimit = QStringLiteral("het bestand wordt groter dan is toege
 const QString kReadOnly = QStringLiteral("het bestandssysteem is alleen-lezen");
 const QString kDiskFailing = QStringLiteral("lees- of schrijffout van de schijf");
 
-// The reason of a failed step: the system's error number where it says more than Qt's text, in Dutch.
-QString reason(int error, const QFileDevice &file)
+// The reason of a failed step: the system's error where it says more than Qt's text, in Dutch.
+QString reason(SystemError error, const QFileDevice &file)
 {
     switch (error) {
-    case ENOSPC:
+    case SystemError::DiskFull:
         return kDiskFull;
-    case EDQUOT:
+    case SystemError::QuotaExceeded:
         return kQuota;
-    case EFBIG:
+    case SystemError::FileTooLarge:
         return kSizeLimit;
-    case EROFS:
+    case SystemError::ReadOnlyFileSystem:
         return kReadOnly;
-    case EACCES:
-    case EPERM:
+    case SystemError::PermissionDenied:
         return QStringLiteral("geen toestemming");
-    case ENOENT:
+    case SystemError::NoSuchFolder:
         return QStringLiteral("de map bestaat niet");
-    case ENOTDIR:
+    case SystemError::NotAFolder:
         return QStringLiteral("een deel van het pad is geen map");
-    case EISDIR:
+    case SystemError::IsAFolder:
         return kFolderInTheWay;
-    case EIO:
+    case SystemError::DeviceError:
         return kDiskFailing;
-    default:
+    case SystemError::Other:
         break;
     }
     if (file.error() == QFileDevice::ResourceError)
@@ -63,36 +63,36 @@ QString SaveWholeFile(const QString &path, const QByteArray &bytes, QFileDevice:
     if (QFileInfo(path).isDir())
         return kFolderInTheWay;
     QSaveFile file(path);
-    errno = 0;
+    ClearSystemError();
     // Unbuffered: a write that does not fit fails at once, with its own error number.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return reason(errno, file);
+        return reason(LastSystemError(), file);
     if (permissions)
         file.setPermissions(permissions);
-    errno = 0;
+    ClearSystemError();
     // The error number is taken right after the step that failed, before anything else can change it.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const int error = errno;
+        const SystemError error = LastSystemError();
         file.cancelWriting();
         return reason(error, file);
     }
-    errno = 0;
+    ClearSystemError();
     if (!file.commit())
-        return reason(errno, file);
+        return reason(LastSystemError(), file);
     return {};
 }
 
 QString AppendToFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    errno = 0;
+    ClearSystemError();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return reason(errno, file);
+        return reason(LastSystemError(), file);
     const qint64 before = file.size();
-    errno = 0;
+    ClearSystemError();
     if (file.write(bytes) == bytes.size() && file.flush())
         return {};
-    const int error = errno;
+    const SystemError error = LastSystemError();
     const QString why = reason(error, file);
     // Cutting a file back needs no room, so it works on a full disk too.
     file.resize(before);

@@ -16,13 +16,13 @@ FolderLock::FolderLock(const QString &folder)
 
 FolderLock::~FolderLock()
 {
-    if (m_fd >= 0)
-        ::close(m_fd); // closing lets go of the lock; the file stays for the next start
+    if (m_handle >= 0)
+        ::close(int(m_handle)); // closing lets go of the lock; the file stays for the next start
 }
 
 bool FolderLock::tryLock()
 {
-    if (m_fd >= 0)
+    if (m_handle >= 0)
         return true;
     // An existing lock file is opened as it is: a refused second start changes nothing on disk.
     const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -36,6 +36,6 @@ bool FolderLock::tryLock()
         m_error = error == EWOULDBLOCK ? QString() : QString::fromLocal8Bit(std::strerror(error));
         return false;
     }
-    m_fd = fd;
+    m_handle = fd;
     return true;
 }

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// One program per working folder: an exclusive flock on the lock file in that folder, held for the life of the
-// object (the system lets go of it when the process ends, also after a kill).
+// One program per working folder: an exclusive lock on the lock file in that folder, held for the life of the
+// object (the system lets go of it when the process ends, also after a kill). Linux: flock; Windows: LockFileEx.
 class FolderLock
 {
   public:
@@ -23,5 +23,5 @@ class FolderLock
   private:
     QString m_path;
     QString m_error;
-    int m_fd = -1;
+    qintptr m_handle = -1; // the open lock file (a descriptor or a Windows handle)
 };

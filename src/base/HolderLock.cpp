@@ -31,8 +31,9 @@ bool HolderLock::fail(int error)
     return false;
 }
 
-bool HolderLock::take(int fd)
+bool HolderLock::take(qintptr handle)
 {
+    const int fd = int(handle);
     m_holder.clear();
     m_error.clear();
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
@@ -49,7 +50,7 @@ bool HolderLock::take(int fd)
 void HolderLock::unlock()
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        ::close(int(m_fd));
     m_fd = -1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // An exclusive lock on a file that names its holder: the holder writes a text into the file (its host and folder),
 // and a process that finds the lock taken reads that text to say who holds it. The system lets go of the lock
@@ -28,10 +29,10 @@ class HolderLock
 
   private:
     bool fail(int error);
-    bool take(int fd); // the lock on fd, or the holder's text
+    bool take(qintptr fd); // the lock on the open file, or the holder's text
 
     QString m_path;
     QString m_holder;
     QString m_error;
-    int m_fd = -1;
+    qintptr m_fd = -1; // the open file (a descriptor, or a handle on Windows) while locked
 };

@@ -1,10 +1,10 @@
 #include "base/ProgramBackup.h"
 
+#include "base/MoveIntoPlace.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <cstdio>
 
 bool CopyProgramBackup(const QString &programFile, const QString &backupsDir)
 {
@@ -18,7 +18,7 @@ bool CopyProgramBackup(const QString &programFile, const QString &backupsDir)
     QFile::remove(partial);
     if (!QFile::copy(programFile, partial))
         return false;
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
+    if (!MoveIntoPlace(partial, target)) {
         QFile::remove(partial);
         return false;
     }

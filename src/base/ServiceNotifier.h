@@ -4,7 +4,7 @@
 
 // The service manager's notifications (systemd's notify protocol): ready, a status text, the watchdog's
 // keep-alive and stopping. Without NOTIFY_SOCKET in the environment every call does nothing. This is the only
-// place that talks to the service manager.
+// place that talks to the service manager. The Windows build has no such protocol: there every call does nothing.
 class ServiceNotifier
 {
   public:

@@ -9,6 +9,7 @@
 #include "db/DbSchemaSqlite.h"
 #include "db/DbScript.h"
 #include "db/OdbcConnectionString.h"
+#include "db/SqliteInterrupt.h"
 #include "db/TdsPreLogin.h"
 
 #include <QDir>
@@ -23,10 +24,7 @@
 #include <QSysInfo>
 #include <QUrl>
 
-#include <dlfcn.h>
-
-#include <sql.h>
-#include <sqlext.h>
+#include "db/OdbcApi.h"
 
 namespace
 {
@@ -94,11 +92,7 @@ std::function<void()> statementCancel(const QSqlQuery &q, const QSqlDatabase &db
     const QVariant connectionHandle = db.driver() ? db.driver()->handle() : QVariant();
     if (connectionHandle.isValid() && qstrcmp(connectionHandle.typeName(), "sqlite3*") == 0) {
         void *connection = *static_cast<void *const *>(connectionHandle.constData());
-        using Interrupt = void (*)(void *);
-        static const Interrupt interrupt = [] {
-            void *library = ::dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
-            return library ? reinterpret_cast<Interrupt>(::dlsym(library, "sqlite3_interrupt")) : nullptr;
-        }();
+        static const SqliteInterruptFunction interrupt = LoadedSqliteInterrupt();
         if (connection && interrupt)
             return [connection] { interrupt(connection); };
     }

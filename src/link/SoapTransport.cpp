@@ -2,15 +2,15 @@
 
 #include "base/AbortToken.h"
 #include "base/BlockingWait.h"
+#include "base/ProcessPlatform.h"
+#include "base/ProcessSockets.h"
 #include "base/VoranoError.h"
 #include "link/SoapEnvelope.h"
 #include "settings/Controls.h"
 #include "settings/ServiceEndpoints.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
@@ -25,11 +25,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <unistd.h>
-
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 
 namespace
 {
@@ -39,17 +34,6 @@ namespace
 // limit and this slack (room for whatever else the process does meanwhile).
 constexpr qint64 kBufferSlack = qint64(16) * 1024 * 1024;
 constexpr int kMemoryCheckMs = 200;
-
-// The resident size of the process, in bytes; 0 when unknown.
-qint64 residentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    static const long page = ::sysconf(_SC_PAGESIZE);
-    return fields.size() > 1 ? fields.at(1).toLongLong() * page : 0;
-}
 
 // TCP keep-alive on the connections to the service: a path that drops connections idle for half a minute or more
 // sees traffic while the service takes its time over an answer, and a peer that has gone is noticed.
@@ -61,36 +45,7 @@ constexpr int kKeepAliveProbes = 3;
 // times above (the system's own idle time before the first probe is two hours).
 void enableKeepAlive(quint16 peerPort)
 {
-    QDir fds(QStringLiteral("/proc/self/fd"));
-    const QStringList entries = fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System);
-    for (const QString &entry : entries) {
-        bool ok = false;
-        const int fd = entry.toInt(&ok);
-        if (!ok)
-            continue;
-        int type = 0;
-        socklen_t length = sizeof type;
-        if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || type != SOCK_STREAM)
-            continue;
-        sockaddr_storage peer{};
-        socklen_t peerLength = sizeof peer;
-        if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0)
-            continue;
-        quint16 port = 0;
-        if (peer.ss_family == AF_INET)
-            port = ntohs(reinterpret_cast<const sockaddr_in &>(peer).sin_port);
-        else if (peer.ss_family == AF_INET6)
-            port = ntohs(reinterpret_cast<const sockaddr_in6 &>(peer).sin6_port);
-        else
-            continue;
-        if (port != peerPort)
-            continue;
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepAliveIdleSeconds, sizeof kKeepAliveIdleSeconds);
-        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalSeconds, sizeof kKeepAliveIntervalSeconds);
-        ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof kKeepAliveProbes);
-    }
+    EnableKeepAlive(peerPort, kKeepAliveIdleSeconds, kKeepAliveIntervalSeconds, kKeepAliveProbes);
 }
 
 constexpr const char *kNetworkFailure = "%1 - URL:%2 - SOAPAction:%3";
@@ -548,9 +503,9 @@ void start(NetworkThread &net, const std::shared_ptr<Call> &call, const QUrl &ur
     });
     auto *memory = new QTimer(reply);
     memory->setInterval(kMemoryCheckMs);
-    const qint64 residentAtStart = residentBytes();
+    const qint64 residentAtStart = ResidentBytes();
     QObject::connect(memory, &QTimer::timeout, reply, [call, options, residentAtStart] {
-        const qint64 grown = residentBytes() - residentAtStart - call->result.body.capacity();
+        const qint64 grown = ResidentBytes() - residentAtStart - call->result.body.capacity();
         if (residentAtStart > 0 && grown > 2 * options.maxReplyBytes + kBufferSlack)
             call->abort(Call::Stop::TooLarge);
     });

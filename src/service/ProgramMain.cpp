@@ -3,6 +3,7 @@
 #include "base/AbortToken.h"
 #include "base/FolderLock.h"
 #include "base/LogLevel.h"
+#include "base/ProcessPlatform.h"
 #include "base/ServiceNotifier.h"
 #include "base/VoranoError.h"
 #include "service/LinkService.h"
@@ -21,12 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-
-#include <sys/stat.h>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace
 {
@@ -205,17 +200,7 @@ QString signalName(int signal)
 
 int RunProgram(int argc, char *argv[], const ProgramKind &kind)
 {
-    // Settings (with passwords), copies, day files and the database are for the program's own user and group.
-    umask(0027);
-#ifdef __GLIBC__
-    // The buffers of a large reply (many megabytes each) go back to the system as soon as they are freed. Without
-    // this the C library raises its threshold after the first one and keeps the next ones in its heap, so the peak
-    // of an import grows by what was freed before.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
-    // Standard error may be a pipe whose reader went away (a journal restarted, a terminal closed): a write
-    // there must fail quietly, not end the program.
-    std::signal(SIGPIPE, SIG_IGN);
+    PrepareProcess();
     g_journal = StandardErrorIsJournal();
     Parser parser;
     const CommandLine line = readCommandLine(parser, argc, argv);
@@ -223,7 +208,7 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
         return report(line, parser, argc, argv);
 
     // The working folder, resolved once: everything below gets it handed down.
-    const QString programFile = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString programFile = RunningProgramFile();
     QString dataFolder = QFileInfo(programFile).absolutePath();
     if (!line.dataFolder.isEmpty()) {
         dataFolder = QDir::cleanPath(QDir(line.dataFolder).absolutePath());
@@ -244,8 +229,7 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
     }
 
     qInstallMessageHandler(qtMessage);
-    // Under a file-size limit a write past it fails with an error the program reports, instead of ending it.
-    std::signal(SIGXFSZ, SIG_IGN);
+    IgnoreFileSizeLimit();
     int appArgc = argc;
     bool windowed = false;
     std::unique_ptr<QCoreApplication> app = kind.makeApplication ? kind.makeApplication(appArgc, argv, windowed)

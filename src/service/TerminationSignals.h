@@ -8,7 +8,8 @@ class QSocketNotifier;
 
 // Turns SIGTERM and SIGINT into a call on the event loop, so the program can close the way "SLUITEN" does. The
 // signal first trips the program's abort token, so a service call or database statement that blocks the event
-// loop gives up within a moment. One instance per process.
+// loop gives up within a moment. One instance per process. Windows: the console control events instead
+// (TerminationSignalsWin.cpp).
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:

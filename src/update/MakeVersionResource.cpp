@@ -2,6 +2,7 @@
 // section read by the version reader. Usage: MakeVersionResource <output.cpp> <a.b.c.d> [debug]
 #include "update/VersionResource.h"
 #include "update/VersionResourceWriter.h"
+#include "update/VersionTexts.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -30,14 +31,17 @@ int main(int argc, char **argv)
     f.productVersion = f.fileVersion;
     if (argc > 3 && QByteArray(argv[3]) == "debug")
         f.fileFlags |= 1;
-    const QString title = QStringLiteral("Taxis Vorano Soap Cli\u00EBnt voor Ostrel");
+    f.language = VORANO_VERSION_LANGUAGE;
+    f.codePage = VORANO_VERSION_CODE_PAGE;
+    const QString title = QString::fromWCharArray(VORANO_VERSION_TITLE);
+    const QString internalName = QString::fromWCharArray(VORANO_VERSION_INTERNAL_NAME);
     f.strings = {
-        {QStringLiteral("CompanyName"), QStringLiteral("Taxis Vorano")},
+        {QStringLiteral("CompanyName"), QString::fromWCharArray(VORANO_VERSION_COMPANY)},
         {QStringLiteral("FileDescription"), title},
         {QStringLiteral("FileVersion"), version},
-        {QStringLiteral("InternalName"), QStringLiteral("VoranoOstrel")},
-        {QStringLiteral("LegalCopyright"), QStringLiteral("Taxis Vorano")},
-        {QStringLiteral("OriginalFileName"), QStringLiteral("VoranoOstrel")},
+        {QStringLiteral("InternalName"), internalName},
+        {QStringLiteral("LegalCopyright"), QString::fromWCharArray(VORANO_VERSION_COPYRIGHT)},
+        {QStringLiteral("OriginalFileName"), internalName},
         {QStringLiteral("ProductName"), title},
         {QStringLiteral("ProductVersion"), version},
     };

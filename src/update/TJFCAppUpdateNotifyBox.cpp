@@ -1,6 +1,7 @@
 #include "update/TJFCAppUpdateNotifyBox.h"
 
 #include "base/PlainTextWidgets.h"
+#include "base/PrivateFiles.h"
 #include "base/VoranoError.h"
 #include "update/FileChecksums.h"
 #include "update/ManifestRules.h"
@@ -22,12 +23,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
-
-#include <QCryptographicHash>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -68,37 +63,6 @@ bool isExecutableFile(const QString &path)
 {
     const QFileInfo info(path);
     return info.isFile() && info.isExecutable();
-}
-
-// The download folder becomes this user's alone (mode 0700), so nobody else can put another file in the place of
-// the verified one. False when it is a symbolic link, belongs to someone else or cannot be narrowed.
-bool makePrivateFolder(const QString &folder)
-{
-    const QByteArray path = QFile::encodeName(folder);
-    struct stat st = {};
-    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
-        return false;
-    return (st.st_mode & 07777) == 0700 || ::chmod(path.constData(), 0700) == 0;
-}
-
-// The SHA-256 of the regular file at path (a symbolic link is not followed), as hexadecimal text; empty when it
-// cannot be read.
-QString regularFileSha256(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    QFile file;
-    struct stat st = {};
-    QByteArray hash;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && file.open(fd, QIODevice::ReadOnly)) {
-        QCryptographicHash sha(QCryptographicHash::Sha256);
-        if (sha.addData(&file))
-            hash = sha.result().toHex();
-        file.close();
-    }
-    ::close(fd);
-    return QString::fromLatin1(hash);
 }
 
 QFont toFont(const UpdateFont &f)
@@ -284,7 +248,7 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     QString target;
     const QString tempDownloads = state.programFolder + QStringLiteral("/TempDownloads");
     if (QFileInfo(tempDownloads).isDir()) {
-        if (!makePrivateFolder(tempDownloads)) {
+        if (!MakePrivateFolder(tempDownloads)) {
             log(kFolderNotPrivate.arg(native(tempDownloads)));
             return;
         }
@@ -415,8 +379,8 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
         if (!isExecutableFile(updater)) {
             log(kNoUpdater.arg(native(updater)));
             success = false;
-        } else if (!makePrivateFolder(tempDownloads) ||
-                   regularFileSha256(target).compare(m.SHA256Hash, Qt::CaseInsensitive) != 0) {
+        } else if (!MakePrivateFolder(tempDownloads) ||
+                   RegularFileSha256(target).compare(m.SHA256Hash, Qt::CaseInsensitive) != 0) {
             log(kChangedBeforeStart);
             success = false;
         }

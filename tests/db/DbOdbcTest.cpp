@@ -75,6 +75,11 @@ const QList<StringCase> kStrings = {
      {"odbc driver 17 for sql server", "db01", "Vorano", "sa", "geheim", true},
      "Driver={odbc driver 17 for sql server};Server=db01;Database=Vorano;UID=sa;PWD=geheim;Encrypt=yes;"
      "TrustServerCertificate=yes;"},
+    // The driver every Windows has; it resolves instance names itself.
+    {"Windows' own SQL Server driver, named instance, certificate not checked",
+     {"SQL Server", "dispatch01\\SQLEXPRESS", "Vorano", "sa", "geheim", true},
+     "Driver={SQL Server};Server=dispatch01\\SQLEXPRESS;Database=Vorano;UID=sa;PWD=geheim;Encrypt=yes;"
+     "TrustServerCertificate=yes;"},
     {"Microsoft driver 18, certificate checked",
      {"ODBC Driver 18 for SQL Server", "db01", "Vorano", "sa", "geheim", false},
      "Driver={ODBC Driver 18 for SQL Server};Server=db01;Database=Vorano;UID=sa;PWD=geheim;Encrypt=yes;"},

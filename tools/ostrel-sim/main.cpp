@@ -1,27 +1,12 @@
 // ostrel-sim: the local stand-in for the trip planning service, for the demo and the benchmarks.
 #include "OstrelSim.h"
+#include "StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -113,13 +98,8 @@ int main(int argc, char **argv)
     std::printf("%s\n", qPrintable(sim.url()));
     std::fflush(stdout);
 
-    // SIGINT and SIGTERM end the loop so the simulator stops cleanly.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+    if (!QuitOnStopSignals(app))
         return 1;
-    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     const int code = QCoreApplication::exec();
     sim.stop();
     return code;
