@@ -26,13 +26,15 @@ const QString kStrandedEvents = QStringLiteral(
     "on wag_id=pla_wagen where kop_status=0 and kop_eigenaar=? and wag_id is null order by kop_datumtijd, kop_id");
 const QString kPendingEventCount =
     QStringLiteral("select count(*) from koppelingen where kop_status=0 and kop_eigenaar=?");
-// The embedded database's claims: an event on its way to the service, until when (seconds since the epoch).
-const QString kEventClaimsTable = QStringLiteral(
-    "CREATE TABLE IF NOT EXISTS vorano_event_claims (kop_id INTEGER PRIMARY KEY, claimed_until INTEGER NOT NULL)");
+// The embedded database's claims: an event on its way to the service, until when (seconds since the epoch), and by
+// which run of the program.
+const QString kEventClaimsTable =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS vorano_event_claims (kop_id INTEGER PRIMARY KEY, claimed_until INTEGER "
+                   "NOT NULL, claimed_by TEXT NOT NULL)");
 const QString kEventClaimed =
-    QStringLiteral("select kop_id from vorano_event_claims where kop_id=? and claimed_until>?");
-const QString kClaimEvent =
-    QStringLiteral("insert or replace into vorano_event_claims (kop_id, claimed_until) values (?, ?)");
+    QStringLiteral("select kop_id from vorano_event_claims where kop_id=? and claimed_until>? and claimed_by=?");
+const QString kClaimEvent = QStringLiteral(
+    "insert or replace into vorano_event_claims (kop_id, claimed_until, claimed_by) values (?, ?, ?)");
 const QString kReleaseEventClaim = QStringLiteral("delete from vorano_event_claims where kop_id=?");
 const QString kAcceptedEvent = QStringLiteral("update koppelingen set kop_status=1 where kop_id=");
 const QString kRefusedEvent = QStringLiteral("update koppelingen set kop_status=3 where kop_id=");

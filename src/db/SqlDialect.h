@@ -78,8 +78,8 @@ class SqlDialect
     // program's own, in short transactions before and after the call, so that the database is never locked across
     // the call. Empty for the servers, which keep the event's row locked instead.
     QString eventClaimsTable() const;  // made when the database is opened
-    QString eventClaimed() const;      // (kop_id, now): a row while a claim holds
-    QString claimEvent() const;        // (kop_id, until)
+    QString eventClaimed() const;      // (kop_id, now, run): a row while a claim of this run holds
+    QString claimEvent() const;        // (kop_id, until, run)
     QString releaseEventClaim() const; // (kop_id)
     // The row of one pending event (kop_id), taken for this transaction; no row when another program holds it.
     QString takeEventRow() const;

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUuid>
 
 #include <algorithm>
 #include <functional>
@@ -29,9 +30,17 @@ const QString kEventKey = QStringLiteral("kop_id");
 
 // How long the embedded database's lock is waited for before the event waits for the next tick.
 constexpr int kRowLockWaitMs = 1000;
-// How long an embedded database's claim holds: longer than any call with its stop grace. A claim a crash left
-// behind is free again after it, and the event goes out again.
+// How long an embedded database's claim holds: longer than any call with its stop grace.
 constexpr qint64 kClaimSeconds = (kCallLimitMs + AbortToken::kStopGraceMs) / 1000 + 60;
+
+// This run of the program. A claim of another run is a claim a crash or a kill left behind: only one program works
+// on a database's events of one owner code (the database's holder lock), so the event goes out again at once (at
+// least once, as on the servers), instead of waiting for the claim to run out.
+const QString &thisRun()
+{
+    static const QString run = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return run;
+}
 
 // The way of one event: taken, sent, then its answer's row and mark written. No lock of the whole database is
 // held across the call.
@@ -39,7 +48,7 @@ constexpr qint64 kClaimSeconds = (kCallLimitMs + AbortToken::kStopGraceMs) / 100
 //   program holds) and writes the answer's row and mark after it; the row alone stays locked for the call.
 // - The embedded database has only the whole database's lock: a short transaction claims the event in the
 //   program's own table, the call runs outside any transaction, and a second short transaction writes the
-//   answer's row and mark and clears the claim.
+//   answer's row and mark and clears the claim. A claim of an earlier run (a kill) does not hold the event.
 // Either way an event that is held, or has left the queue meanwhile, is not sent only to fail its mark and go out
 // again at the next tick. Unless recorded, the server's transaction is rolled back and its row let go.
 class EventWay
@@ -62,11 +71,11 @@ class EventWay
             m_take = Take::DatabaseBusy;
             return;
         }
-        if (!takeRow() || exists(db.dialect().eventClaimed(), {id, now})) {
+        if (!takeRow() || exists(db.dialect().eventClaimed(), {id, now, thisRun()})) {
             m_take = Take::RowBusy;
             return;
         }
-        db.exec(db.dialect().claimEvent(), {id, now + kClaimSeconds}).finish();
+        db.exec(db.dialect().claimEvent(), {id, now + kClaimSeconds, thisRun()}).finish();
         claim.commit();
         m_take = Take::Taken;
     }

@@ -155,8 +155,15 @@ TripResult handleTrip(OperationContext &ctx, TemporaryKeys &keys, TripImport::Re
             writeTripCopy(ctx, copyKind, idText, trip.trip);
         qint32 tripNumber = 0;
         if (!WholeTripNumber(idText, tripNumber)) {
-            refuse(QString(), QStringLiteral("Rit ID %1 is geen geldig ritnummer; de rit is niet verwerkt.")
-                                  .arg(idForLog(idText)));
+            const QString line =
+                QStringLiteral("Rit ID %1 is geen geldig ritnummer; de rit is niet verwerkt.").arg(idForLog(idText));
+            // Trips without an id are not one trip offered again: each is said.
+            if (idText.trimmed().isEmpty()) {
+                ++outcome.refused;
+                ctx.logError(line);
+            } else {
+                refuse(QString(), line);
+            }
             return TripResult::NoTrip;
         }
         if (kind == kInsert) {

@@ -119,6 +119,7 @@ TEST_F(MonitorFixture, StatusFileHoldsTheMetrics)
     events.eventsAccepted = 2;
     events.eventsRefused = 1;
     events.eventsPending = 4;
+    events.eventsWaiting = 1;
     monitor.cycleEnded(CycleKind::Return, at(3), false, events, QStringLiteral("x"), 30);
     ASSERT_TRUE(monitor.writeStatusFile());
     QFile file(dir.filePath(QStringLiteral("status.prom")));
@@ -146,10 +147,12 @@ TEST_F(MonitorFixture, StatusFileHoldsTheMetrics)
                            "vorano_trips_total{result=\"not_found\"} 1",
                            "vorano_trips_total{result=\"refused\"} 0",
                            "vorano_trips_total{result=\"dropped\"} 0",
+                           "vorano_trips_total{result=\"held_back\"} 0",
                            "vorano_trips_confirmed_total 7",
                            "vorano_events_total{result=\"accepted\"} 2",
                            "vorano_events_total{result=\"refused\"} 1",
                            "vorano_events_pending 4",
+                           "vorano_events_waiting 1",
                        }))
         << text.constData();
     EXPECT_TRUE(text.contains("# TYPE vorano_trips_total counter\n"));
