@@ -562,7 +562,8 @@ QSqlQuery DispatchDb::exec(const QString &sql, const QVariantList &params)
 
 bool DispatchDb::beginTransaction(int lockWaitMs)
 {
-    if (m_abortToken->tripped())
+    // While completing, a transaction records what the service already answered (see Completion).
+    if (m_abortToken->tripped() && m_completing == 0)
         throw DatabaseError(AbortToken::abortedText());
     QSqlDatabase db = connection();
     const QString begin = m_openDialect->beginTransaction();
