@@ -10,6 +10,7 @@
 #include "feedback/StatusDocument.h"
 #include "link/SoapTransport.h"
 #include "support/CycleHarness.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -93,7 +94,7 @@ int main(int argc, char **argv)
                 default:
                     for (int i = first; i <= last; ++i) {
                         if (way != Statements)
-                            CreateServiceProxy(h.sim.url())->xmlRequest(document);
+                            CreateServiceProxy(TestNetwork(), h.sim.url())->xmlRequest(document);
                         if (way != RoundTrip) {
                             h.db.exec(insert.arg(i), {QStringLiteral("200")}).finish();
                             h.db.exec(QStringLiteral("update koppelingen set kop_status=1 where kop_id=") +

@@ -10,6 +10,7 @@
 #include "link/ReadXmlTag.h"
 #include "link/SoapTransport.h"
 #include "link/TextList.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -257,7 +258,7 @@ int main(int argc, char **argv)
     const QString request =
         BuildRequest(QStringLiteral("3.8"), QStringLiteral("RetrieveTrips"), QStringLiteral("u"), QStringLiteral("p"));
     const Timing call =
-        best(std::min(repetitions, 3), [&] { return CreateServiceProxy(sim.url())->xmlRequest(request).size(); });
+        best(std::min(repetitions, 3), [&] { return CreateServiceProxy(TestNetwork(), sim.url())->xmlRequest(request).size(); });
     std::printf("\nxmlRequest of a 10k-trip RetrieveTrips through ostrel-sim on 127.0.0.1: %.1f ms wall\n",
                 call.wallMs);
     std::printf("BENCH\txmlRequest of a 10k-trip reply, 127.0.0.1\t%.1f ms\t-\t-\t-\n", call.wallMs);

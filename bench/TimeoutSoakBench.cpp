@@ -8,6 +8,7 @@
 #include "link/SoapTransport.h"
 #include "support/HostileServer.h"
 #include "support/ProcessMemory.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -28,7 +29,7 @@ int main(int argc, char *argv[])
     int failures = 0;
     const auto call = [&] {
         try {
-            CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+            CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
         } catch (const TransportError &) {
             ++failures;
         }

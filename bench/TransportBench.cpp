@@ -11,6 +11,7 @@
 #include "link/SoapTransport.h"
 
 #include "OstrelSim.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,7 +47,7 @@ double perCall(const QString &url, bool keep, int calls)
     t.start();
     for (int i = 0; i < calls; ++i) {
         try {
-            CreateServiceProxy(url, options)->xmlRequest(i % 2 ? status : confirm);
+            CreateServiceProxy(TestNetwork(), url, options)->xmlRequest(i % 2 ? status : confirm);
         } catch (...) {
             return -1;
         }

@@ -17,6 +17,7 @@
 #include "link/SoapTransport.h"
 #include "support/CycleHarness.h"
 #include "support/ProcessMemory.h"
+#include "support/TestNetwork.h"
 #include "trips/NewRide.h"
 #include "trips/RideDefaults.h"
 #include "trips/RideStore.h"
@@ -132,7 +133,7 @@ Run measure(OstrelSim &sim, int trips)
                                    "tra_chauffeur, tra_code, tra_opmerking) VALUES  (?,?,?,?,?,?,?)"),
                     {0, 0, id, 0, 0, 91, QStringLiteral("100001")})
                 .finish();
-            CreateServiceProxy(sim.url())->xmlRequest(confirm);
+            CreateServiceProxy(TestNetwork(), sim.url())->xmlRequest(confirm);
         }
         run.floorMs = t.nsecsElapsed() / 1e6;
         t.restart();

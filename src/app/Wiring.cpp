@@ -14,9 +14,9 @@
 #include <memory>
 
 // The link service's operations, and the window's own: the ones that show a dialog.
-Operations WireOperations()
+Operations WireOperations(const ProgramLinks &links)
 {
-    Operations ops = WireServiceOperations();
+    Operations ops = WireServiceOperations(links);
 
     // --- Database: the button "TEST" ----------------------------------------------------------------------
     ops.databaseTest = [](OperationContext &ctx, QWidget *window) {
@@ -35,10 +35,10 @@ Operations WireOperations()
     // --- Self-update: the update component and "UPDATE CONTROLE" --------------------------------------------
     auto updateVersion = std::make_shared<QString>();
     ops.setUpdateVersion = [updateVersion](const QString &version) { *updateVersion = version; };
-    ops.updateCheck = [updateVersion](OperationContext &ctx, QWidget *window) {
+    ops.updateCheck = [updateVersion, links](OperationContext &ctx, QWidget *window) {
         // The update replaces the program file itself, which need not sit in the working folder.
         RunUpdateControle(*updateVersion, QFileInfo(QCoreApplication::applicationFilePath()).absolutePath(), window,
-                          ctx.logError);
+                          ctx.logError, links.network, links.stop);
     };
 
     return ops;

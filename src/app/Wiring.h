@@ -3,4 +3,4 @@
 #include "service/Operations.h"
 
 // The operations of every subsystem, as the program runs them.
-Operations WireOperations();
+Operations WireOperations(const ProgramLinks &links);

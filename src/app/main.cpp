@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
         QApplication::setQuitOnLastWindowClosed(false);
         return app;
     };
-    kind.operations = [] { return WireOperations(); };
+    kind.operations = [](const ProgramLinks &links) { return WireOperations(links); };
     kind.makeWindow = [](LinkService &service, const Operations &operations) -> std::shared_ptr<void> {
         auto window = std::make_shared<THoofdscherm>(service, operations);
         window->showMaximized();

@@ -10,12 +10,6 @@ AbortToken::~AbortToken()
         m_watcher.join();
 }
 
-AbortToken &AbortToken::program()
-{
-    static AbortToken token;
-    return token;
-}
-
 void AbortToken::trip() noexcept
 {
     m_tripped.store(true, std::memory_order_release);

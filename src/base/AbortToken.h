@@ -10,13 +10,13 @@
 #include <mutex>
 #include <thread>
 
-// A request to stop what blocks the user-interface thread now: a service call or a database statement. The
-// program trips it when it is told to end (SIGTERM, SIGINT, "SLUITEN"); whatever blocks watches it and gives up
-// within a moment, failing the way any failed call or statement fails, so the operation ends with its log line
-// and the program can close.
+// A request to stop what blocks now: a service call, a download or a database statement. The program makes one
+// at its start and hands it to whatever can block; it trips it when it is told to end (SIGTERM, SIGINT,
+// "SLUITEN"). Whatever blocks watches it and gives up within a moment, failing the way any failed call or
+// statement fails, so the operation ends with its log line and the program can close.
 //
-//   AbortToken::program().trip();                 // any thread, also a signal handler
-//   AbortToken::program().throwIfTripped(...)     // before starting something that can block
+//   stop.trip();                                  // any thread, also a signal handler
+//   if (stop.tripped()) ...                       // before starting something that can block
 //   AbortToken::Watch watch(token, [&] { ... });  // while blocking: the callback cancels the blocking work
 //
 // Once tripped, a token stays tripped until reset(): everything that would block afterwards fails at once.
@@ -27,9 +27,6 @@ class AbortToken
     ~AbortToken();
     AbortToken(const AbortToken &) = delete;
     AbortToken &operator=(const AbortToken &) = delete;
-
-    // The token the program trips when it is told to end.
-    static AbortToken &program();
 
     // How long a service call already on the wire at a stop may still take to finish, so that its answer can be
     // recorded (an outbox event marked instead of sent again after the restart); only then is it abandoned.

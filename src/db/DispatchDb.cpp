@@ -105,7 +105,7 @@ DispatchDb::DispatchDb(const Controls &controls, QString programDir, QString con
     : m_controls(controls)
     , m_programDir(std::move(programDir))
     , m_connectionName(reserveConnectionName(connectionName))
-    , m_abortToken(&AbortToken::program())
+    , m_abortToken(&m_ownToken)
 {
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/AbortToken.h"
 #include "base/VoranoError.h"
 #include "db/SqlDialect.h"
 #include "settings/Controls.h"
@@ -81,8 +82,11 @@ class DispatchDb
 
     // Seconds an ODBC statement may take; the default is that of the dispatch product's own provider.
     static constexpr int kDefaultStatementTimeoutSeconds = 30;
-    // The token that cancels a running statement and refuses new ones (the program's token by default).
+    // The token that cancels a running statement and refuses new ones (the program's stop; without one, only the
+    // statement time-out ends a statement).
     void setAbortToken(AbortToken &token) { m_abortToken = &token; }
+    // Whether the stop has been asked for.
+    bool stopAsked() const { return m_abortToken->tripped(); }
     void setStatementTimeout(int seconds) { m_statementTimeout = seconds; }
 
     // How long a statement on the embedded database waits for another program's lock.
@@ -182,6 +186,7 @@ class DispatchDb
     std::function<void(const QString &)> m_log;
     QSet<QString> m_seenSqliteFiles; // embedded database files opened by this object
     QString m_openSqlitePath;        // the file of the open embedded connection
+    AbortToken m_ownToken; // never tripped: the token until setAbortToken
     AbortToken *m_abortToken;
     bool m_inTransaction = false;
     int m_completing = 0;

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 class Controls;
+class NetworkConnections;
 
 // The limits of one call. A reply bigger than kMaxReplyBytes is not read further (a 10,000-trip reply is about
 // 22 MB); a call that has not completed after kCallLimitMs fails even while bytes keep trickling in.
@@ -28,12 +29,12 @@ struct ServiceProxyOptions {
     int callLimitMs = kCallLimitMs;
     // The reply body as it arrives on the wire.
     qint64 maxReplyBytes = kMaxReplyBytes;
-    // The token whose trip stops the call (null: the program's token). A call whose request has not gone out yet
-    // fails at once; one already on the wire may still finish for stopGraceMs, and fails only then.
+    // The token whose trip stops the call (null: nothing stops it but its limits). A call whose request has not
+    // gone out yet fails at once; one already on the wire may still finish for stopGraceMs, and fails only then.
     AbortToken *abortToken = nullptr;
     int stopGraceMs = AbortToken::kStopGraceMs;
-    // Calls to the same host share kept-alive connections and TLS sessions (one network manager per certificate
-    // mode, on a thread of its own). Off: the call gets a connection of its own that ends with it.
+    // Calls to the same host share kept-alive connections and TLS sessions (see NetworkConnections). Off: the call
+    // gets a connection of its own that ends with it.
     bool keepConnections = true;
     // Kept connections idle for longer than this are closed instead of used. A call that fails on a kept
     // connection before the whole request has gone out is sent once more, on a new one; once it has gone out, a
@@ -41,17 +42,20 @@ struct ServiceProxyOptions {
     int idleConnectionLimitMs = kIdleConnectionLimitMs;
 };
 
-// A stub of External_ bound to the URL (empty: the built-in default endpoint). xmlRequest blocks the calling
-// thread without running its event loop (the exchange runs on the network thread): during a call no timer, click
-// or repaint of the window is handled, so no operation can start inside another. The no-progress limit, the call
-// limit and the program's abort token bound how long the window can stand still. The network layer never sends a
+// A stub of External_ bound to the URL (empty: the built-in default endpoint), whose calls go over net. xmlRequest
+// blocks the calling thread without running its event loop (the exchange runs on the network thread): during a
+// call no timer or other event of the caller's thread is handled, so no operation can start inside another. The
+// no-progress limit, the call limit and the abort token bound how long the caller stands still. The network layer never sends a
 // request twice by itself; only a request that a kept connection failed to take whole is sent once more.
 // Certificate errors are ignored only when ignoreCertificateErrors is true.
-std::unique_ptr<External_> CreateServiceProxy(const QString &url, bool ignoreCertificateErrors = false);
-std::unique_ptr<External_> CreateServiceProxy(const QString &url, const ServiceProxyOptions &options);
+std::unique_ptr<External_> CreateServiceProxy(NetworkConnections &net, const QString &url,
+                                              bool ignoreCertificateErrors = false);
+std::unique_ptr<External_> CreateServiceProxy(NetworkConnections &net, const QString &url,
+                                              const ServiceProxyOptions &options);
 
 // The URL a stub for this setting text calls: the text as it stands, or the built-in default when it is empty.
 QString EffectiveServiceUrl(const QString &url);
 
-// The factory the program uses: CreateServiceProxy with xCertNegeren read at the moment the stub is made.
-ServiceFactory MakeServiceFactory(const Controls &controls);
+// The factory the program uses: CreateServiceProxy over net, stopped by stop (may be null), with xCertNegeren read
+// at the moment the stub is made.
+ServiceFactory MakeServiceFactory(const Controls &controls, NetworkConnections &net, AbortToken *stop);

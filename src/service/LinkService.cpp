@@ -50,7 +50,8 @@ LinkService::LinkService(Operations operations, ServiceSetup setup, QObject *par
     , m_ops(std::move(operations))
     , m_setup(std::move(setup))
     , m_clock(m_setup.clock ? m_setup.clock : &m_systemClock)
-    , m_token(m_setup.stopToken ? m_setup.stopToken : &AbortToken::program())
+    , m_ownToken(m_setup.stopToken ? nullptr : std::make_unique<AbortToken>())
+    , m_token(m_setup.stopToken ? m_setup.stopToken : m_ownToken.get())
     , m_folders(ProgramFolders::under(folderOf(m_setup)))
     , m_dayLog(m_folders.logboek)
     , m_mainStore(m_folders.program + QLatin1Char('/') + QLatin1String(SettingsStore::kMainFileName),

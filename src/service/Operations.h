@@ -8,7 +8,16 @@
 
 #include <functional>
 
+class AbortToken;
+class NetworkConnections;
 class QWidget;
+
+// What the program makes once at its start and hands to whatever needs it: its network connections (every request
+// goes over them) and its stop (tripped when the program is told to end).
+struct ProgramLinks {
+    NetworkConnections &network;
+    AbortToken &stop;
+};
 
 // An operation started from a timer, a button or the tray menu. The cycles run on the link service's worker thread
 // with no window (null); the window's own operations (they show dialogs) run on the main thread with the window as

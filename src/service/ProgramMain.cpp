@@ -6,6 +6,7 @@
 #include "base/ProcessPlatform.h"
 #include "base/ServiceNotifier.h"
 #include "base/VoranoError.h"
+#include "link/NetworkConnections.h"
 #include "service/LinkService.h"
 #include "service/QtDutchTranslations.h"
 #include "service/ServiceWiring.h"
@@ -168,7 +169,8 @@ int report(const CommandLine &line, Parser &p, int argc, char *argv[])
     case CommandLine::Mode::Check: {
         const QString folder =
             line.dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(line.dataFolder).absolutePath();
-        const SettingsCheckResult result = CheckSettings(folder);
+        NetworkConnections network;
+        const SettingsCheckResult result = CheckSettings(folder, network);
         for (const QString &text : result.notes + result.problems)
             std::printf("%s\n", text.toLocal8Bit().constData());
         if (result.problems.isEmpty())
@@ -241,14 +243,18 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
                    LogLevel::Warning);
 
     const ServiceNotifier notifier;
-    const Operations operations = kind.operations ? kind.operations() : WireServiceOperations();
+    // Made once, here, and handed to whatever sends a request or can be stopped.
+    AbortToken stop;
+    NetworkConnections network;
+    const ProgramLinks links{network, stop};
+    const Operations operations = kind.operations ? kind.operations(links) : WireServiceOperations(links);
     std::unique_ptr<LinkService> service;
     try {
         ServiceSetup setup;
         setup.programFile = programFile;
         setup.dataFolder = dataFolder;
         setup.notifier = &notifier;
-        setup.stopToken = &AbortToken::program();
+        setup.stopToken = &stop;
         service = std::make_unique<LinkService>(operations, setup);
     } catch (const VoranoError &e) {
         // Typically a settings file that is not well-formed: the program does not start and writes nothing.
@@ -273,7 +279,7 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
 
     QObject::connect(service.get(), &LinkService::stopped, app.get(), &QCoreApplication::quit);
     // The end of a session: stop as "SLUITEN" does, so the settings are saved and written.
-    TerminationSignals terminate([&service] {
+    TerminationSignals terminate(stop, [&service] {
         service->saveSettings();
         service->stop(QStringLiteral("signaal %1").arg(signalName(TerminationSignals::lastSignal())));
     });

@@ -15,7 +15,7 @@ struct ProgramKind {
     // QCoreApplication. Empty: always a QCoreApplication.
     std::function<std::unique_ptr<QCoreApplication>(int &argc, char **argv, bool &windowed)> makeApplication;
     // The operations; empty: the link service's own (no window operations).
-    std::function<Operations()> operations;
+    std::function<Operations(const ProgramLinks &links)> operations;
     // Makes and shows the window over the service when windowed; the window lives until the program ends.
     std::function<std::shared_ptr<void>(LinkService &service, const Operations &operations)> makeWindow;
     // Shows a start error to a user at a display (besides standard error).

@@ -11,12 +11,14 @@
 
 // The one place where the subsystems' cycles are plugged into the link service. The window adds its own
 // operations (the ones that show dialogs) in Wiring.cpp.
-Operations WireServiceOperations()
+Operations WireServiceOperations(const ProgramLinks &links)
 {
     Operations ops;
 
     // --- Service link: the SOAP stubs the operations use --------------------------------------------------
-    ops.serviceFactory = [](const Controls &controls) { return MakeServiceFactory(controls); };
+    ops.serviceFactory = [links](const Controls &controls) {
+        return MakeServiceFactory(controls, links.network, &links.stop);
+    };
 
     // --- Trip import: retrieval cycle ("UPDATE MANUEEL", tray "Update", Controle) and manual processing ------
     auto tripImport = std::make_shared<TripImport>(); // one generator of temporary keys for the whole run

@@ -198,14 +198,14 @@ void checkDatabase(const Controls &c, const QString &folder, SettingsCheckResult
     }
 }
 
-void checkService(const Controls &c, QStringList &problems)
+void checkService(const Controls &c, NetworkConnections &net, QStringList &problems)
 {
     const QString action = QLatin1String(KwpAction::RetrieveVehicleTypes);
     const QString url = c.text(Control::xSoapServer).trimmed();
     if (url.isEmpty() || url == QLatin1String(kStartupServiceEndpoint) || url == QLatin1String(kBuiltInServiceEndpoint))
         return; // said already; the example address is nobody's service
     try {
-        const std::unique_ptr<External_> stub = CreateServiceProxy(url, c.checked(Control::xCertNegeren));
+        const std::unique_ptr<External_> stub = CreateServiceProxy(net, url, c.checked(Control::xCertNegeren));
         const QString reply = stub->xmlRequest(BuildRequest(c, KwpVersion(action), action));
         if (!ReplyAccepted(NormalizeReply(reply), action, true))
             problems << QStringLiteral("De service antwoordt, maar weigert de vraag %1 (status %2); kijk naar "
@@ -247,7 +247,7 @@ QStringList CheckLoadedSettings(const SettingsStore &main, const SettingsStore &
     return problems;
 }
 
-SettingsCheckResult CheckSettings(const QString &workingFolder)
+SettingsCheckResult CheckSettings(const QString &workingFolder, NetworkConnections &net)
 {
     SettingsCheckResult result;
     SettingsStore main(workingFolder + QLatin1Char('/') + QLatin1String(SettingsStore::kMainFileName),
@@ -271,6 +271,6 @@ SettingsCheckResult CheckSettings(const QString &workingFolder)
     result.problems << CheckLoadedSettings(main, base, controls, workingFolder);
     if (result.problems.filter(QStringLiteral("xLoginDatabase: de map")).isEmpty())
         checkDatabase(controls, workingFolder, result);
-    checkService(controls, result.problems);
+    checkService(controls, net, result.problems);
     return result;
 }

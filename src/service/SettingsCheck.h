@@ -13,9 +13,11 @@ struct SettingsCheckResult {
 };
 
 class Controls;
+class NetworkConnections;
 class SettingsStore;
 
-SettingsCheckResult CheckSettings(const QString &workingFolder);
+// The service request goes over net.
+SettingsCheckResult CheckSettings(const QString &workingFolder, NetworkConnections &net);
 
 // The checks that need neither the database nor the network, over settings already read: the program runs them
 // at start and at every reload, and reports each problem as a warning. folder is the working folder (where a

@@ -34,11 +34,11 @@ extern "C" void onHangupSignal(int)
 
 } // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *parent)
+TerminationSignals::TerminationSignals(AbortToken &stop, std::function<void()> onSignal, QObject *parent)
     : QObject(parent)
     , m_onSignal(std::move(onSignal))
 {
-    g_token = &AbortToken::program();
+    g_token = &stop;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
         return;
     for (int fd : g_pipe) {

@@ -4,16 +4,17 @@
 
 #include <functional>
 
+class AbortToken;
 class QSocketNotifier;
 
 // Turns SIGTERM and SIGINT into a call on the event loop, so the program can close the way "SLUITEN" does. The
-// signal first trips the program's abort token, so a service call or database statement that blocks the event
-// loop gives up within a moment. One instance per process. Windows: the console control events instead
+// signal first trips the program's stop token, so a service call or database statement that blocks gives up
+// within a moment. One instance per process. Windows: the console control events instead
 // (TerminationSignalsWin.cpp).
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    explicit TerminationSignals(std::function<void()> onSignal, QObject *parent = nullptr);
+    TerminationSignals(AbortToken &stop, std::function<void()> onSignal, QObject *parent = nullptr);
     ~TerminationSignals() override;
 
     // SIGHUP (a service manager's reload) becomes a call of onHangup on the event loop.

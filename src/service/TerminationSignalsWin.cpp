@@ -43,11 +43,11 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 
 } // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *parent)
+TerminationSignals::TerminationSignals(AbortToken &stop, std::function<void()> onSignal, QObject *parent)
     : QObject(parent)
     , m_onSignal(std::move(onSignal))
 {
-    g_token = &AbortToken::program();
+    g_token = &stop;
     g_finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     {
         const std::lock_guard lock(g_mutex);

@@ -188,7 +188,7 @@ TripResult handleTrip(OperationContext &ctx, TemporaryKeys &keys, TripImport::Re
     } catch (const DiskError &) {
         throw; // a full disk is every trip's, not this one's
     } catch (const DatabaseError &e) {
-        if (!ctx.db.isOpen() || AbortToken::program().tripped())
+        if (!ctx.db.isOpen() || ctx.db.stopAsked())
             throw;
         refuse(e.message(), tripFailure(idText, e.message()));
         return TripResult::Failed;

@@ -4,6 +4,7 @@
 #include "update/IniProfile.h"
 #include "update/ManifestRules.h"
 #include "update/ReleaseSignature.h"
+#include "base/AbortToken.h"
 #include "update/UpdateHttpClient.h"
 #include "update/UpdateText.h"
 
@@ -74,11 +75,13 @@ QString UpdateSectionNameFor(const QString &programFile)
     return name.left(name.indexOf(QLatin1Char('.')));
 }
 
-TJFCAppUpdate::TJFCAppUpdate(UpdatePrompts &prompts, NotifyBoxPresenter presenter, ErrorHook logError,
-                             UpdateTrust trust)
+TJFCAppUpdate::TJFCAppUpdate(UpdatePrompts &prompts, NotifyBoxPresenter presenter, NetworkConnections &network,
+                             AbortToken &stop, ErrorHook logError, UpdateTrust trust)
     : ProgramFile(QCoreApplication::applicationFilePath())
     , m_prompts(prompts)
     , m_presenter(std::move(presenter))
+    , m_network(network)
+    , m_stop(stop)
     , m_logError(std::move(logError))
     , m_trust(std::move(trust))
 {
@@ -101,7 +104,7 @@ bool TJFCAppUpdate::refuse(const QString &text, bool silent)
 
 bool TJFCAppUpdate::CheckForUpdate(bool Silent)
 {
-    if (g_checkRunning || UpdateHttpClient::closing())
+    if (g_checkRunning || m_stop.tripped())
         return false;
     g_checkRunning = true;
     struct Reset {
@@ -118,8 +121,10 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
     box.HashType = HashType;
     box.programFolder = programFolder();
     box.extraCaCertificates = m_trust.extraCaCertificates;
+    box.network = &m_network;
+    box.stop = &m_stop;
 
-    UpdateHttpClient client;
+    UpdateHttpClient client(m_network, m_stop);
     client.ProxyHost = ProxyAddress;
     client.ProxyPort = ProxyPort;
     client.transferTimeoutMs = transferTimeoutMs;
@@ -164,7 +169,7 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
         } catch (...) {
             escaped = std::current_exception();
         }
-        if (UpdateHttpClient::closing())
+        if (client.closing())
             return false;
         if (escaped)
             std::rethrow_exception(escaped);
@@ -177,7 +182,7 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
             signatureFile.open(QIODevice::WriteOnly);
             client.maxBodyBytes = kMaxSignatureBytes;
             const HttpResult r = client.get(UpdateFileURL + kSignatureSuffix, &signatureFile);
-            if (r.closing || UpdateHttpClient::closing())
+            if (r.closing || client.closing())
                 return false;
             const QByteArray signature = r.ok() ? ParseSignatureFile(signatureFile.data()) : QByteArray();
             if (!VerifyEd25519Any(manifestBytes, signature, m_trust.releaseKeys))
@@ -226,7 +231,7 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
             else if (m_logError)
                 m_logError(kNotesTampered);
         });
-        if (UpdateHttpClient::closing())
+        if (client.closing())
             return false;
         if (tooLarge && m_logError)
             m_logError(kNotesTooLarge);
@@ -263,7 +268,7 @@ bool TJFCAppUpdate::CheckForUpdate(bool Silent)
         if (!box.manifest.Version.isEmpty() || box.manifest.UpdatePageURL.isEmpty()) {
             m_prompts.information(kNoNewVersion);
         } else if (m_prompts.question(kNoNewVersion + QLatin1Char('\r') + kOpenWebsite) &&
-                   IsWebAddress(box.manifest.UpdatePageURL) && !UpdateHttpClient::closing()) {
+                   IsWebAddress(box.manifest.UpdatePageURL) && !client.closing()) {
             // The address may come from the manifest: never hand the desktop anything but a web page.
             m_prompts.openUrl(box.manifest.UpdatePageURL);
         }

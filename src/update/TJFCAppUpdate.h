@@ -29,8 +29,9 @@ inline constexpr qint64 kMaxReleaseNotesBytes = 1024 * 1024;
 class TJFCAppUpdate
 {
   public:
-    TJFCAppUpdate(UpdatePrompts &prompts, NotifyBoxPresenter presenter, ErrorHook logError = {},
-                  UpdateTrust trust = UpdateTrust::BuiltIn());
+    // Its requests go over network; stop ends them.
+    TJFCAppUpdate(UpdatePrompts &prompts, NotifyBoxPresenter presenter, NetworkConnections &network, AbortToken &stop,
+                  ErrorHook logError = {}, UpdateTrust trust = UpdateTrust::BuiltIn());
 
     TJFCAppUpdateFileSizeUnit FileSizeUnit = TJFCAppUpdateFileSizeUnit::Auto;
     UpdateFont Font{QStringLiteral("Segoe UI"), 9, false};
@@ -60,6 +61,8 @@ class TJFCAppUpdate
 
     UpdatePrompts &m_prompts;
     NotifyBoxPresenter m_presenter;
+    NetworkConnections &m_network;
+    AbortToken &m_stop;
     ErrorHook m_logError;
     UpdateTrust m_trust;
 };

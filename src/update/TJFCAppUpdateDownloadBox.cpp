@@ -29,8 +29,10 @@ TJFCAppUpdateFileSizeUnit sizeUnit()
 
 } // namespace
 
-TJFCAppUpdateDownloadBox::TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, QWidget *parent)
+TJFCAppUpdateDownloadBox::TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, NetworkConnections &network,
+                                                   AbortToken &stop, QWidget *parent)
     : QDialog(parent)
+    , HttpCli1(network, stop)
     , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("JFCAppUpdateDownloadBox"));
@@ -97,6 +99,19 @@ TJFCAppUpdateDownloadBox::~TJFCAppUpdateDownloadBox()
 void TJFCAppUpdateDownloadBox::setProgress(qint64 position)
 {
     ProgressBar1->setValue(static_cast<int>(std::clamp<qint64>(position, 0, ProgressBar1->maximum())));
+}
+
+void TJFCAppUpdateDownloadBox::transferEnded()
+{
+    downloading = false;
+    done(QDialog::Accepted);
+}
+
+void TJFCAppUpdateDownloadBox::reject()
+{
+    // While the transfer runs the dialog stays: "AFBREKEN" cancels it, and the program's stop ends it.
+    if (!downloading)
+        QDialog::reject();
 }
 
 void TJFCAppUpdateDownloadBox::HttpCli1DocData(qint64 received)

@@ -17,7 +17,8 @@ class TJFCAppUpdateDownloadBox : public QDialog
 {
     Q_OBJECT
   public:
-    explicit TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, QWidget *parent = nullptr);
+    TJFCAppUpdateDownloadBox(UpdatePrompts &prompts, NetworkConnections &network, AbortToken &stop,
+                             QWidget *parent = nullptr);
     ~TJFCAppUpdateDownloadBox() override;
 
     QLabel *Label1;
@@ -38,13 +39,18 @@ class TJFCAppUpdateDownloadBox : public QDialog
     QTimer *Timer1;
     UpdateHttpClient HttpCli1;
     QElapsedTimer StartTime;
-    qint64 maximum = 0; // the size announced by the server
+    qint64 maximum = 0;       // the size announced by the server
+    bool downloading = false; // while the transfer runs: closing the dialog asks to cancel it
 
     void HttpCli1DocData(qint64 received);
     void Timer1Timer();
     void CancelButtonClick();
 
     void setProgress(qint64 position);
+    // The transfer has ended: the dialog's modal run ends.
+    void transferEnded();
+    // Escape or the window's close button: ignored while the transfer runs.
+    void reject() override;
 
   signals:
     // After each piece of the body has been shown.

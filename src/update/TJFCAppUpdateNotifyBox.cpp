@@ -223,7 +223,7 @@ void TJFCAppUpdateNotifyBox::log(const QString &text)
 
 void TJFCAppUpdateNotifyBox::DownloadButtonClick()
 {
-    auto box = std::make_unique<TJFCAppUpdateDownloadBox>(m_prompts);
+    auto box = std::make_unique<TJFCAppUpdateDownloadBox>(m_prompts, *state.network, *state.stop);
     DownloadBox = box.get();
     box->setFont(font());
     close(); // the modal run of this dialog ends once this handler returns
@@ -298,13 +298,18 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
 
     box->Timer1->start();
     box->StartTime.start();
-    box->setWindowModality(Qt::ApplicationModal);
-    box->show();
     TJFCAppUpdateDownloadBox *shown = box.get();
     // Never more than the size announced: a server that sends more is cut off.
     client.maxBodyBytes = maximum;
-    const HttpResult r =
-        client.get(m.DownloadFileURL, &file, [shown](qint64 received) { shown->HttpCli1DocData(received); });
+    // The transfer runs on the network connections' thread; the dialog's own modal run shows its progress and
+    // takes "AFBREKEN", and ends with the transfer.
+    shown->downloading = true;
+    client.begin(
+        m.DownloadFileURL, &file, shown, [shown](qint64 received) { shown->HttpCli1DocData(received); },
+        [shown] { shown->transferEnded(); });
+    shown->exec();
+    const HttpResult r = client.end();
+    shown->downloading = false;
     file.flush();
     const qint64 fileSize = file.size();
     if (r.ok()) {
@@ -334,7 +339,7 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
         success = false;
     }
 
-    if (UpdateHttpClient::closing())
+    if (client.closing())
         success = false; // the program closes: nothing more is shown or started
 
     if (success && FileSHA256(target).compare(m.SHA256Hash, Qt::CaseInsensitive) != 0) {
@@ -371,7 +376,7 @@ void TJFCAppUpdateNotifyBox::DownloadButtonClick()
     if (success) {
         m_prompts.information(kStarting);
         // The program may have been closed while the message was open: then the updater is not started.
-        success = !UpdateHttpClient::closing();
+        success = !client.closing();
     }
     if (success) {
         // The message may have stood open for long: the file is checked again, as it is now, just before it is

@@ -1,19 +1,13 @@
 #include "update/UpdateHttpClient.h"
 
 #include "base/AbortToken.h"
+#include "link/NetworkConnections.h"
 
-#include <QEventLoop>
+#include <QElapsedTimer>
 #include <QIODevice>
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QSslConfiguration>
-#include <QThread>
-#include <QTimer>
+#include <QPointer>
 #include <QUrl>
-
-#include <memory>
 
 namespace
 {
@@ -27,237 +21,280 @@ bool isRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// Errors of the connection itself (host, connection, proxy, time-out, abort), as opposed to errors derived from the
-// status code.
-bool isNetworkFailure(QNetworkReply::NetworkError e)
-{
-    return e != QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied &&
-           e != QNetworkReply::ProxyAuthenticationRequiredError;
-}
-
 QString unsupported(const QUrl &url)
 {
     return QStringLiteral("Ongeldig of niet ondersteund adres: ") + url.toString();
 }
 
-} // namespace
-
-UpdateHttpClient::UpdateHttpClient() = default;
-
-UpdateHttpClient::~UpdateHttpClient() = default;
-
-bool UpdateHttpClient::closing()
+HttpResult failure(int status, const QString &phrase)
 {
-    return AbortToken::program().tripped();
+    HttpResult result;
+    result.outcome = HttpResult::Outcome::HttpFailure;
+    result.statusCode = status;
+    result.reasonPhrase = phrase;
+    return result;
 }
 
-HttpResult UpdateHttpClient::get(const QString &url, QIODevice *sink, std::function<void(qint64)> onData)
+HttpResult otherError(const QString &text)
 {
-    return run("GET", url, sink, onData);
+    HttpResult result;
+    result.outcome = HttpResult::Outcome::OtherError;
+    result.errorText = text;
+    return result;
+}
+
+} // namespace
+
+// One request with its redirects.
+struct UpdateHttpClient::Hop {
+    QByteArray method;
+    QUrl current;
+    QIODevice *sink = nullptr;
+    int redirects = 0;
+    QElapsedTimer started; // the overall limit counts from the first request
+    QObject *context = nullptr;
+    std::function<void(qint64)> onData;
+};
+
+UpdateHttpClient::UpdateHttpClient(NetworkConnections &network, AbortToken &stop)
+    : m_network(network)
+    , m_stop(stop)
+{
+}
+
+UpdateHttpClient::~UpdateHttpClient()
+{
+    abort();
+    std::shared_ptr<NetworkTransfer> transfer;
+    {
+        QMutexLocker lock(&m_mutex);
+        transfer = m_transfer;
+    }
+    if (transfer)
+        transfer->wait();
+}
+
+bool UpdateHttpClient::closing() const
+{
+    return m_stop.tripped();
+}
+
+HttpResult UpdateHttpClient::get(const QString &url, QIODevice *sink)
+{
+    return run("GET", url, sink);
 }
 
 HttpResult UpdateHttpClient::head(const QString &url)
 {
-    return run("HEAD", url, nullptr, {});
+    return run("HEAD", url, nullptr);
 }
 
 void UpdateHttpClient::abort()
 {
     QMutexLocker lock(&m_mutex);
     m_aborted = true;
-    if (m_reply)
-        QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    if (m_transfer)
+        m_transfer->cancel();
 }
 
-HttpResult UpdateHttpClient::run(const QByteArray &method, const QString &url, QIODevice *sink,
-                                 const std::function<void(qint64)> &onData)
+bool UpdateHttpClient::startRun(const QByteArray &method, const QString &url, QIODevice *sink)
 {
     m_received = 0;
     m_aborted = false;
-    m_timedOut = false;
-    HttpResult result;
+    m_result = HttpResult();
     if (closing()) {
-        result.outcome = HttpResult::Outcome::HttpFailure;
-        result.statusCode = 404;
-        result.reasonPhrase = QStringLiteral("Operation canceled");
-        result.closing = true;
-        return result;
+        m_result = failure(404, QStringLiteral("Operation canceled"));
+        m_result.closing = true;
+        return false;
     }
-    QObject progressContext; // progress reports are delivered to the caller's thread while it lives
-    QObject *context = onData ? &progressContext : nullptr;
-    std::unique_ptr<QThread> worker(QThread::create([&] { result = perform(method, url, sink, context, onData); }));
-    QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    worker->start();
-    {
-        // The program closes: the request that waits ends now.
-        const AbortToken::Watch watch(AbortToken::program(), [this] { abort(); });
-        loop.exec();
+    m_hop = std::make_unique<Hop>();
+    m_hop->method = method;
+    m_hop->current = QUrl(url);
+    m_hop->sink = sink;
+    m_hop->started.start();
+    const QString scheme = m_hop->current.scheme().toLower();
+    if (!m_hop->current.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        m_result = otherError(unsupported(m_hop->current));
+        return false;
     }
-    // The loop also ends when the application quits (then it does not even start): the request must not outlive
-    // the wait, or the program would hang on it while it ends.
-    if (!worker->isFinished())
-        abort();
-    worker->wait();
-    if (m_aborted && closing())
-        result.closing = true;
-    return result;
+    return true;
 }
 
-HttpResult UpdateHttpClient::perform(const QByteArray &method, const QString &url, QIODevice *sink,
-                                     QObject *progressContext, const std::function<void(qint64)> &onData)
+HttpResult UpdateHttpClient::run(const QByteArray &method, const QString &url, QIODevice *sink)
 {
-    HttpResult result;
-    QUrl current(url);
-    const QString scheme = current.scheme().toLower();
-    if (!current.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        result.errorText = unsupported(current);
-        return result;
+    if (!startRun(method, url, sink))
+        return m_result;
+    for (;;) {
+        const std::shared_ptr<NetworkTransfer> transfer = send(nullptr, {});
+        const NetworkResult response = transfer->wait();
+        {
+            QMutexLocker lock(&m_mutex);
+            m_transfer.reset();
+        }
+        if (!nextHop(response))
+            return m_result;
     }
+}
 
-    QNetworkAccessManager nam;
-    if (ProxyHost.isEmpty())
-        nam.setProxy(QNetworkProxy::NoProxy);
-    else
-        nam.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, ProxyHost, ProxyPort.toUShort()));
+void UpdateHttpClient::begin(const QString &url, QIODevice *sink, QObject *context,
+                             std::function<void(qint64)> onData, std::function<void()> onEnd)
+{
+    if (!startRun("GET", url, sink)) {
+        QMetaObject::invokeMethod(context, onEnd, Qt::QueuedConnection);
+        return;
+    }
+    m_hop->context = context;
+    m_hop->onData = std::move(onData);
+    beginHop(context, std::move(onEnd));
+}
 
-    // The whole request, redirects included, ends after overallTimeoutMs however slowly the server trickles.
-    QTimer overall;
-    overall.setSingleShot(true);
-    QObject::connect(&overall, &QTimer::timeout, &overall, [this] {
-        m_timedOut = true;
-        QMutexLocker lock(&m_mutex);
-        if (m_reply)
-            m_reply->abort();
+void UpdateHttpClient::beginHop(QObject *context, std::function<void()> onEnd)
+{
+    send(context, [this, context, onEnd] {
+        std::shared_ptr<NetworkTransfer> transfer;
+        {
+            QMutexLocker lock(&m_mutex);
+            transfer = m_transfer;
+        }
+        if (!transfer || !transfer->finished())
+            return;
+        const NetworkResult response = transfer->wait();
+        {
+            QMutexLocker lock(&m_mutex);
+            m_transfer.reset();
+        }
+        if (nextHop(response))
+            beginHop(context, onEnd);
+        else if (onEnd)
+            onEnd();
     });
-    if (overallTimeoutMs > 0)
-        overall.start(overallTimeoutMs);
+}
 
-    qint64 received = 0;
-    for (int redirects = 0;; ++redirects) {
-        QNetworkRequest request(current);
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-        request.setRawHeader("User-Agent", kUserAgent);
-        request.setRawHeader("Accept", kAccept);
-        request.setRawHeader("Pragma", "no-cache");
-        request.setTransferTimeout(transferTimeoutMs);
-        if (!extraCaCertificates.isEmpty()) {
-            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-            tls.addCaCertificates(extraCaCertificates);
-            request.setSslConfiguration(tls);
-        }
-
-        std::unique_ptr<QNetworkReply> reply(method == "HEAD" ? nam.head(request) : nam.get(request));
-        {
-            QMutexLocker lock(&m_mutex);
-            m_reply = reply.get();
-            if (m_aborted || m_timedOut)
-                QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
-        }
-        const auto statusOf = [&] { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); };
-        const auto followed = [&] {
-            return redirects < kMaxRedirects && isRedirect(statusOf()) && reply->hasRawHeader("Location");
-        };
-        bool writeFailed = false;
-        bool tooLarge = false;
-        const bool limited = maxBodyBytes >= 0 && method != "HEAD";
-        // A body announced larger than the limit is not even started.
-        QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), [&] {
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            if (limited && !followed() && length.isValid() && length.toLongLong() > maxBodyBytes) {
-                tooLarge = true;
-                reply->abort();
-            }
-        });
-        QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
-            const QByteArray data = reply->readAll();
-            if (followed() || writeFailed || tooLarge)
-                return;
-            if (limited && received + data.size() > maxBodyBytes) {
-                tooLarge = true;
-                reply->abort();
-                return;
-            }
-            if (sink && sink->write(data) != data.size()) {
-                writeFailed = true;
-                reply->abort();
-                return;
-            }
-            received += data.size();
-            m_received = received;
-            if (progressContext)
-                QMetaObject::invokeMethod(
-                    progressContext, [onData, received] { onData(received); }, Qt::QueuedConnection);
-        });
-        if (!reply->isFinished()) {
-            QEventLoop loop;
-            QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-        {
-            QMutexLocker lock(&m_mutex);
-            m_reply = nullptr;
-        }
-
-        const int status = statusOf();
-        const QNetworkReply::NetworkError error = reply->error();
-        result.statusCode = status;
-        result.headerLines.clear();
-        for (const auto &[name, value] : reply->rawHeaderPairs())
-            result.headerLines.append(name + ": " + value);
-        result.bodyBytes = received;
-
-        if (tooLarge) {
-            result.outcome = HttpResult::Outcome::OtherError;
-            result.tooLarge = true;
-            result.errorText =
-                QStringLiteral("Meer dan %1 bytes ontvangen van %2").arg(maxBodyBytes).arg(current.toString());
-            return result;
-        }
-        if (writeFailed) {
-            result.outcome = HttpResult::Outcome::OtherError;
-            result.errorText = QStringLiteral("Het bestand kan niet worden geschreven: ") + sink->errorString();
-            return result;
-        }
-        if (m_timedOut) {
-            result.outcome = HttpResult::Outcome::HttpFailure;
-            result.statusCode = 404;
-            result.reasonPhrase = QStringLiteral("Geen antwoord binnen %1 seconden").arg(overallTimeoutMs / 1000);
-            return result;
-        }
-        if (m_aborted || isNetworkFailure(error)) {
-            result.outcome = HttpResult::Outcome::HttpFailure;
-            result.statusCode = 404;
-            result.reasonPhrase = reply->errorString();
-            return result;
-        }
-        if (status == 0) {
-            result.outcome = HttpResult::Outcome::OtherError;
-            result.errorText = reply->errorString();
-            return result;
-        }
-        if (followed()) {
-            const bool wasHttps = current.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-            current = current.resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
-            const QString next = current.scheme().toLower();
-            if (next != QLatin1String("http") && next != QLatin1String("https")) {
-                result.outcome = HttpResult::Outcome::OtherError;
-                result.errorText = unsupported(current);
-                return result;
-            }
-            if (wasHttps && next != QLatin1String("https")) {
-                result.outcome = HttpResult::Outcome::OtherError;
-                result.errorText = QStringLiteral("Doorverwijzing van https naar een onbeveiligd adres geweigerd: ") +
-                                   current.toString();
-                return result;
-            }
-            continue;
-        }
-        result.reasonPhrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        result.outcome = status >= 400 && status != 401 && status != 407 ? HttpResult::Outcome::HttpFailure
-                                                                         : HttpResult::Outcome::Ok;
-        return result;
+HttpResult UpdateHttpClient::end()
+{
+    std::shared_ptr<NetworkTransfer> transfer;
+    {
+        QMutexLocker lock(&m_mutex);
+        transfer = m_transfer;
     }
+    // The caller's event loop may have ended before the run did (the program quits): the request must not
+    // outlive the wait, or the program would hang on it while it ends.
+    if (transfer) {
+        if (!transfer->finished())
+            abort();
+        const NetworkResult response = transfer->wait();
+        {
+            QMutexLocker lock(&m_mutex);
+            m_transfer.reset();
+        }
+        if (nextHop(response)) {
+            // A redirect whose next request was never made: the run ends here.
+            m_result = failure(404, QStringLiteral("Operation canceled"));
+        }
+    }
+    if (m_aborted && closing())
+        m_result.closing = true;
+    return m_result;
+}
+
+std::shared_ptr<NetworkTransfer> UpdateHttpClient::send(QObject *context, std::function<void()> onEnd)
+{
+    Hop &hop = *m_hop;
+    NetworkRequest request;
+    request.method = hop.method;
+    request.url = hop.current;
+    request.headers = {{"User-Agent", kUserAgent}, {"Accept", kAccept}, {"Pragma", "no-cache"}};
+    request.extraCaCertificates = extraCaCertificates;
+    request.proxy = ProxyHost.isEmpty() ? QNetworkProxy(QNetworkProxy::NoProxy)
+                                        : QNetworkProxy(QNetworkProxy::HttpProxy, ProxyHost, ProxyPort.toUShort());
+    request.discardRedirectBodies = hop.redirects < kMaxRedirects;
+
+    NetworkLimits limits;
+    limits.noProgressMs = transferTimeoutMs;
+    // The whole run, redirects included, ends after overallTimeoutMs however slowly the server trickles.
+    limits.overallMs = overallTimeoutMs > 0 ? int(std::max<qint64>(1, overallTimeoutMs - hop.started.elapsed())) : 0;
+    limits.maxBytes = hop.method == "HEAD" ? -1 : maxBodyBytes;
+    limits.stop = &m_stop;
+
+    NetworkSink sink;
+    QIODevice *target = hop.sink;
+    sink.write = [target](const QByteArray &data) { return !target || target->write(data) == data.size(); };
+    QPointer<QObject> progressContext = hop.context;
+    sink.progress = [this, progressContext, onData = hop.onData](qint64 received) {
+        m_received = received;
+        if (onData && progressContext)
+            QMetaObject::invokeMethod(
+                progressContext.data(), [onData, received] { onData(received); }, Qt::QueuedConnection);
+    };
+
+    QMutexLocker lock(&m_mutex);
+    m_transfer = m_network.begin(request, limits, std::move(sink), context, std::move(onEnd));
+    if (m_aborted)
+        m_transfer->cancel();
+    return m_transfer;
+}
+
+bool UpdateHttpClient::nextHop(const NetworkResult &response)
+{
+    Hop &hop = *m_hop;
+    using Stop = NetworkResult::Stop;
+    HttpResult &result = m_result;
+    result = HttpResult();
+    result.statusCode = response.status;
+    result.headerLines = response.headerLines;
+    result.bodyBytes = response.received;
+    switch (response.stop) {
+    case Stop::TooLarge:
+        result.outcome = HttpResult::Outcome::OtherError;
+        result.tooLarge = true;
+        result.errorText = QStringLiteral("Meer dan %1 bytes ontvangen van %2").arg(maxBodyBytes).arg(hop.current.toString());
+        return false;
+    case Stop::WriteFailed:
+        result.outcome = HttpResult::Outcome::OtherError;
+        result.errorText = QStringLiteral("Het bestand kan niet worden geschreven: ") + hop.sink->errorString();
+        return false;
+    case Stop::Overall:
+        result = failure(404, QStringLiteral("Geen antwoord binnen %1 seconden").arg(overallTimeoutMs / 1000));
+        return false;
+    case Stop::NoProgress:
+        result = failure(404, QStringLiteral("Geen reactie van de server binnen %1 seconden").arg(transferTimeoutMs / 1000));
+        return false;
+    case Stop::Aborted:
+    case Stop::Cancelled:
+        result = failure(404, QStringLiteral("Operation canceled"));
+        result.closing = response.stopAsked || closing();
+        return false;
+    case Stop::None:
+        break;
+    }
+    if (response.networkFailed) {
+        result = failure(404, response.errorText);
+        return false;
+    }
+    const int status = response.status;
+    if (hop.redirects < kMaxRedirects && isRedirect(status) && !response.location.isEmpty()) {
+        const bool wasHttps = hop.current.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+        hop.current = hop.current.resolved(QUrl::fromEncoded(response.location));
+        ++hop.redirects;
+        const QString next = hop.current.scheme().toLower();
+        if (next != QLatin1String("http") && next != QLatin1String("https")) {
+            result = otherError(unsupported(hop.current));
+            return false;
+        }
+        if (wasHttps && next != QLatin1String("https")) {
+            result = otherError(QStringLiteral("Doorverwijzing van https naar een onbeveiligd adres geweigerd: ") +
+                                hop.current.toString());
+            return false;
+        }
+        if (closing() || m_aborted) {
+            result = failure(404, QStringLiteral("Operation canceled"));
+            result.closing = closing();
+            return false;
+        }
+        return true;
+    }
+    result.reasonPhrase = response.reasonPhrase;
+    result.outcome =
+        status >= 400 && status != 401 && status != 407 ? HttpResult::Outcome::HttpFailure : HttpResult::Outcome::Ok;
+    return false;
 }

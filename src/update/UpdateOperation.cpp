@@ -8,10 +8,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-void RunUpdateControle(const QString &version, const QString &programFolder, QWidget *window, ErrorHook logError)
+void RunUpdateControle(const QString &version, const QString &programFolder, QWidget *window, ErrorHook logError,
+                       NetworkConnections &network, AbortToken &stop)
 {
     QtUpdatePrompts prompts(window);
-    TJFCAppUpdate update(prompts, MakeNotifyBoxPresenter(prompts, logError), logError);
+    TJFCAppUpdate update(prompts, MakeNotifyBoxPresenter(prompts, logError), network, stop, logError);
     ConfigureMainWindowUpdate(update, version);
     update.ProgramFile =
         programFolder + QLatin1Char('/') + QFileInfo(QCoreApplication::applicationFilePath()).fileName();

@@ -33,6 +33,9 @@ struct TJFCAppUpdateManifest {
 
 // Everything the update dialog holds for one check: the manifest values, the release notes and the settings copied
 // from the component.
+class AbortToken;
+class NetworkConnections;
+
 struct TJFCAppUpdateNotifyState {
     TJFCAppUpdateManifest manifest;
     QString readme; // ReadmeMemo's text: the release notes, or one "Mislukt: " line
@@ -45,4 +48,6 @@ struct TJFCAppUpdateNotifyState {
     UpdateFont fontReadme;
     QString programFolder;                      // TempDownloads and the updater are found here
     QList<QSslCertificate> extraCaCertificates; // authorities trusted beside the system's
+    NetworkConnections *network = nullptr;      // the program's, over which the download goes
+    AbortToken *stop = nullptr;                 // the program's stop, which ends the download
 };

@@ -5,6 +5,7 @@
 #include "base/VoranoError.h"
 #include "support/LocalHttpServer.h"
 #include "support/ScriptedService.h"
+#include "support/TestNetwork.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -453,7 +454,7 @@ TEST_F(WindowTest, PackagePageShowsATripIdThatLooksLikeMarkupLiterally)
     scripted.reply(QStringLiteral("<kwp version=\"3.8\"><status>200</status><body><action><name>RetrieveTrips</name>"
                                  "</action><triplist><trip><id>&lt;img src=\"/dev/zero\"&gt;&lt;b&gt;RIT&lt;/b&gt;"
                                  "</id><tripaction>ANDERS</tripaction></trip></triplist></body></kwp>"));
-    ops.retrievalCycle = WireOperations().retrievalCycle;
+    ops.retrievalCycle = WireOperations(TestLinks(NoStop())).retrievalCycle;
     ops.serviceFactory = [&scripted](const Controls &) { return scripted.factory(); };
     auto window = makeWindow();
     window->setChecked(Control::xVerwerken, true);
@@ -490,7 +491,7 @@ TEST_F(WindowTest, FaultStringWithALineBreakIsOneLogLine)
                  "10-12-2026 09:00  Retourmelding 4711 verzonden en geaccepteerd\u2028x&#9;y</faultstring>"
                  "</soapenv:Fault></soapenv:Body></soapenv:Envelope>";
     server.serve("/_external/external.cfc", fault);
-    const Operations wired = WireOperations();
+    const Operations wired = WireOperations(TestLinks(NoStop()));
     ops.retrievalCycle = wired.retrievalCycle;
     ops.serviceFactory = wired.serviceFactory;
     auto window = makeWindow();

@@ -11,6 +11,7 @@
 #include "support/PgServer.h"
 #include "support/ProcessMemory.h"
 #include "support/SwallowingProxy.h"
+#include "support/TestNetwork.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -59,7 +60,7 @@ class FaultMatrix : public ::testing::Test, public CycleHarness
         ctx().service = [](const QString &url) {
             ServiceProxyOptions options;
             options.noProgressTimeoutMs = 2000; // the hang cell waits this long
-            return CreateServiceProxy(url, options);
+            return CreateServiceProxy(TestNetwork(), url, options);
         };
         sim.setGeneratedTrips(generatedTrips(kTrips));
     }
@@ -514,7 +515,7 @@ TEST_F(FaultMatrix, AHangingServiceLeavesNoThreadOrDescriptorBehind)
     ctx().service = [](const QString &url) {
         ServiceProxyOptions options;
         options.noProgressTimeoutMs = 100;
-        return CreateServiceProxy(url, options);
+        return CreateServiceProxy(TestNetwork(), url, options);
     };
     retour(); // the network thread and the database connection exist from here on
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -548,7 +549,7 @@ TEST_F(FaultMatrix, APathThatDropsIdleConnectionsSilently)
         ServiceProxyOptions options;
         options.idleConnectionLimitMs = 100;
         options.noProgressTimeoutMs = 30000;
-        return CreateServiceProxy(url, options);
+        return CreateServiceProxy(TestNetwork(), url, options);
     };
     import();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -630,7 +631,7 @@ class HostileReplyFaults : public FaultMatrix, public ::testing::WithParamInterf
             options.noProgressTimeoutMs = 1000;
             options.callLimitMs = 2000;
             options.maxReplyBytes = kHostileReplyLimit;
-            return CreateServiceProxy(url, options);
+            return CreateServiceProxy(TestNetwork(), url, options);
         };
         runner.runExclusive([&] { run(small); });
     }

@@ -9,6 +9,7 @@
 #include "settings/MemoryControls.h"
 #include "support/ScriptedService.h"
 #include "support/TempProgramDir.h"
+#include "support/TestNetwork.h"
 
 #include <QDir>
 #include <QFile>
@@ -234,7 +235,7 @@ TEST_F(RetourCycleTest, AFailedTickStillCountsWhatWentOut)
     service.fail(u"Operation canceled"_qs);
     OperationContext ctx = context();
 
-    const CycleOutcome outcome = WireServiceOperations().returnCycle(ctx, nullptr);
+    const CycleOutcome outcome = WireServiceOperations(TestLinks(NoStop())).returnCycle(ctx, nullptr);
     EXPECT_EQ(outcome.eventsAccepted, 1);
     EXPECT_EQ(outcome.eventsPending, 5) << "10 and 20 wait to be sent, 16 to 18 cannot be sent yet";
     EXPECT_EQ(eventStatus(db, 11), 1);

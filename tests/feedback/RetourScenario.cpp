@@ -9,6 +9,7 @@
 #include "link/TextList.h"
 
 #include "OstrelSim.h"
+#include "support/TestNetwork.h"
 
 #include <QDir>
 
@@ -41,7 +42,7 @@ void RunRetourScenario(Controls &controls, DispatchDb &db, OstrelSim &sim, const
     SystemClock clock;
     TextList resultList;
     QStringList log;
-    OperationContext ctx{controls,   MakeServiceFactory(controls),          db, pump, clock, folders,
+    OperationContext ctx{controls,   MakeServiceFactory(controls, TestNetwork(), nullptr),          db, pump, clock, folders,
                          resultList, [&log](const QString &m) { log << m; }};
     RetourCycle cycle;
     EXPECT_TRUE(cycle.RetourTimerTimer(ctx));

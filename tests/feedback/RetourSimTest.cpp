@@ -10,6 +10,7 @@
 #include "reference/ReferenceLists.h"
 #include "settings/MemoryControls.h"
 #include "support/TempProgramDir.h"
+#include "support/TestNetwork.h"
 
 #include "OstrelSim.h"
 
@@ -34,7 +35,7 @@ class RetourSimTest : public ::testing::Test
 
     OperationContext context()
     {
-        return OperationContext{controls,   MakeServiceFactory(controls),          db, pump, clock, dir.folders(),
+        return OperationContext{controls,   MakeServiceFactory(controls, TestNetwork(), nullptr),          db, pump, clock, dir.folders(),
                                 resultList, [this](const QString &m) { log << m; }};
     }
 

@@ -7,6 +7,7 @@
 #include "base/VoranoError.h"
 
 #include "support/QtPrinters.h"
+#include "support/TestNetwork.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -31,7 +32,7 @@ class OstrelSimTest : public ::testing::Test
 {
   protected:
     void SetUp() override { ASSERT_TRUE(sim.start()) << sim.errorString().toStdString(); }
-    QString call(const QString &action) { return CreateServiceProxy(sim.url())->xmlRequest(kwpFor(action)); }
+    QString call(const QString &action) { return CreateServiceProxy(TestNetwork(), sim.url())->xmlRequest(kwpFor(action)); }
 
     // A plain HTTP exchange on this thread, for what the transport never sends.
     QNetworkReply *send(QNetworkRequest request, const QByteArray &body, bool post = true)
@@ -191,7 +192,7 @@ TEST(OstrelSimLifecycle, StopsWhileACallHangsAndStartsAgain)
     sim.queueHang(QString());
     ServiceProxyOptions options;
     options.noProgressTimeoutMs = 5000;
-    std::unique_ptr<External_> stub = CreateServiceProxy(sim.url(), options);
+    std::unique_ptr<External_> stub = CreateServiceProxy(TestNetwork(), sim.url(), options);
     std::thread caller([&] { EXPECT_THROW(stub->xmlRequest(kwpFor(QStringLiteral("SendStatus"))), TransportError); });
     ASSERT_TRUE(sim.waitForRequests(1, 5000));
     sim.stop();

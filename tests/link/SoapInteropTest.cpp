@@ -6,6 +6,7 @@
 #include "base/VoranoError.h"
 
 #include "support/QtPrinters.h"
+#include "support/TestNetwork.h"
 
 #include <QFile>
 #include <QProcess>
@@ -62,7 +63,7 @@ TEST_F(SoapInterop, AnIndependentServerAcceptsOurRequestAndWeReadItsReply)
                                                "<v>Jansen & Zn <b> > \xc3\xa9\xe2\x82\xac</v></action></body></kwp>");
     QString escaped = document;
     escaped.replace(u'&', QLatin1String("&amp;")).replace(u'<', QLatin1String("&lt;"));
-    EXPECT_EQ(CreateServiceProxy(m_url)->xmlRequest(document),
+    EXPECT_EQ(CreateServiceProxy(TestNetwork(), m_url)->xmlRequest(document),
               QStringLiteral("<kwp><name>Echo</name><status>200</status><received>%1</received></kwp>").arg(escaped));
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/AbortToken.h"
 #include "base/VoranoError.h"
+#include "link/NetworkConnections.h"
 #include "link/SoapEnvelope.h"
 #include "settings/MemoryControls.h"
 #include "settings/ServiceEndpoints.h"
@@ -11,6 +12,7 @@
 #include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
 #include "support/SwallowingProxy.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -44,7 +46,7 @@ class SoapTransport : public ::testing::Test
     {
         ServiceProxyOptions options;
         options.noProgressTimeoutMs = timeoutMs;
-        return CreateServiceProxy(sim.url(), options)->xmlRequest(kwp);
+        return CreateServiceProxy(TestNetwork(), sim.url(), options)->xmlRequest(kwp);
     }
 
     // The message of the error a call raises; fails the test when it raises none or another type.
@@ -193,7 +195,7 @@ TEST_F(SoapTransport, ARefusedConnectionFailsInTheNetworkForm)
     const QString url = QStringLiteral("http://127.0.0.1:%1/_external/external.cfc").arg(closed.serverPort());
     closed.close();
     try {
-        CreateServiceProxy(url)->xmlRequest(request);
+        CreateServiceProxy(TestNetwork(), url)->xmlRequest(request);
         FAIL();
     } catch (const TransportError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Connection refused - URL:%1 - SOAPAction:\"\"").arg(url));
@@ -204,7 +206,7 @@ TEST_F(SoapTransport, AnInvalidUrlIsUsedAsItStandsAndFailsWithThePlatformText)
 {
     const QString url = QStringLiteral("geen url");
     try {
-        CreateServiceProxy(url)->xmlRequest(request);
+        CreateServiceProxy(TestNetwork(), url)->xmlRequest(request);
         FAIL();
     } catch (const TransportError &e) {
         EXPECT_TRUE(e.message().endsWith(QStringLiteral(" - URL:geen url - SOAPAction:\"\"")))
@@ -270,7 +272,7 @@ TEST_F(SoapTransportTls, ARefusedCertificateFailsTheCallBeforeTheDocumentIsSent)
     ASSERT_TRUE(sim.url().startsWith(QStringLiteral("https://")));
     EXPECT_FALSE(controls.checked(Control::xCertNegeren)); // checks apply by default
     try {
-        MakeServiceFactory(controls)(sim.url())->xmlRequest(request);
+        MakeServiceFactory(controls, TestNetwork(), nullptr)(sim.url())->xmlRequest(request);
         FAIL();
     } catch (const TransportError &e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("SSL handshake failed"))) << e.message().toStdString();
@@ -282,7 +284,7 @@ TEST_F(SoapTransportTls, ARefusedCertificateFailsTheCallBeforeTheDocumentIsSent)
 TEST_F(SoapTransportTls, WithCertNegerenTheRelaxedChecksLetTheCallThrough)
 {
     controls.setChecked(Control::xCertNegeren, true);
-    const ServiceFactory factory = MakeServiceFactory(controls);
+    const ServiceFactory factory = MakeServiceFactory(controls, TestNetwork(), nullptr);
     EXPECT_EQ(factory(sim.url())->xmlRequest(request), OstrelSim::acceptedReply(QStringLiteral("SendStatus")));
     EXPECT_EQ(sim.requests().at(0).kwp, request);
     // Read when the stub is made, not when the factory is.
@@ -304,7 +306,7 @@ TEST(SoapTransportFactory, StubsCallTheUrlTheyAreGiven)
     OstrelSim sim;
     ASSERT_TRUE(sim.start());
     MemoryControls controls;
-    const ServiceFactory factory = MakeServiceFactory(controls);
+    const ServiceFactory factory = MakeServiceFactory(controls, TestNetwork(), nullptr);
     factory(sim.url())->xmlRequest(QStringLiteral("<kwp><name>SendStatus</name></kwp>"));
     ASSERT_EQ(sim.requestCount(), 1);
     EXPECT_EQ(sim.requests().at(0).action, QStringLiteral("SendStatus"));
@@ -425,7 +427,7 @@ TEST_P(HostileReplies, FailTheCallOrAreReadWithoutCrashingOrHanging)
     options.noProgressTimeoutMs = kSmallNoProgressMs;
     const QString networkForm = QStringLiteral(" - URL:%1 - SOAPAction:\"\"").arg(server.url());
     try {
-        const QString reply = CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+        const QString reply = CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
         ASSERT_EQ(c.outcome, HostileCase::Returns) << "accepted: " << reply.left(200).toStdString();
         EXPECT_EQ(reply, QLatin1String(c.text));
     } catch (const TransportError &e) {
@@ -483,7 +485,7 @@ TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
     const QString expected =
         AbortToken::abortedText() + QStringLiteral(" - URL:%1 - SOAPAction:\"\"").arg(server.url());
     try {
-        CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+        CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
         ADD_FAILURE() << "no error";
     } catch (const TransportError &e) {
         EXPECT_EQ(e.message(), expected);
@@ -491,7 +493,7 @@ TEST(SoapTransportAbort, ATrippedTokenEndsTheCallAndRefusesTheNext)
     stopper.join();
     EXPECT_EQ(server.requests(), 1);
     try {
-        CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+        CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
         ADD_FAILURE() << "no error";
     } catch (const TransportError &e) {
         EXPECT_EQ(e.message(), expected);
@@ -513,7 +515,7 @@ TEST(SoapTransportAbort, ACallOnTheWireAtAStopFinishesWithinTheGrace)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         token.trip();
     });
-    EXPECT_EQ(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")),
+    EXPECT_EQ(CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")),
               QStringLiteral("<kwp><status>200</status></kwp>"));
     stopper.join();
     EXPECT_TRUE(token.tripped());
@@ -528,7 +530,7 @@ TEST(SoapTransportLeaks, TimedOutCallsLeaveNoThreadOrDescriptorBehind)
     ServiceProxyOptions options;
     options.noProgressTimeoutMs = 50;
     const auto timeOut = [&] {
-        EXPECT_THROW(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
+        EXPECT_THROW(CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
     };
     // What freeing leaves running: the network thread itself and the server's listener.
     timeOut();
@@ -559,7 +561,7 @@ class SoapTransportIdle : public ::testing::Test
     }
     static QString call(const SwallowingProxy &proxy, const ServiceProxyOptions &options)
     {
-        return CreateServiceProxy(proxy.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
+        return CreateServiceProxy(TestNetwork(), proxy.url(), options)->xmlRequest(QStringLiteral("<kwp/>"));
     }
 };
 
@@ -619,9 +621,9 @@ TEST_F(SoapTransportIdle, ARequestTakenWithoutAnAnswerIsNotSentAgain)
         server.setLaterScript(2, c.after);
         ServiceProxyOptions options;
         options.noProgressTimeoutMs = 1000;
-        EXPECT_EQ(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")),
+        EXPECT_EQ(CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")),
                   QStringLiteral("<kwp/>"));
-        EXPECT_THROW(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
+        EXPECT_THROW(CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
         EXPECT_EQ(server.connections(), 1);
         EXPECT_EQ(server.requests(), 2) << "each request reaches the service once";
     }
@@ -660,7 +662,7 @@ TEST_F(SoapTransportIdle, TheConnectionToTheServiceHasKeepAlive)
             ++checked;
         }
     });
-    EXPECT_EQ(CreateServiceProxy(slow.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
+    EXPECT_EQ(CreateServiceProxy(TestNetwork(), slow.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
     inspector.join();
     EXPECT_EQ(checked, 1);
 }
@@ -671,7 +673,7 @@ TEST_F(SoapTransportIdle, ACallOnANewConnectionIsNotSentAgain)
     HostileServer server(HostileServer::Script{{Step::Hold}});
     ServiceProxyOptions options;
     options.noProgressTimeoutMs = 200;
-    EXPECT_THROW(CreateServiceProxy(server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
+    EXPECT_THROW(CreateServiceProxy(TestNetwork(), server.url(), options)->xmlRequest(QStringLiteral("<kwp/>")), TransportError);
     EXPECT_EQ(server.requests(), 1);
 }
 
@@ -684,7 +686,7 @@ TEST(SoapTransportConnections, CallsReuseAKeptConnectionAndSurviveOneTheServerCl
     {
         HostileServer server({{Step::Send, reply}}, true);
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(CreateServiceProxy(server.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
+            EXPECT_EQ(CreateServiceProxy(TestNetwork(), server.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
         EXPECT_EQ(server.requests(), 3);
         EXPECT_EQ(server.connections(), 1);
     }
@@ -692,7 +694,7 @@ TEST(SoapTransportConnections, CallsReuseAKeptConnectionAndSurviveOneTheServerCl
         // The server closes every connection shortly after its reply, as an idle timeout would.
         HostileServer server({{Step::Send, reply}, {Step::Pause, {}, 50}, {Step::Close}}, true);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(CreateServiceProxy(server.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
+            EXPECT_EQ(CreateServiceProxy(TestNetwork(), server.url())->xmlRequest(QStringLiteral("<kwp/>")), QStringLiteral("<kwp/>"));
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
         EXPECT_EQ(server.requests(), 3);
@@ -704,9 +706,34 @@ TEST(SoapTransportConnections, CallsReuseAKeptConnectionAndSurviveOneTheServerCl
         ServiceProxyOptions own;
         own.keepConnections = false;
         for (int i = 0; i < 2; ++i)
-            CreateServiceProxy(server.url(), own)->xmlRequest(QStringLiteral("<kwp/>"));
+            CreateServiceProxy(TestNetwork(), server.url(), own)->xmlRequest(QStringLiteral("<kwp/>"));
         EXPECT_EQ(server.connections(), 2);
     }
+}
+
+} // namespace
+
+namespace
+{
+
+// The program's connections end with the program: a request still waiting on a server that holds it ends as
+// stopped, so its caller is not left waiting on a thread that has gone.
+TEST(NetworkConnectionsEnd, ARequestUnderWayEndsWithTheConnections)
+{
+    HostileServer server(HostileServer::Script{{Step::Hold}});
+    auto network = std::make_unique<NetworkConnections>();
+    NetworkRequest request;
+    request.url = QUrl(server.url());
+    request.body = "<kwp/>";
+    const std::shared_ptr<NetworkTransfer> transfer = network->begin(request, NetworkLimits{});
+    for (int i = 0; i < 200 && server.requests() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(server.requests(), 1);
+    network.reset();
+    ASSERT_TRUE(transfer->finished());
+    const NetworkResult result = transfer->wait();
+    EXPECT_TRUE(result.networkFailed);
+    EXPECT_EQ(result.stop, NetworkResult::Stop::Aborted);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "base/BlockingWait.h"
 #include "base/VoranoError.h"
 #include "service/ServiceWiring.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -38,6 +39,7 @@ class LinkServiceTest : public testing::Test
   protected:
     QTemporaryDir dir;
     FixedClock clock;
+    AbortToken stop;
     Operations ops;
     ServiceSetup setup;
     QList<Line> lines;
@@ -47,6 +49,7 @@ class LinkServiceTest : public testing::Test
     {
         setup.programFile = dir.filePath(QStringLiteral("VoranoOstrel"));
         setup.startTimers = false;
+        setup.stopToken = &stop;
     }
 
     void write(const QString &name, const QByteArray &bytes)
@@ -124,7 +127,7 @@ TEST_F(LinkServiceTest, TheSameTripsRetrievedEightTimesGiveFiveRidesAndNoFailure
                    "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n    <xVerwerken_Checked>TRUE</xVerwerken_Checked>\r\n"
                    "    <xBevestigen_Checked>TRUE</xBevestigen_Checked>\r\n"
                    "    <xStoringMinuten_Text>1</xStoringMinuten_Text>\r\n"));
-    ops = WireServiceOperations();
+    ops = WireServiceOperations(TestLinks(stop));
     setup.clock = &clock;
     start();
     for (int i = 0; i < 8; ++i) {
@@ -160,7 +163,7 @@ TEST_F(LinkServiceTest, ProcessingOffIsSaidAtStartAndAtEveryRetrievalThatDropsTr
                                                          sim.url().toUtf8() +
                                                          "</xSoapServer_Text>\r\n"
                                                          "    <xAuto_Checked>TRUE</xAuto_Checked>\r\n"));
-    ops = WireServiceOperations();
+    ops = WireServiceOperations(TestLinks(stop));
     start();
     EXPECT_FALSE(texts(LogLevel::Warning).filter(QStringLiteral("Ritten verwerken (xVerwerken) staat uit")).isEmpty())
         << texts(LogLevel::Warning).join(QLatin1Char('\n')).toStdString();

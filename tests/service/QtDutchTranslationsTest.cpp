@@ -1,6 +1,7 @@
 #include "service/QtDutchTranslations.h"
 #include "base/VoranoError.h"
 #include "link/SoapTransport.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -36,7 +37,7 @@ TEST(QtDutchTranslations, StandardDialogsAndQtErrorTextsAreDutch)
     const QString url = QStringLiteral("http://127.0.0.1:%1/_external/external.cfc").arg(closed.serverPort());
     closed.close();
     try {
-        CreateServiceProxy(url)->xmlRequest(QStringLiteral("<kwp/>"));
+        CreateServiceProxy(TestNetwork(), url)->xmlRequest(QStringLiteral("<kwp/>"));
         ADD_FAILURE() << "no error";
     } catch (const TransportError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Verbinding is geweigerd - URL:%1 - SOAPAction:\"\"").arg(url));

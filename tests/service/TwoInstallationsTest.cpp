@@ -8,6 +8,7 @@
 #include "service/ServiceWiring.h"
 #include "service/SettingsCheck.h"
 #include "support/PgServer.h"
+#include "support/TestNetwork.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -47,7 +48,7 @@ struct Installation {
         setup.programFile = dir.filePath(QStringLiteral("VoranoOstrel"));
         setup.startTimers = false;
         setup.stopToken = &stop;
-        service = std::make_unique<LinkService>(WireServiceOperations(), setup);
+        service = std::make_unique<LinkService>(WireServiceOperations(TestLinks(stop)), setup);
         QObject::connect(service.get(), &LinkService::logLine, service.get(),
                          [this](int level, const QString &line, bool) {
                              lines << line.mid(18);
@@ -122,8 +123,8 @@ class TwoInstallations : public ::testing::Test
         EXPECT_EQ(retrievals(), 3) << "the second installation asks the service for nothing";
 
         // --check in the second folder says who holds the database; in the first folder it is the program there.
-        EXPECT_EQ(CheckSettings(second.dir.path()).problems.filter(kRefused).size(), 1);
-        EXPECT_TRUE(CheckSettings(first.dir.path()).problems.filter(kRefused).isEmpty());
+        EXPECT_EQ(CheckSettings(second.dir.path(), TestNetwork()).problems.filter(kRefused).size(), 1);
+        EXPECT_TRUE(CheckSettings(first.dir.path(), TestNetwork()).problems.filter(kRefused).isEmpty());
 
         first.service->stop(QStringLiteral("test"));
         first.settle();

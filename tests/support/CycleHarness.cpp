@@ -1,4 +1,5 @@
 #include "support/CycleHarness.h"
+#include "support/TestNetwork.h"
 
 #include "link/SoapTransport.h"
 
@@ -30,7 +31,7 @@ CycleHarness::CycleHarness(Service kind, const QString &url)
     controls.setText(Control::xLoginDriver, QStringLiteral("SQLite"));
     for (Control c : {Control::xVerwerken, Control::xBevestigen, Control::BackupsMaken, Control::xBezet})
         controls.setChecked(c, true);
-    ServiceFactory factory = MakeServiceFactory(controls);
+    ServiceFactory factory = MakeServiceFactory(controls, TestNetwork(), nullptr);
     switch (kind) {
     case Simulator:
         if (!sim.start())

@@ -6,6 +6,7 @@
 #include "OstrelSim.h"
 #include "link/ReadXmlTag.h"
 #include "link/SoapTransport.h"
+#include "support/TestNetwork.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ void RunEndToEndCycles(ImportHarness &h)
     OstrelSim sim;
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     h.controls.setText(Control::xSoapServer, sim.url());
-    h.ctx().service = MakeServiceFactory(h.controls);
+    h.ctx().service = MakeServiceFactory(h.controls, TestNetwork(), nullptr);
 
     OstrelSim::TripGeneration five;
     five.count = 5;

@@ -3,6 +3,7 @@
 #include "base/AbortToken.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempProgramDir.h"
+#include "support/TestNetwork.h"
 #include "update/TJFCAppUpdate.h"
 #include "update/TJFCAppUpdateDownloadBox.h"
 #include "update/TJFCAppUpdateNotifyBox.h"
@@ -47,6 +48,8 @@ class UpdateDownloadTest : public ::testing::Test
         m_state.manifest.SHA256Hash = kSha256;
         m_state.downloadEnabled = true;
         m_state.programFolder = m_dir.path();
+        m_state.network = &TestNetwork();
+        m_state.stop = &m_stop;
         QFile updater(m_dir.path() + QLatin1Char('/') + UpdaterFileName());
         EXPECT_TRUE(updater.open(QIODevice::WriteOnly));
         updater.write("#!/bin/sh\n");
@@ -67,6 +70,7 @@ class UpdateDownloadTest : public ::testing::Test
         box.DownloadButton->click();
     }
 
+    AbortToken m_stop;
     TempProgramDir m_dir;
     LocalHttpServer m_server;
     ScriptedUpdatePrompts m_prompts;
@@ -244,7 +248,7 @@ TEST_F(UpdateDownloadTest, DialogsAndTheirButtons)
     EXPECT_FALSE(withoutDownload.DownloadButton->isEnabled());
 
     m_prompts.seen.clear();
-    TJFCAppUpdateDownloadBox download(m_prompts);
+    TJFCAppUpdateDownloadBox download(m_prompts, TestNetwork(), m_stop);
     EXPECT_EQ(download.windowTitle(), QStringLiteral("Download nieuwe versie"));
     QStringList labels;
     for (QLabel *l : {download.Label1, download.Label2, download.Label4, download.Label5, download.Label6,
@@ -479,9 +483,9 @@ TEST_F(UpdateDownloadTest, ClosingDuringTheDownloadStartsNothing)
     slow.body = QByteArray(200000, 'v');
     slow.stallAfter = 1000;
     m_server.serve(kFilePath, slow);
-    m_server.onStalled = [] {
+    m_server.onStalled = [this] {
         QMetaObject::invokeMethod(
-            qApp, [] { AbortToken::program().trip(); }, Qt::QueuedConnection);
+            qApp, [this] { m_stop.trip(); }, Qt::QueuedConnection);
     };
     download();
     EXPECT_EQ(m_prompts.seen, QStringList());
@@ -492,7 +496,6 @@ TEST_F(UpdateDownloadTest, ClosingDuringTheDownloadStartsNothing)
     download();
     EXPECT_EQ(m_server.requests().size(), before);
     EXPECT_EQ(m_prompts.seen, QStringList());
-    AbortToken::program().reset();
 }
 
 class UpdateControleTest : public UpdateDownloadTest
@@ -505,6 +508,7 @@ class UpdateControleTest : public UpdateDownloadTest
                   TJFCAppUpdateNotifyBox box(s, m_prompts, [this](const QString &m) { m_log << m; });
                   box.DownloadButton->click(); // the user downloads at once
               },
+              TestNetwork(), m_stop,
               [this](const QString &m) { m_log << m; }, m_key.trust())
     {
         m_update.ProgramFile = m_dir.path() + QStringLiteral("/VoranoOstrel");
