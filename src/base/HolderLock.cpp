@@ -1,5 +1,7 @@
 #include "base/HolderLock.h"
 
+#include "base/RegularFile.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -58,9 +60,11 @@ bool HolderLock::probe()
 {
     if (m_fd >= 0)
         return true;
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+    if (KindAt(m_path) == PathKind::Missing)
+        return true;
+    const int fd = OpenRegularFileDescriptor(m_path, FileOpening::Read, m_error);
     if (fd < 0)
-        return errno == ENOENT || fail(errno);
+        return false;
     const bool free = take(fd);
     ::close(fd);
     return free;
@@ -70,9 +74,9 @@ bool HolderLock::tryLock(const QString &holder)
 {
     if (m_fd >= 0)
         return true;
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0640);
+    const int fd = OpenRegularFileDescriptor(m_path, FileOpening::ReadWrite, m_error, 0640);
     if (fd < 0)
-        return fail(errno);
+        return false;
     if (!take(fd)) {
         ::close(fd);
         return false;
