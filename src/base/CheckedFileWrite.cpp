@@ -103,7 +103,7 @@ QString SaveWholeFile(const QString &path, const QByteArray &bytes, QFileDevice:
         return why;
     ClearSystemError();
     // The error number is taken right after the step that failed, before anything else can change it.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (file.write(bytes) != bytes.size() || !file.flush() || !SyncToDisk(file)) {
         const SystemError error = LastSystemError();
         why = reason(error, file);
         file.close();

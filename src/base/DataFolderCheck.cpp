@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 
 namespace
 {
@@ -42,7 +43,9 @@ QString CheckDataFolder(const QString &folder, const QStringList &subfolders)
         }
         return QString();
     };
-    QString reason = untrusted(folder);
+    // A data folder named through a link is judged by the folder it leads to.
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    QString reason = untrusted(real.isEmpty() ? folder : real);
     if (reason.isEmpty())
         reason = firstUntrusted(folder, QDirIterator::NoIteratorFlags);
     for (const QString &sub : subfolders) {

@@ -1,11 +1,11 @@
 #include "base/FolderLock.h"
 
+#include "base/CheckedFileWrite.h"
 #include "base/RegularFile.h"
 
 #include <QDir>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -32,8 +32,9 @@ bool FolderLock::tryLock()
         return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
+        const QString reason = SystemErrorReason(LastSystemError());
         ::close(fd);
-        m_error = error == EWOULDBLOCK ? QString() : QString::fromLocal8Bit(std::strerror(error));
+        m_error = error == EWOULDBLOCK ? QString() : reason;
         return false;
     }
     m_handle = fd;

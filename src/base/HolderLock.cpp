@@ -1,11 +1,11 @@
 #include "base/HolderLock.h"
 
+#include "base/CheckedFileWrite.h"
 #include "base/RegularFile.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -29,7 +29,8 @@ HolderLock::~HolderLock()
 
 bool HolderLock::fail(int error)
 {
-    m_error = QString::fromLocal8Bit(std::strerror(error));
+    errno = error;
+    m_error = SystemErrorReason(LastSystemError());
     return false;
 }
 

@@ -133,6 +133,11 @@ bool OpenRegularFile(QFile &file, const QString &path, FileOpening how, QString 
     return true;
 }
 
+bool SyncToDisk(QFile &file)
+{
+    return ::fsync(file.handle()) == 0;
+}
+
 std::optional<PathStatus> StatusAt(const QString &path)
 {
     struct stat st = {};

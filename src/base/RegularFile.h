@@ -29,6 +29,10 @@ PathKind KindAt(const QString &path);
 bool OpenRegularFile(QFile &file, const QString &path, FileOpening how, QString &reason,
                      QFileDevice::Permissions permissions = {});
 
+// Writes what the system still holds of an open file to the disk, before the file is renamed over an earlier one:
+// a power cut then leaves the old file or the whole new one. Windows: the rename writes through.
+bool SyncToDisk(QFile &file);
+
 // The same as a descriptor, for the lock files (flock works on it): -1 with reason when refused. Linux only.
 int OpenRegularFileDescriptor(const QString &path, FileOpening how, QString &reason, int mode = 0600);
 

@@ -49,6 +49,11 @@ bool OpenRegularFile(QFile &file, const QString &path, FileOpening how, QString 
     return true;
 }
 
+bool SyncToDisk(QFile &)
+{
+    return true; // MoveIntoPlace renames with MOVEFILE_WRITE_THROUGH
+}
+
 std::optional<PathStatus> StatusAt(const QString &)
 {
     return std::nullopt; // the installer's access list guards the folder

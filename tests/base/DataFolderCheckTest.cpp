@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -95,6 +96,10 @@ TEST(DataFolderCheck, FolderEntriesAndTheProgramsOwnFolders)
         EXPECT_EQ(CheckDataFolder(data, own), refused.arg(c.path, QStringLiteral("0%1").arg(c.mode, 0, 8))) << c.what;
         setMode(c.path, c.back);
     }
+    // A data folder named through a link is the folder it leads to.
+    const QString named = dir.filePath(QStringLiteral("genoemd"));
+    ASSERT_TRUE(QFile::link(open, named));
+    EXPECT_EQ(CheckDataFolder(named, {}), refused.arg(QFileInfo(open).canonicalFilePath(), QStringLiteral("0777")));
     // Below a folder that is not the program's own only the entry itself counts.
     setMode(data + QStringLiteral("/anders/dieper"), 0777);
     EXPECT_EQ(CheckDataFolder(data, own), QString());
