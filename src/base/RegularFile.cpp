@@ -13,9 +13,10 @@ namespace
 
 PathKind kindOf(mode_t mode)
 {
-    return S_ISREG(mode) ? PathKind::RegularFile : S_ISDIR(mode) ? PathKind::Folder
-                                               : S_ISLNK(mode)   ? PathKind::Link
-                                                                 : PathKind::Other;
+    return S_ISREG(mode)   ? PathKind::RegularFile
+           : S_ISDIR(mode) ? PathKind::Folder
+           : S_ISLNK(mode) ? PathKind::Link
+                           : PathKind::Other;
 }
 
 int openFlags(FileOpening how)
@@ -64,10 +65,11 @@ int openRegular(const QString &path, FileOpening how, QString &reason, int mode,
     if (fd < 0) {
         const int error = errno;
         const PathKind now = KindAt(path);
-        // ELOOP: a link came in the meantime; ENXIO: a FIFO without a reader; EEXIST: anything in the way of a new file.
-        if (error == ELOOP || error == ENXIO || (error == EEXIST && now != PathKind::RegularFile))
+        // ELOOP: a link came in the meantime; ENXIO: a FIFO without a reader; EEXIST: anything in the way of a new
+        // file.
+        if (error == ELOOP || error == ENXIO || (error == EEXIST && now != PathKind::RegularFile)) {
             reason = RefusedPathReason(now == PathKind::Missing ? PathKind::Other : now);
-        else {
+        } else {
             errno = error;
             reason = SystemErrorReason(LastSystemError());
         }

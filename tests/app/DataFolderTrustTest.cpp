@@ -115,9 +115,8 @@ TEST_F(DataFolderTrust, TheStartRefusesWhatSomeoneElseCouldHaveChangedOrPlanted)
         {"a lock file of another user (who would hold the lock)",
          [this](const QString &data) {
              write(QDir(dir.path()).relativeFilePath(data) + QStringLiteral("/VoranoOstrel.lock"), "");
-             ASSERT_EQ(::chown(QFile::encodeName(data + QStringLiteral("/VoranoOstrel.lock")).constData(), 65534,
-                               65534),
-                       0);
+             ASSERT_EQ(
+                 ::chown(QFile::encodeName(data + QStringLiteral("/VoranoOstrel.lock")).constData(), 65534, 65534), 0);
          },
          [](const QString &data) {
              return untrusted(data + QStringLiteral("/VoranoOstrel.lock"),
@@ -176,8 +175,8 @@ TEST_F(DataFolderTrust, TheStartRefusesWhatSomeoneElseCouldHaveChangedOrPlanted)
         EXPECT_EQ(program.exitCode(), 1) << c.what;
         // Qt's translations may be missing on a build machine; that warning is not this test's.
         EXPECT_TRUE(err.endsWith(c.line(data))) << c.what << "\n" << err.toStdString();
-        EXPECT_EQ(err.count(QLatin1Char('\n')) - err.count(QStringLiteral("vertaling van Qt")), 1)
-            << c.what << "\n" << err.toStdString();
+        EXPECT_EQ(err.count(QLatin1Char('\n')) - err.count(QStringLiteral("vertaling van Qt")), 1) << c.what << "\n"
+                                                                                                   << err.toStdString();
         EXPECT_FALSE(QDir(data).exists(QStringLiteral("Vorano"))) << c.what << ": the program went on";
         expectVictimsUntouched(c.what);
     }
@@ -190,8 +189,8 @@ TEST_F(DataFolderTrust, TheStatusFileAndADayFileAsLinksAreNotWrittenThrough)
     const QString data = dataFolder(QStringLiteral("gegevens"));
     ASSERT_TRUE(QFile::link(victim, data + QStringLiteral("/status.prom")));
     const QString day = data + QLatin1Char('/') + today();
-    const QString nextDay = data + QStringLiteral("/Logboek/") +
-                            QDate::currentDate().addDays(1).toString(QStringLiteral("yyyy-MM-dd.log"));
+    const QString nextDay =
+        data + QStringLiteral("/Logboek/") + QDate::currentDate().addDays(1).toString(QStringLiteral("yyyy-MM-dd.log"));
     ASSERT_TRUE(QFile::link(absent, day));
     ASSERT_TRUE(QFile::link(absent, nextDay)); // a run across midnight
     program.setArguments({QStringLiteral("--data"), data});

@@ -2,11 +2,11 @@
 // a file of someone else's, a link to a name that does not exist yet, a FIFO, a folder. Each writer and reader of
 // the data folder refuses it with its reason, leaves the target as it was (its bytes and mode, or not there) and
 // returns at once (a FIFO would hold an open without O_NONBLOCK: the test would hang).
+#include "base/RegularFile.h"
 #include "base/CheckedFileWrite.h"
 #include "base/FolderLock.h"
 #include "base/HolderLock.h"
 #include "base/LogDayFiles.h"
-#include "base/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -168,7 +168,8 @@ TEST_F(RegularFileTest, AWholeFileGetsItsGivenModeOrKeepsTheEarlierOne)
 {
     const QString path = dir.filePath(QStringLiteral("status.prom"));
     const mode_t old = ::umask(0077);
-    EXPECT_EQ(SaveWholeFile(path, "a", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup), QString());
+    EXPECT_EQ(SaveWholeFile(path, "a", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup),
+              QString());
     struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
