@@ -1,12 +1,12 @@
 #include "base/CheckedFileWrite.h"
 
-#include "base/SystemError.h"
+#include "base/MoveIntoPlace.h"
 
+#include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-
 
 namespace
 {
@@ -18,8 +18,39 @@ const QString kSizeLimit = QStringLiteral("het bestand wordt groter dan is toege
 const QString kReadOnly = QStringLiteral("het bestandssysteem is alleen-lezen");
 const QString kDiskFailing = QStringLiteral("lees- of schrijffout van de schijf");
 
-// The reason of a failed step: the system's error where it says more than Qt's text, in Dutch.
 QString reason(SystemError error, const QFileDevice &file)
+{
+    return SystemErrorReason(error, &file);
+}
+
+// A short name in the folder of path for the new file (a name of the longest length leaves no room for a suffix),
+// unused by this process so far; CreateNew refuses anything already there.
+QString temporaryName(const QString &path)
+{
+    static QAtomicInteger<quint32> counter;
+    return QFileInfo(path).dir().filePath(
+        QStringLiteral(".nieuw-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter));
+}
+
+} // namespace
+
+QString RefusedPathReason(PathKind kind)
+{
+    switch (kind) {
+    case PathKind::Link:
+        return QStringLiteral("op die plaats staat een symbolische koppeling, die niet wordt gevolgd");
+    case PathKind::Folder:
+        return kFolderInTheWay;
+    case PathKind::Other:
+        return QStringLiteral("op die plaats staat geen gewoon bestand (een FIFO, apparaat of socket)");
+    case PathKind::Missing:
+    case PathKind::RegularFile:
+        break;
+    }
+    return {};
+}
+
+QString SystemErrorReason(SystemError error, const QFileDevice *file)
 {
     switch (error) {
     case SystemError::DiskFull:
@@ -43,14 +74,14 @@ QString reason(SystemError error, const QFileDevice &file)
     case SystemError::Other:
         break;
     }
-    if (file.error() == QFileDevice::ResourceError)
-        return kDiskFull;
-    if (file.error() == QFileDevice::NoError)
+    if (!file)
+        return QStringLiteral("het systeem weigert de bewerking");
+    if (file->error() == QFileDevice::NoError)
         return QStringLiteral("niet alles kon worden geschreven");
-    return file.errorString();
+    if (file->error() == QFileDevice::ResourceError)
+        return kDiskFull;
+    return file->errorString();
 }
-
-} // namespace
 
 bool IsDiskReason(const QString &reason)
 {
@@ -60,40 +91,48 @@ bool IsDiskReason(const QString &reason)
 
 QString SaveWholeFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions)
 {
-    if (QFileInfo(path).isDir())
-        return kFolderInTheWay;
-    QSaveFile file(path);
-    ClearSystemError();
-    // Unbuffered: a write that does not fit fails at once, with its own error number.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return reason(LastSystemError(), file);
-    if (permissions)
-        file.setPermissions(permissions);
+    const PathKind kind = KindAt(path);
+    if (kind != PathKind::Missing && kind != PathKind::RegularFile)
+        return RefusedPathReason(kind);
+    if (!permissions && kind == PathKind::RegularFile)
+        permissions = QFileInfo(path).permissions();
+    const QString partial = temporaryName(path);
+    QFile file;
+    QString why;
+    if (!OpenRegularFile(file, partial, FileOpening::CreateNew, why, permissions))
+        return why;
     ClearSystemError();
     // The error number is taken right after the step that failed, before anything else can change it.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (file.write(bytes) != bytes.size() || !file.flush() || !SyncToDisk(file)) {
         const SystemError error = LastSystemError();
-        file.cancelWriting();
-        return reason(error, file);
+        why = reason(error, file);
+        file.close();
+        QFile::remove(partial);
+        return why;
     }
+    file.close();
+    // A rename replaces the name itself: a link that came in the meantime is replaced, never followed.
     ClearSystemError();
-    if (!file.commit())
-        return reason(LastSystemError(), file);
+    if (!MoveIntoPlace(partial, path)) {
+        why = SystemErrorReason(LastSystemError());
+        QFile::remove(partial);
+        return why;
+    }
     return {};
 }
 
 QString AppendToFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    ClearSystemError();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return reason(LastSystemError(), file);
+    QFile file;
+    QString why;
+    if (!OpenRegularFile(file, path, FileOpening::Append, why))
+        return why;
     const qint64 before = file.size();
     ClearSystemError();
     if (file.write(bytes) == bytes.size() && file.flush())
         return {};
     const SystemError error = LastSystemError();
-    const QString why = reason(error, file);
+    why = reason(error, file);
     // Cutting a file back needs no room, so it works on a full disk too.
     file.resize(before);
     return why;

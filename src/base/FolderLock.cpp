@@ -1,10 +1,11 @@
 #include "base/FolderLock.h"
 
+#include "base/CheckedFileWrite.h"
+#include "base/RegularFile.h"
+
 #include <QDir>
-#include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -24,16 +25,16 @@ bool FolderLock::tryLock()
 {
     if (m_handle >= 0)
         return true;
-    // An existing lock file is opened as it is: a refused second start changes nothing on disk.
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
+    // An existing lock file is opened as it is: a refused second start changes nothing on disk. A link or a FIFO
+    // in its place is refused: its target is never made or locked.
+    const int fd = OpenRegularFileDescriptor(m_path, FileOpening::ReadWrite, m_error, 0600);
+    if (fd < 0)
         return false;
-    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
+        const QString reason = SystemErrorReason(LastSystemError());
         ::close(fd);
-        m_error = error == EWOULDBLOCK ? QString() : QString::fromLocal8Bit(std::strerror(error));
+        m_error = error == EWOULDBLOCK ? QString() : reason;
         return false;
     }
     m_handle = fd;

@@ -1,9 +1,11 @@
 #include "base/HolderLock.h"
 
+#include "base/CheckedFileWrite.h"
+#include "base/RegularFile.h"
+
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -27,7 +29,8 @@ HolderLock::~HolderLock()
 
 bool HolderLock::fail(int error)
 {
-    m_error = QString::fromLocal8Bit(std::strerror(error));
+    errno = error;
+    m_error = SystemErrorReason(LastSystemError());
     return false;
 }
 
@@ -58,9 +61,11 @@ bool HolderLock::probe()
 {
     if (m_fd >= 0)
         return true;
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+    if (KindAt(m_path) == PathKind::Missing)
+        return true;
+    const int fd = OpenRegularFileDescriptor(m_path, FileOpening::Read, m_error);
     if (fd < 0)
-        return errno == ENOENT || fail(errno);
+        return false;
     const bool free = take(fd);
     ::close(fd);
     return free;
@@ -70,9 +75,9 @@ bool HolderLock::tryLock(const QString &holder)
 {
     if (m_fd >= 0)
         return true;
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0640);
+    const int fd = OpenRegularFileDescriptor(m_path, FileOpening::ReadWrite, m_error, 0640);
     if (fd < 0)
-        return fail(errno);
+        return false;
     if (!take(fd)) {
         ::close(fd);
         return false;

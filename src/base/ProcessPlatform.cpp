@@ -15,8 +15,9 @@
 
 void PrepareProcess()
 {
-    // Settings (with passwords), copies, day files and the database are for the program's own user and group.
-    ::umask(0027);
+    // Settings (with passwords), copies, day files and the database are for the program's own user alone; the
+    // status file alone is made readable for its group (the monitoring).
+    ::umask(0077);
 #ifdef __GLIBC__
     // The buffers of a large reply (many megabytes each) go back to the system as soon as they are freed. Without
     // this the C library raises its threshold after the first one and keeps the next ones in its heap, so the peak

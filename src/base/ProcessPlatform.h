@@ -5,7 +5,7 @@
 // How the program runs as a process, where the platforms differ. Linux: ProcessPlatform.cpp; Windows:
 // ProcessPlatformWin.cpp.
 
-// Called first thing in main: files the program makes are for its own user (and group), a write to a pipe whose
+// Called first thing in main: files the program makes are for its own user, a write to a pipe whose
 // reader went away fails instead of ending the program, and nothing waits for someone to answer a system dialog.
 void PrepareProcess();
 

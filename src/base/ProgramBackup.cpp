@@ -1,6 +1,7 @@
 #include "base/ProgramBackup.h"
 
 #include "base/MoveIntoPlace.h"
+#include "base/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,10 @@ bool CopyProgramBackup(const QString &programFile, const QString &backupsDir)
         return false;
     const QString target = dir.filePath(QFileInfo(programFile).fileName());
     const QString partial = target + QLatin1String(".kopie");
+    // The copy replaces a regular file only: a link or a FIFO in its place stays as it is.
+    const PathKind kind = KindAt(target);
+    if (kind != PathKind::Missing && kind != PathKind::RegularFile)
+        return false;
     QFile::remove(partial);
     if (!QFile::copy(programFile, partial))
         return false;

@@ -1,5 +1,7 @@
 #include "base/ProgramFolders.h"
 
+#include "base/PrivateFiles.h"
+
 #include <QDir>
 
 ProgramFolders ProgramFolders::under(const QString &programDir)
@@ -22,6 +24,11 @@ ProgramFolders ProgramFolders::under(const QString &programDir)
     return f;
 }
 
+QStringList ProgramFolders::topLevel() const
+{
+    return {ostrel, tempDownloads, vorano, logboek, programBackups};
+}
+
 void ProgramFolders::create() const
 {
     for (const QString &dir : {ostrel, inDir, uitDir, backups, backupsInDir, backupsUitDir, backupsErrorDir,
@@ -30,4 +37,6 @@ void ProgramFolders::create() const
         if (!d.exists())
             QDir().mkdir(dir); // a failure is skipped without a message
     }
+    for (const QString &dir : topLevel())
+        MakePrivateFolder(dir); // a link, or a folder of root's, is left as it is
 }

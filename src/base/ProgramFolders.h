@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The folder tree under the working folder. Paths carry no trailing separator.
 struct ProgramFolders {
@@ -19,6 +20,12 @@ struct ProgramFolders {
 
     static ProgramFolders under(const QString &programDir);
 
-    // Creates the tree where missing, in start-up order; a folder that cannot be created is skipped silently.
+    // The folders directly in the working folder that hold the rest: Ostrel, TempDownloads, Vorano, Logboek,
+    // Backups.
+    QStringList topLevel() const;
+
+    // Creates the tree where missing, in start-up order; a folder that cannot be created is skipped silently. The
+    // top-level folders are made the program user's alone (0700), also those an earlier version left readable for
+    // its group: the group may read the status file in the working folder, nothing else.
     void create() const;
 };

@@ -95,13 +95,13 @@ namespace
 // Whether the file at `path` is missing or holds exactly `bytes`.
 bool freeOrSame(const QString &path, const QByteArray &bytes)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    const PathKind kind = KindAt(path);
+    if (kind == PathKind::Missing)
         return true;
-    if (!info.isFile() || info.size() != bytes.size())
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+    QFile file;
+    QString reason;
+    return kind == PathKind::RegularFile && OpenRegularFile(file, path, FileOpening::Read, reason) &&
+           file.size() == bytes.size() && file.readAll() == bytes;
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "service/ProgramMain.h"
 
 #include "base/AbortToken.h"
+#include "base/DataFolderCheck.h"
 #include "base/FolderLock.h"
 #include "base/LogLevel.h"
 #include "base/ProcessPlatform.h"
+#include "base/ProgramFolders.h"
 #include "base/ServiceNotifier.h"
 #include "base/VoranoError.h"
 #include "link/NetworkConnections.h"
@@ -154,6 +156,12 @@ CommandLine readCommandLine(Parser &p, int argc, char *argv[])
     return line;
 }
 
+// The one line that refuses a data folder someone else could change, or empty.
+QString checkedFolder(const QString &folder)
+{
+    return CheckDataFolder(folder, ProgramFolders::under(folder).topLevel());
+}
+
 // The arguments that only report: no window, no folder, no file.
 int report(const CommandLine &line, Parser &p, int argc, char *argv[])
 {
@@ -170,7 +178,10 @@ int report(const CommandLine &line, Parser &p, int argc, char *argv[])
         const QString folder =
             line.dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(line.dataFolder).absolutePath();
         NetworkConnections network;
-        const SettingsCheckResult result = CheckSettings(folder, network);
+        SettingsCheckResult result = CheckSettings(folder, network);
+        const QString untrusted = checkedFolder(folder);
+        if (!untrusted.isEmpty())
+            result.problems.prepend(untrusted);
         for (const QString &text : result.notes + result.problems)
             std::printf("%s\n", text.toLocal8Bit().constData());
         if (result.problems.isEmpty())
@@ -218,6 +229,11 @@ int RunProgram(int argc, char *argv[], const ProgramKind &kind)
             printError(QStringLiteral("De map %1 bestaat niet en kan niet worden gemaakt.\n").arg(dataFolder));
             return kExitProblem;
         }
+    }
+    // Before anything is opened or written in it.
+    if (const QString untrusted = checkedFolder(dataFolder); !untrusted.isEmpty()) {
+        printError(untrusted + QStringLiteral(" Het programma stopt.\n"));
+        return kExitProblem;
     }
     FolderLock lock(dataFolder);
     if (!lock.tryLock()) {

@@ -248,7 +248,10 @@ bool ServiceMonitor::writeStatusFile(bool up) const
     if (m_statusFile.isEmpty())
         return false;
     // A cut file would be rejected by the monitoring as a whole, so the old one stays until a whole new one fits.
-    const QString failure = SaveWholeFile(m_statusFile, metrics(up));
+    // Readable for the group as well: a monitor in the service's group reads this file and nothing else of the
+    // data folder.
+    const QString failure = SaveWholeFile(m_statusFile, metrics(up),
+                                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
     if (failure.isEmpty()) {
         m_statusFileFailing = false;
         return true;

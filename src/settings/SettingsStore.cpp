@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <array>
 #include <cstdio>
@@ -132,15 +131,17 @@ SettingsStore::SettingsStore(QString filePath, SettingsFile which)
 
 void SettingsStore::load()
 {
-    QFile file(m_filePath);
-    if (!file.exists()) {
+    if (KindAt(m_filePath) == PathKind::Missing) {
         m_doc = QDomDocument();
         m_declaration.clear();
         m_onDisk.reset();
         return;
     }
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("Kan bestand %1 niet lezen. %2").arg(m_filePath, file.errorString()));
+    // A link or a FIFO in the file's place is refused: a FIFO would hold the start, a reload and the stop.
+    QFile file;
+    QString reason;
+    if (!OpenRegularFile(file, m_filePath, FileOpening::Read, reason))
+        throw FileError(QStringLiteral("Kan bestand %1 niet lezen: %2.").arg(m_filePath, reason));
     const QByteArray bytes = file.readAll();
     loadFrom(bytes);
     m_onDisk = bytes;
@@ -148,12 +149,13 @@ void SettingsStore::load()
 
 bool SettingsStore::changedOnDisk() const
 {
-    QFile file(m_filePath);
-    if (!file.exists())
+    if (KindAt(m_filePath) == PathKind::Missing)
         return false; // nothing there to lose
     if (!m_onDisk)
         return true; // made by someone else since
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    QString reason;
+    if (!OpenRegularFile(file, m_filePath, FileOpening::Read, reason))
         return false; // the write will say why it cannot write either
     return file.readAll() != *m_onDisk;
 }
@@ -323,8 +325,7 @@ QByteArray SettingsStore::serialize() const
 bool SettingsStore::write(const QString &otherPath) const
 {
     const QString path = otherPath.isEmpty() ? m_filePath : otherPath;
-    const QFileInfo info(path);
-    if (info.exists() && !(QFile::permissions(path) & QFileDevice::WriteOwner))
+    if (KindAt(path) == PathKind::RegularFile && !(QFile::permissions(path) & QFileDevice::WriteOwner))
         return false; // marked read-only: kept as it is
     const QByteArray bytes = serialize();
     // Both files may hold passwords: readable by the program's own user only, also when the old file was not.

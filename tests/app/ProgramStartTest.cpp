@@ -204,13 +204,13 @@ TEST_F(ProgramTest, SettingsFileItMayNotReadStopsTheStart)
 {
     write("VoranotoOstrel.xml", kStored);
     const QString file = dir.filePath(QStringLiteral("VoranotoOstrel.xml"));
+    constexpr gid_t kNobodyHere = 61234; // no user of the machine
     if (::geteuid() == 0) {
         ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
-        // The folder itself is open to that user (it takes its lock there); only the settings file is not.
-        ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
+        // The folder itself is that user's (it takes its lock there); the settings file is root's, which the
+        // program trusts but may not read.
+        ASSERT_EQ(::chown(QFile::encodeName(dir.path()).constData(), kNobodyHere, kNobodyHere), 0);
         program.setChildProcessModifier([] {
-            constexpr gid_t kNobodyHere = 61234; // no user of the machine
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobodyHere) != 0 || ::setuid(kNobodyHere) != 0)
                 ::_exit(99);
         });
