@@ -301,6 +301,20 @@ struct NetworkConnections::Thread::Call : NetworkTransfer {
         return done;
     }
 
+    // Ends the wait. The stop watch and the end context are let go of first: once the caller's wait has returned it
+    // may destroy the token and the context.
+    void finish()
+    {
+        stopWatch.reset();
+        if (onEnd && endContext)
+            QMetaObject::invokeMethod(endContext, onEnd, Qt::QueuedConnection);
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        ended.notify_all();
+    }
+
     // The shared pointer this call is held by (set by begin).
     std::weak_ptr<NetworkTransfer> self;
     std::shared_ptr<NetworkTransfer> shared() const { return self.lock(); }
@@ -402,14 +416,7 @@ void NetworkConnections::Thread::complete(const std::shared_ptr<Call> &call)
     m_running.erase(call);
     if (result.networkFailed)
         result.body = QByteArray();
-    {
-        std::lock_guard lock(call->mutex);
-        call->done = true;
-    }
-    call->ended.notify_all();
-    call->stopWatch.reset();
-    if (call->onEnd && call->endContext)
-        QMetaObject::invokeMethod(call->endContext, call->onEnd, Qt::QueuedConnection);
+    call->finish();
 }
 
 void NetworkConnections::Thread::endUnsent(const std::shared_ptr<Call> &call)
@@ -417,14 +424,7 @@ void NetworkConnections::Thread::endUnsent(const std::shared_ptr<Call> &call)
     call->result.networkFailed = true;
     call->result.stop = Call::Stop::Aborted;
     call->result.stopAsked = true;
-    {
-        std::lock_guard lock(call->mutex);
-        call->done = true;
-    }
-    call->ended.notify_all();
-    call->stopWatch.reset();
-    if (call->onEnd && call->endContext)
-        QMetaObject::invokeMethod(call->endContext, call->onEnd, Qt::QueuedConnection);
+    call->finish();
 }
 
 void NetworkConnections::Thread::start(const std::shared_ptr<Call> &call)
