@@ -14,6 +14,7 @@ add_library(vorano_test_support STATIC
     support/ScriptedService.cpp
     support/TempProgramDir.cpp
     support/CycleHarness.cpp
+    support/TestNetwork.cpp
 )
 target_include_directories(vorano_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vorano_test_support PUBLIC vorano_core ostrel_sim_lib GTest::gtest)
