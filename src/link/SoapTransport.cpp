@@ -5,6 +5,7 @@
 #include "base/ProcessPlatform.h"
 #include "base/ProcessSockets.h"
 #include "base/VoranoError.h"
+#include "link/ReplyLimits.h"
 #include "link/SoapEnvelope.h"
 #include "settings/Controls.h"
 #include "settings/ServiceEndpoints.h"
@@ -593,7 +594,10 @@ class SoapStub : public External_
     {
         // The URL goes to the network as it stands; one that is not a valid URL fails there with the
         // platform's message.
-        Exchange exchange = runExchange(QUrl(m_url), BuildSoapEnvelope(xml), m_options);
+        // The reply may be as large as the action asks for (ReplyLimits), within the stub's own limit.
+        ServiceProxyOptions options = m_options;
+        options.maxReplyBytes = MaxReplyBytesFor(xml, options.maxReplyBytes);
+        Exchange exchange = runExchange(QUrl(m_url), BuildSoapEnvelope(xml), options);
 
         if (exchange.networkFailed)
             throw TransportError(QLatin1String(kNetworkFailure)

@@ -1,4 +1,4 @@
-#include "link/AttributeLimit.h"
+#include "link/MarkupLimits.h"
 
 #include "base/VoranoError.h"
 #include "link/KwpDocument.h"
@@ -60,7 +60,7 @@ QString refusal(const std::function<void()> &read)
 
 // The shape that kept Qt's reader busy for minutes: 300,000 attributes on one element, 3.5 MB. It is refused
 // whether it stands in the kwp document or on the envelope, before a reader sees it.
-TEST(AttributeLimit, TheAttributeFloodIsRefusedWhereverItStands)
+TEST(MarkupLimits, TheAttributeFloodIsRefusedWhereverItStands)
 {
     const QString flood = QStringLiteral("<trip") + attributes(300000) + QStringLiteral("/>");
     ASSERT_GT(flood.size(), 3'400'000); // about 3.5 MB
@@ -101,7 +101,7 @@ TEST(AttributeLimit, TheAttributeFloodIsRefusedWhereverItStands)
 
 // What counts: the attributes of one start tag, and the defaults a document type declares; not what only looks
 // like an attribute in a comment, a CDATA section, a processing instruction, a value or a text.
-TEST(AttributeLimit, CountsTheAttributesOfOneElementAndOfTheWhole)
+TEST(MarkupLimits, CountsTheAttributesOfOneElementAndOfTheWhole)
 {
     const QString many = attributes(300);
     const QString manyElements = QStringLiteral("<x") + attributes(200) + QStringLiteral("/>");
@@ -131,13 +131,13 @@ TEST(AttributeLimit, CountsTheAttributesOfOneElementAndOfTheWhole)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(refusal([&] { CheckAttributeLimit(QStringView(c.text)); }), c.refusal);
-        EXPECT_EQ(refusal([&] { CheckAttributeLimit(c.text.toUtf8(), QString()); }), c.refusal);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(QStringView(c.text)); }), c.refusal);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(c.text.toUtf8(), QString()); }), c.refusal);
     }
 }
 
 // A reply the service really sends still reads as before.
-TEST(AttributeLimit, AnOrdinaryReplyStillReads)
+TEST(MarkupLimits, AnOrdinaryReplyStillReads)
 {
     QFile seed(QStringLiteral(VORANO_SOURCE_DIR "/bench/fuzz/corpus/link_xml_fuzz/reply"));
     ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
