@@ -61,7 +61,7 @@ QList<Shape> shapes(qint64 bytes)
 {
     // 100,000 attributes in all, 256 on each element, spread over the reply.
     const int elements = kMaxAttributes / kMaxAttributesPerElement;
-    const int valueBytes = int(std::max<qint64>(1, bytes / kMaxAttributes - 8));
+    const int valueBytes = int(std::max<qint64>(1, bytes / (kMaxAttributes - 2000)));
     return {
         {"nested", "kwp nested to the depth limit, again and again", false, [] { return nested(kMaxDepth - 8); }},
         {"too-deep", "kwp nested beyond the depth limit (refused)", false, [bytes] { return nested(int(bytes / 19)); }},

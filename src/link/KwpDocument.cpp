@@ -2,6 +2,7 @@
 
 #include "base/VoranoError.h"
 #include "link/MarkupLimits.h"
+#include "link/ReadFront.h"
 #include "link/ReadXmlTag.h"
 #include "link/TextCuts.h"
 #include "link/XmlText.h"
@@ -406,6 +407,7 @@ QString NormalizeReply(QByteArray utf8)
             if (const char *cut = cuts.cut())
                 slice += cut;
         reader.addData(slice);
+        DropReadFront(utf8, fed);
         return true;
     };
     return normalizeFed(reader, feed, utf8.size());

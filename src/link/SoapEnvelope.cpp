@@ -2,6 +2,7 @@
 
 #include "base/VoranoError.h"
 #include "link/MarkupLimits.h"
+#include "link/ReadFront.h"
 #include "link/TextCuts.h"
 
 #include <QStringDecoder>
@@ -121,7 +122,8 @@ class FedReader : public QXmlStreamReader
 
     QString decoded(QByteArrayView bytes)
     {
-        QStringDecoder &decoder = m_pos == 0 ? m_decoder : m_laterSlices;
+        QStringDecoder &decoder = m_first ? m_decoder : m_laterSlices;
+        m_first = false;
         QString text = decoder.decode(bytes);
         if (decoder.hasError())
             throw XmlParseError(QLatin1String(kBadEncoding).arg(m_charset));
@@ -177,6 +179,7 @@ class FedReader : public QXmlStreamReader
             addData(bytes);
         }
         m_pos = end;
+        DropReadFront(m_body, m_pos);
         return true;
     }
 
@@ -188,7 +191,8 @@ class FedReader : public QXmlStreamReader
     bool m_utf8 = false;
     bool m_cuts = false;
     TextCuts m_textCuts;
-    qsizetype m_pos = 0;
+    bool m_first = true;
+    qsizetype m_pos = 0; // in m_body, which lets go of what has been read
 };
 
 [[noreturn]] void throwParseError(const FedReader &reader)
