@@ -127,8 +127,9 @@ class ReplyWriter
                 } else if (m_textWritten) {
                     appendEscapedText(reader.text());
                 } else {
+                    // Only the new piece is judged: what was gathered before it is whitespace.
                     m_text += reader.text();
-                    if (!isWhitespace(m_text)) {
+                    if (!isWhitespace(reader.text())) {
                         closePendingStart();
                         appendEscapedText(m_text);
                         m_text.clear();
@@ -175,16 +176,10 @@ class ReplyWriter
                            [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; });
     }
 
-    // Ends the current text: what was gathered of it is written unless it is whitespace only.
+    // Ends the current text. What is still gathered of it is whitespace only, and is dropped.
     void flushText()
     {
         m_textWritten = false;
-        if (m_text.isEmpty())
-            return;
-        if (!isWhitespace(m_text)) {
-            closePendingStart();
-            appendEscapedText(m_text);
-        }
         m_text.clear();
     }
 

@@ -291,6 +291,13 @@ TEST(NormalizeReply, LargeRepliesComeOutAsIfReadAtOnce)
                                  QStringLiteral("]]></c></kwp>");
     EXPECT_EQ(NormalizeReply(longText), longExpected);
     EXPECT_EQ(NormalizeReply(longText.toUtf8()), longExpected);
+
+    // A text that is whitespace for megabytes before its first other character is kept whole; one that is
+    // whitespace only is dropped, however long.
+    const QString spaces(3 << 20, u' ');
+    EXPECT_EQ(NormalizeReply(QStringLiteral("<kwp><a>") + spaces + QStringLiteral("x</a><b>") + spaces +
+                             QStringLiteral("</b></kwp>")),
+              QStringLiteral("<kwp><a>") + spaces + QStringLiteral("x</a><b/></kwp>"));
 }
 
 // Nesting up to the depth limit reads; one level more is refused before the reader sees it, with its line.
