@@ -136,6 +136,38 @@ TEST(MarkupLimits, CountsTheAttributesOfOneElementAndOfTheWhole)
     }
 }
 
+// What counts as depth: elements open at once. Not an element written as <x/>, nor elements closed before the next
+// opens, nor what only looks like a tag in a comment, a CDATA section, a processing instruction or a value.
+TEST(MarkupLimits, CountsTheElementsOpenAtOnce)
+{
+    const QString kTooDeep = QStringLiteral("Het antwoord is dieper genest dan 256 niveaus (regel %1) en wordt niet "
+                                            "gelezen");
+    const auto nested = [](int depth, const QString &inner = {}) {
+        return QStringLiteral("<a x=\"1\">").repeated(depth) + inner + QStringLiteral("</a>").repeated(depth);
+    };
+    const QString opens = QStringLiteral("<a>").repeated(300);
+    const struct {
+        const char *what;
+        QString text;
+        QString refusal;
+    } cases[] = {
+        {"256 open at once", nested(256), {}},
+        {"257 open at once", nested(257), kTooDeep.arg(1)},
+        {"the innermost written as <x/>", nested(255, QStringLiteral("<b/><b />")), {}},
+        {"siblings", QStringLiteral("<r>") + QStringLiteral("<a><b/></a>").repeated(1000) + QStringLiteral("</r>"), {}},
+        {"in a comment", nested(250, QStringLiteral("<!--") + opens + QStringLiteral("-->")), {}},
+        {"in CDATA", nested(250, QStringLiteral("<![CDATA[") + opens + QStringLiteral("]]>")), {}},
+        {"in a processing instruction", nested(250, QStringLiteral("<?pi ") + opens + QStringLiteral("?>")), {}},
+        {"a value with a slash before >", nested(256, QStringLiteral("<b c=\"/\">x</b>")), kTooDeep.arg(1)},
+        {"on a later line", QStringLiteral("<r>\n\n") + nested(256) + QStringLiteral("</r>"), kTooDeep.arg(3)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(QStringView(c.text)); }), c.refusal);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(c.text.toUtf8(), QString()); }), c.refusal);
+    }
+}
+
 // A reply the service really sends still reads as before.
 TEST(MarkupLimits, AnOrdinaryReplyStillReads)
 {
