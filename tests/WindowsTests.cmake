@@ -60,7 +60,7 @@ vorano_add_windows_test(settings_tests SOURCES settings/ControlsTest.cpp setting
     SKIP SettingsStore.HostileFilesAreRefusedOrWrittenInAFormThatReadsBack)
 vorano_add_windows_test(link_document_tests SOURCES
     link/TextListTest.cpp link/ReadXmlTagTest.cpp link/XmlTextTest.cpp link/KwpDocumentTest.cpp
-    link/SoapEnvelopeTest.cpp link/AttributeLimitTest.cpp)
+    link/SoapEnvelopeTest.cpp link/MarkupLimitsTest.cpp link/TextCutsTest.cpp link/ReplySeedsTest.cpp)
 vorano_add_windows_test(link_sim_tests SOURCES link/OstrelSimTest.cpp)
 # Windows does not delete a file that a connection holds open, which these two cases do.
 vorano_add_windows_test(db_tests SOURCES db/DbSqliteTest.cpp db/StatementTable.cpp db/StatementTableTest.cpp

@@ -1,8 +1,10 @@
 #include "link/KwpDocument.h"
 
 #include "base/VoranoError.h"
-#include "link/AttributeLimit.h"
+#include "link/MarkupLimits.h"
+#include "link/ReadFront.h"
 #include "link/ReadXmlTag.h"
+#include "link/TextCuts.h"
 #include "link/XmlText.h"
 #include "settings/Controls.h"
 
@@ -54,8 +56,12 @@ class ReplyWriter
                     continue;
                 break;
             }
-            // A text may reach the writer in pieces (the reader is handed the document in slices): the pieces
-            // are joined before the text is judged and written.
+            // The empty CDATA sections that cut a long text (TextCuts) are nothing in the document.
+            if (token == QXmlStreamReader::Characters && reader.isCDATA() && reader.text().isEmpty())
+                continue;
+            // A text may reach the writer in pieces (the reader is handed the document in slices and long texts
+            // are cut): the pieces are gathered until the text shows it is not whitespace only, and written as
+            // they come from then on.
             if (token != QXmlStreamReader::Characters || reader.isCDATA())
                 flushText();
             switch (token) {
@@ -108,11 +114,27 @@ class ReplyWriter
             case QXmlStreamReader::Characters:
                 if (reader.isCDATA()) {
                     closePendingStart();
-                    m_out += QLatin1String("<![CDATA[");
+                    // A section that follows another at once goes on in it: a long section is read in pieces.
+                    // Not where the two would make a "]]>" together.
+                    if (m_cdataEnd == m_out.size() && m_out.at(m_out.size() - 4) != u']' &&
+                        !reader.text().startsWith(u'>'))
+                        m_out.chop(3);
+                    else
+                        m_out += QLatin1String("<![CDATA[");
                     m_out += reader.text();
                     m_out += QLatin1String("]]>");
+                    m_cdataEnd = m_out.size();
+                } else if (m_textWritten) {
+                    appendEscapedText(reader.text());
                 } else {
+                    // Only the new piece is judged: what was gathered before it is whitespace.
                     m_text += reader.text();
+                    if (!isWhitespace(reader.text())) {
+                        closePendingStart();
+                        appendEscapedText(m_text);
+                        m_text.clear();
+                        m_textWritten = true;
+                    }
                 }
                 break;
             case QXmlStreamReader::Comment:
@@ -148,18 +170,16 @@ class ReplyWriter
     }
 
   private:
-    // Writes the text gathered so far, unless it is whitespace only.
+    static bool isWhitespace(QStringView text)
+    {
+        return std::all_of(text.cbegin(), text.cend(),
+                           [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; });
+    }
+
+    // Ends the current text. What is still gathered of it is whitespace only, and is dropped.
     void flushText()
     {
-        if (m_text.isEmpty())
-            return;
-        const bool whitespace = std::all_of(m_text.cbegin(), m_text.cend(), [](QChar c) {
-            return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
-        });
-        if (!whitespace) {
-            closePendingStart();
-            appendEscapedText(m_text);
-        }
+        m_textWritten = false;
         m_text.clear();
     }
 
@@ -171,10 +191,16 @@ class ReplyWriter
         }
     }
 
+    // A text written in pieces goes on where the last piece ended: the "]]" before a ">" may stand in m_out.
     void appendEscapedText(QStringView text)
     {
         const qsizetype n = text.size();
         qsizetype plainFrom = 0;
+        const auto before = [&](qsizetype i, qsizetype back) {
+            if (i >= back)
+                return text[i - back];
+            return m_out.size() >= back - i ? m_out.at(m_out.size() - (back - i)) : QChar();
+        };
         for (qsizetype i = 0; i < n; ++i) {
             const QChar c = text[i];
             const char *escape = nullptr;
@@ -182,7 +208,7 @@ class ReplyWriter
                 escape = "&amp;";
             else if (c == u'<')
                 escape = "&lt;";
-            else if (c == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']')
+            else if (c == u'>' && before(i, 1) == u']' && before(i, 2) == u']')
                 escape = "&gt;";
             if (!escape)
                 continue;
@@ -223,6 +249,8 @@ class ReplyWriter
 
     QString m_out;
     QString m_text;
+    bool m_textWritten = false; // the current text is not whitespace only and goes out as it comes
+    qsizetype m_cdataEnd = -1;  // where the last CDATA section written ends
     bool m_startPending = false;
 };
 
@@ -311,8 +339,9 @@ constexpr qsizetype kSlice = 1 << 20;
 
 QString NormalizeReply(const QString &text)
 {
-    CheckAttributeLimit(text);
+    CheckMarkupLimits(text);
     QXmlStreamReader reader;
+    TextCuts cuts;
     qsizetype fed = 0;
     const auto feed = [&] {
         if (fed >= text.size())
@@ -320,8 +349,14 @@ QString NormalizeReply(const QString &text)
         qsizetype n = std::min(kSlice, text.size() - fed);
         if (fed + n < text.size() && text.at(fed + n - 1).isHighSurrogate())
             --n; // never part a surrogate pair
-        reader.addData(text.mid(fed, n));
+        QString slice = text.mid(fed, n);
+        for (const QChar c : std::as_const(slice))
+            cuts.step(c.unicode());
         fed += n;
+        if (fed < text.size())
+            if (const char *cut = cuts.cut())
+                slice += QLatin1String(cut);
+        reader.addData(slice);
         return true;
     };
     return normalizeFed(reader, feed, text.size());
@@ -329,7 +364,7 @@ QString NormalizeReply(const QString &text)
 
 QString NormalizeReply(QByteArray utf8)
 {
-    CheckAttributeLimit(utf8, QStringLiteral("utf-8"));
+    CheckMarkupLimits(utf8, QStringLiteral("utf-8"));
     // The bytes are UTF-8 whatever an XML declaration says: the text was decoded once already, and the
     // declaration's encoding is not written again.
     if (utf8.startsWith("<?xml")) {
@@ -345,14 +380,29 @@ QString NormalizeReply(QByteArray utf8)
         }
     }
     QXmlStreamReader reader;
+    TextCuts cuts;
     qsizetype fed = 0;
-    // The reader decodes across slices: a character parted between two of them is whole again.
     const auto feed = [&] {
         if (fed >= utf8.size())
             return false;
-        const qsizetype n = std::min(kSlice, utf8.size() - fed);
-        reader.addData(utf8.mid(fed, n));
+        qsizetype n = std::min(kSlice, utf8.size() - fed);
+        // A cut stands between characters: the slice ends before the byte that starts the character there.
+        if (fed + n < utf8.size()) {
+            qsizetype lead = fed + n;
+            while (lead > fed + n - 4 && lead > fed && (uchar(utf8.at(lead)) & 0xC0) == 0x80)
+                --lead;
+            if (lead > fed)
+                n = lead - fed;
+        }
+        QByteArray slice = utf8.mid(fed, n);
+        for (const char c : std::as_const(slice))
+            cuts.step(uchar(c));
         fed += n;
+        if (fed < utf8.size())
+            if (const char *cut = cuts.cut())
+                slice += cut;
+        reader.addData(slice);
+        DropReadFront(utf8, fed);
         return true;
     };
     return normalizeFed(reader, feed, utf8.size());

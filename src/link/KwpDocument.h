@@ -43,7 +43,7 @@ bool ReplyAccepted(const QString &reply, const QString &actionName, bool compare
 // Parses the reply and writes it back out (whitespace-only text dropped, empty elements in empty-element form,
 // "&" and "<" escaped, character references and &apos;/&quot; plain, ">" plain except inside "]]>", an XML
 // declaration kept without its encoding). Throws XmlParseError with the parser's message and position for text
-// that is not well-formed, and before any parsing for text over the attribute limits (CheckAttributeLimit).
+// that is not well-formed, and before any parsing for text over the markup limits (CheckMarkupLimits).
 QString NormalizeReply(const QString &text);
 // The same for a reply held as UTF-8 (half the memory of the text); an encoding in its declaration is not used.
 QString NormalizeReply(QByteArray utf8);

@@ -1,7 +1,9 @@
 #include "link/SoapEnvelope.h"
 
 #include "base/VoranoError.h"
-#include "link/AttributeLimit.h"
+#include "link/MarkupLimits.h"
+#include "link/ReadFront.h"
+#include "link/TextCuts.h"
 
 #include <QStringDecoder>
 #include <QXmlStreamReader>
@@ -63,6 +65,8 @@ QString charsetOf(const QString &contentType)
 // they are when the header names no charset (the parser then decodes them itself: byte-order mark, XML
 // declaration, UTF-8 by default), else the text decoded with the header's charset, slice by slice for UTF-8 (cut
 // between characters) and at once for other charsets. Decoding faults throw as soon as their slice is reached.
+// In UTF-8 a slice that ends within a text gets a cut (TextCuts), so the string the reply carries reaches the
+// reader's caller a slice at a time instead of whole at its end.
 class FedReader : public QXmlStreamReader
 {
   public:
@@ -79,6 +83,7 @@ class FedReader : public QXmlStreamReader
                                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
             m_decode = m_decoder.isValid() && m_laterSlices.isValid();
         }
+        m_cuts = m_decode ? m_utf8 : !m_charset.isEmpty() ? false : isUtf8Document(m_body);
         if (m_decode && !m_utf8) {
             QString text = decoded(m_body);
             m_body = QByteArray();
@@ -117,11 +122,29 @@ class FedReader : public QXmlStreamReader
 
     QString decoded(QByteArrayView bytes)
     {
-        QStringDecoder &decoder = m_pos == 0 ? m_decoder : m_laterSlices;
+        QStringDecoder &decoder = m_first ? m_decoder : m_laterSlices;
+        m_first = false;
         QString text = decoder.decode(bytes);
         if (decoder.hasError())
             throw XmlParseError(QLatin1String(kBadEncoding).arg(m_charset));
         return text;
+    }
+
+    // A body the parser reads as UTF-8 by itself: no byte-order mark but UTF-8's, and a declaration that names no
+    // other encoding.
+    static bool isUtf8Document(const QByteArray &body)
+    {
+        QByteArrayView head = QByteArrayView(body).first(std::min<qsizetype>(body.size(), 200));
+        if (head.startsWith("\xEF\xBB\xBF"))
+            head = head.sliced(3);
+        if (!head.startsWith("<"))
+            return false;
+        if (!head.startsWith("<?xml"))
+            return true;
+        const qsizetype end = head.indexOf("?>");
+        const QByteArray declaration = head.first(end < 0 ? head.size() : end).toByteArray().toLower();
+        const qsizetype at = declaration.indexOf("encoding");
+        return end > 0 && (at < 0 || declaration.indexOf("utf-8", at) > 0);
     }
 
     bool feed()
@@ -129,20 +152,34 @@ class FedReader : public QXmlStreamReader
         if (m_pos >= m_body.size())
             return false;
         qsizetype end = std::min(m_body.size(), m_pos + kSlice);
+        // Never cut a UTF-8 sequence: back up to the byte that starts the character at the cut.
+        if ((m_decode || m_cuts) && end < m_body.size()) {
+            qsizetype lead = end;
+            while (lead > m_pos && end - lead < 4 && (uchar(m_body.at(lead)) & 0xC0) == 0x80)
+                --lead;
+            if (lead > m_pos)
+                end = lead;
+        }
+        const char *cut = nullptr;
+        if (m_cuts) {
+            for (qsizetype i = m_pos; i < end; ++i)
+                m_textCuts.step(uchar(m_body.at(i)));
+            if (end < m_body.size())
+                cut = m_textCuts.cut();
+        }
         if (m_decode) {
-            // Never cut a UTF-8 sequence: back up to the byte that starts the character at the cut.
-            if (end < m_body.size()) {
-                qsizetype lead = end;
-                while (lead > m_pos && end - lead < 4 && (uchar(m_body.at(lead)) & 0xC0) == 0x80)
-                    --lead;
-                if (lead > m_pos)
-                    end = lead;
-            }
-            addData(decoded(QByteArrayView(m_body).sliced(m_pos, end - m_pos)));
+            QString text = decoded(QByteArrayView(m_body).sliced(m_pos, end - m_pos));
+            if (cut)
+                text += QLatin1String(cut);
+            addData(text);
         } else {
-            addData(m_body.sliced(m_pos, end - m_pos));
+            QByteArray bytes = m_body.sliced(m_pos, end - m_pos);
+            if (cut)
+                bytes += cut;
+            addData(bytes);
         }
         m_pos = end;
+        DropReadFront(m_body, m_pos);
         return true;
     }
 
@@ -152,7 +189,10 @@ class FedReader : public QXmlStreamReader
     QStringDecoder m_laterSlices;
     bool m_decode = false;
     bool m_utf8 = false;
-    qsizetype m_pos = 0;
+    bool m_cuts = false;
+    TextCuts m_textCuts;
+    bool m_first = true;
+    qsizetype m_pos = 0; // in m_body, which lets go of what has been read
 };
 
 [[noreturn]] void throwParseError(const FedReader &reader)
@@ -293,7 +333,7 @@ QString ReadSoapReply(const QByteArray &body, const QString &contentType)
 QString ReadSoapReply(QByteArray &&body, const QString &contentType)
 {
     const QString charset = charsetOf(contentType);
-    CheckAttributeLimit(body, charset);
+    CheckMarkupLimits(body, charset);
     // The body moves into the reader, which hands it to the parser a slice at a time. The string it carries has
     // at most as many characters as the body has bytes.
     const qsizetype bodySize = body.size();

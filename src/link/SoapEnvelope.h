@@ -32,8 +32,9 @@ void CheckReplyContentType(const QString &contentType);
 
 // Reads the string a reply body carries. The body is decoded with the charset of contentType (UTF-8 when it
 // names none). Throws SoapFault (or CFCInvocationException) with the fault's faultstring, XmlParseError with the
-// parser's message for a body that is not a well-formed envelope, or with the attribute text for a body over the
-// attribute limits (CheckAttributeLimit). Nesting depth is not limited and costs no stack.
+// parser's message for a body that is not a well-formed envelope, or with the limit's text for a body over the
+// markup limits (CheckMarkupLimits: attributes, nesting depth). The string is gathered as the reader goes, never
+// held whole inside the reader as well.
 QString ReadSoapReply(const QByteArray &body, const QString &contentType);
 // The same, releasing the body as soon as it has been decoded.
 QString ReadSoapReply(QByteArray &&body, const QString &contentType);

@@ -3,6 +3,7 @@
 #include "base/AbortToken.h"
 #include "base/VoranoError.h"
 #include "link/NetworkConnections.h"
+#include "link/ReplyLimits.h"
 #include "link/SoapEnvelope.h"
 #include "settings/Controls.h"
 #include "settings/ServiceEndpoints.h"
@@ -112,9 +113,12 @@ class SoapStub : public External_
     {
         // The URL goes to the network as it stands; one that is not a valid URL fails there with the
         // platform's message.
-        NetworkResult exchange = runExchange(m_net, QUrl(m_url), BuildSoapEnvelope(xml), m_options);
+        // The reply may be as large as the action asks for (ReplyLimits), within the stub's own limit.
+        ServiceProxyOptions options = m_options;
+        options.maxReplyBytes = MaxReplyBytesFor(xml, options.maxReplyBytes);
+        NetworkResult exchange = runExchange(m_net, QUrl(m_url), BuildSoapEnvelope(xml), options);
 
-        const QString failure = failureText(exchange, m_options);
+        const QString failure = failureText(exchange, options);
         if (exchange.networkFailed || !failure.isEmpty())
             throw TransportError(QLatin1String(kNetworkFailure)
                                      .arg(failure, m_url, QLatin1String(SoapWire::SoapActionHeader)));

@@ -40,12 +40,11 @@ bool FetchReferenceList(OperationContext &ctx, ReferenceList list)
     Controls &controls = ctx.controls;
 
     const QString request = BuildRetrieveRequest(controls, action);
-    const QString replyText = ctx.service(controls.text(Control::xSoapServer))->xmlRequest(request);
-
-    const TextList reply(replyText);
-    ctx.resultList.setLines(reply.lines());
-
+    // The reply is held once, in its joined form, by the result list and here alike.
+    TextList reply;
+    reply.setText(ctx.service(controls.text(Control::xSoapServer))->xmlRequest(request));
     const QString joined = reply.text();
+    ctx.resultList.setText(joined);
     if (ReadXMLValue(joined, kStatusTag) != kAccepted)
         return false;
     if (ReadXMLValue(joined, kNameTag) != action)
@@ -60,7 +59,9 @@ bool FetchReferenceList(OperationContext &ctx, ReferenceList list)
     if (list == ReferenceList::VehicleTypes)
         controls.setLines(info.memo, {});
 
-    const QString text = TextList(NormalizeReply(ctx.resultList.text())).text();
+    TextList normalized;
+    normalized.setText(NormalizeReply(joined));
+    const QString text = normalized.text();
 
     controls.setText(Control::yStatus, ReadXMLValue(text, kStatusTag));
     controls.setText(Control::ySoort, ReadXMLValue(text, kNameTag));

@@ -8,6 +8,7 @@
 #include "link/DocumentCopies.h"
 #include "link/External_.h"
 #include "link/KwpDocument.h"
+#include "link/ReadFront.h"
 #include "link/ReadXmlTag.h"
 #include "link/TextList.h"
 #include "trips/NewTripMapping.h"
@@ -223,10 +224,11 @@ void processReply(OperationContext &ctx, TemporaryKeys &keys, TripImport::Refuse
         QString reply;
         if (origin == Origin::Service) {
             // A large reply is held as UTF-8 while it is read again, and the result list lets go of it: the text,
-            // its normalised form and the trip list are never all in memory at once.
-            QByteArray utf8 = ctx.resultList.text().toUtf8();
+            // its normalised form and the trip list are never all in memory at once, and each lets go of what
+            // has been read while the next is made.
+            QString text = ctx.resultList.text();
             ctx.resultList.clear();
-            reply = NormalizeReply(std::move(utf8));
+            reply = NormalizeReply(ToUtf8Releasing(std::move(text)));
         } else {
             reply = ctx.resultList.text();
         }

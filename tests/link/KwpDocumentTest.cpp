@@ -1,4 +1,5 @@
 #include "link/KwpDocument.h"
+#include "link/MarkupLimits.h"
 
 #include "base/VoranoError.h"
 #include "settings/MemoryControls.h"
@@ -277,8 +278,45 @@ TEST(NormalizeReply, LargeRepliesComeOutAsIfReadAtOnce)
     expected += QStringLiteral("</triplist></kwp>");
     EXPECT_EQ(NormalizeReply(text), expected);
 
-    const QString deep = QStringLiteral("<a>").repeated(100000) + QStringLiteral("</a>").repeated(100000);
-    EXPECT_EQ(NormalizeReply(deep).size(), 99999 * 7 + 4); // the innermost element as <a/>
+    // One text and one CDATA section of megabytes: the reader is handed them in pieces, and they come out as one,
+    // whatever stands where a piece ends (a reference, a "]]>" to escape, a line break of two characters).
+    const QString piece = QString::fromUtf8("ab]]&gt;c\r\nd&amp;\xc3\xa9\xf0\x9d\x84\x9e ");
+    const QString pieceOut = QString::fromUtf8("ab]]&gt;c\nd&amp;\xc3\xa9\xf0\x9d\x84\x9e ");
+    const QString cdata = QString::fromUtf8("x]y]]z>\xc3\xa9 ");
+    const int times = 3 * (1 << 20) / int(piece.size());
+    const QString longText = QStringLiteral("<kwp><t>  ") + piece.repeated(times) + QStringLiteral("</t><c><![CDATA[") +
+                             cdata.repeated(times) + QStringLiteral("]]></c></kwp>");
+    const QString longExpected = QStringLiteral("<kwp><t>  ") + pieceOut.repeated(times) +
+                                 QStringLiteral("</t><c><![CDATA[") + cdata.repeated(times) +
+                                 QStringLiteral("]]></c></kwp>");
+    EXPECT_EQ(NormalizeReply(longText), longExpected);
+    EXPECT_EQ(NormalizeReply(longText.toUtf8()), longExpected);
+
+    // A text that is whitespace for megabytes before its first other character is kept whole; one that is
+    // whitespace only is dropped, however long.
+    const QString spaces(3 << 20, u' ');
+    EXPECT_EQ(NormalizeReply(QStringLiteral("<kwp><a>") + spaces + QStringLiteral("x</a><b>") + spaces +
+                             QStringLiteral("</b></kwp>")),
+              QStringLiteral("<kwp><a>") + spaces + QStringLiteral("x</a><b/></kwp>"));
+}
+
+// Nesting up to the depth limit reads; one level more is refused before the reader sees it, with its line.
+TEST(NormalizeReply, NestingBeyondTheDepthLimitIsRefused)
+{
+    const auto nested = [](int depth) {
+        return QStringLiteral("<kwp>\n") + QStringLiteral("<a>").repeated(depth - 1) +
+               QStringLiteral("</a>").repeated(depth - 1) + QStringLiteral("</kwp>");
+    };
+    EXPECT_EQ(NormalizeReply(nested(kMaxDepth)).size(), 5 + (kMaxDepth - 2) * 7 + 4 + 6);
+    for (int depth : {kMaxDepth + 1, 100000}) {
+        try {
+            NormalizeReply(nested(depth));
+            FAIL() << depth;
+        } catch (const XmlParseError &e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Het antwoord is dieper genest dan 256 niveaus (regel 2) en wordt "
+                                                  "niet gelezen"));
+        }
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "link/SoapEnvelope.h"
 
 #include "base/VoranoError.h"
+#include "link/MarkupLimits.h"
 
 #include "support/QtPrinters.h"
 
@@ -180,7 +181,7 @@ namespace
 {
 
 // Large replies reach the parser in slices of a megabyte: characters of several bytes, entities and texts that
-// straddle a cut come out whole, in every charset path, and nesting of any depth costs no stack.
+// straddle a cut come out whole, in every charset path, and nesting is refused beyond the depth limit.
 TEST(SoapEnvelope, LargeAndDeepRepliesReadWhole)
 {
     // "é" (2 bytes), "€" (3 bytes), "𝄞" (4 bytes, a surrogate pair) and "&amp;" at every offset around each cut.
@@ -202,10 +203,21 @@ TEST(SoapEnvelope, LargeAndDeepRepliesReadWhole)
     broken[broken.size() - 200] = '\xff';
     EXPECT_THROW(ReadSoapReply(broken, QStringLiteral("text/xml; charset=utf-8")), XmlParseError);
 
-    const QByteArray deep = QByteArray("<a>").repeated(100000) + "diep" + QByteArray("</a>").repeated(100000);
-    EXPECT_EQ(ReadSoapReply(envelope("<ns1:x xmlns:ns1=\"http://_external\"><r>" + deep + "</r></ns1:x>"),
-                            QStringLiteral("text/xml")),
-              QStringLiteral("diep"));
+    // Markup within the string counts against the depth limit with the envelope's four levels around it.
+    const auto deep = [](int levels) {
+        return envelope("<ns1:x xmlns:ns1=\"http://_external\"><r>" + QByteArray("<a>").repeated(levels) + "diep" +
+                        QByteArray("</a>").repeated(levels) + "</r></ns1:x>");
+    };
+    EXPECT_EQ(ReadSoapReply(deep(kMaxDepth - 4), QStringLiteral("text/xml")), QStringLiteral("diep"));
+    for (const int levels : {kMaxDepth - 3, 100000}) {
+        try {
+            ReadSoapReply(deep(levels), QStringLiteral("text/xml"));
+            FAIL() << levels;
+        } catch (const XmlParseError &e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Het antwoord is dieper genest dan 256 niveaus (regel 1) en wordt "
+                                                  "niet gelezen"));
+        }
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "base/AbortToken.h"
 #include "base/VoranoError.h"
+#include "link/MarkupLimits.h"
 #include "link/NetworkConnections.h"
 #include "link/SoapEnvelope.h"
 #include "settings/MemoryControls.h"
@@ -350,17 +351,21 @@ HostileServer::Script whole(const QByteArray &body, int status = 200)
     return {{Step::Send, HostileServer::head(body.size(), "text/xml; charset=utf-8", false, status) + body}};
 }
 
+const char *const kTooDeep = "Het antwoord is dieper genest dan 256 niveaus (regel 1) en wordt niet gelezen";
+
 const HostileCase kHostileCases[] = {
     {"nesting 60000 deep inside the return element",
-     [] { return whole(HostileServer::envelope(nested(60000, "a", "diep"))); }, HostileCase::Returns, "diep"},
+     [] { return whole(HostileServer::envelope(nested(60000, "a", "diep"))); }, HostileCase::Parse, kTooDeep},
     {"nesting 60000 deep in a header",
      [] {
          return whole("<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Header>" +
                       nested(60000, "h") + "</e:Header><e:Body><r><s>ok</s></r></e:Body></e:Envelope>");
      },
-     HostileCase::Returns, "ok"},
+     HostileCase::Parse, kTooDeep},
     {"nesting 60000 deep in a faultstring", [] { return whole(faultEnvelope(nested(60000, "f", "stuk")), 500); },
-     HostileCase::Fault, "stuk"},
+     HostileCase::Parse, kTooDeep},
+    {"nesting to the depth limit inside the return element",
+     [] { return whole(HostileServer::envelope(nested(kMaxDepth - 4, "a", "diep"))); }, HostileCase::Returns, "diep"},
     {"nesting 60000 deep and never closed",
      [] { return whole(HostileServer::envelope(QByteArray("<a>").repeated(60000))); }, HostileCase::Parse, nullptr},
     {"body 1000 bytes short of its Content-Length, then closed",
@@ -443,6 +448,9 @@ TEST_P(HostileReplies, FailTheCallOrAreReadWithoutCrashingOrHanging)
     } catch (const XmlParseError &e) {
         ASSERT_EQ(c.outcome, HostileCase::Parse) << e.message().toStdString();
         EXPECT_TRUE(e.message().contains(QLatin1String("(regel "))) << e.message().toStdString();
+        if (c.text) {
+            EXPECT_EQ(e.message(), QString::fromUtf8(c.text));
+        }
     }
 }
 

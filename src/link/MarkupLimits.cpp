@@ -1,4 +1,4 @@
-#include "link/AttributeLimit.h"
+#include "link/MarkupLimits.h"
 
 #include "base/VoranoError.h"
 
@@ -8,6 +8,7 @@ namespace
 constexpr const char *kTooManyOnOneElement =
     "Het antwoord heeft een element met meer dan %1 attributen (regel %2) en wordt niet gelezen";
 constexpr const char *kTooManyInAll = "Het antwoord heeft meer dan %1 attributen (regel %2) en wordt niet gelezen";
+constexpr const char *kTooDeep = "Het antwoord is dieper genest dan %1 niveaus (regel %2) en wordt niet gelezen";
 
 // One pass over the units of a text. Units is anything with size() and at(i) giving a code point or code unit;
 // only the ASCII characters of markup are compared, so a unit beyond ASCII is simply text.
@@ -33,7 +34,9 @@ template <typename Units> class Counter
                 docType();
             else if (startsWith("?"))
                 skipPast("?>");
-            else if (startsWith("!") || startsWith("/"))
+            else if (startsWith("/"))
+                endTag();
+            else if (startsWith("!"))
                 skipTag(nullptr);
             else
                 startTag();
@@ -90,17 +93,30 @@ template <typename Units> class Counter
     void startTag()
     {
         int own = 0;
+        char32_t last = 0;
         while (m_i < m_n) {
             const char32_t c = next();
-            if (c == '>')
+            if (c == '>') {
+                // An element written as <x/> opens nothing.
+                if (last != '/' && ++m_depth > kMaxDepth)
+                    throw XmlParseError(QString::fromLatin1(kTooDeep).arg(kMaxDepth).arg(m_line));
                 return;
+            }
             if (c == '"' || c == '\'') {
                 skipQuoted(c);
             } else if (c == '=') {
                 ++own;
                 count(1, own + m_declared);
             }
+            last = c;
         }
+    }
+
+    void endTag()
+    {
+        skipTag(nullptr);
+        if (m_depth > 0)
+            --m_depth;
     }
 
     // A document type: in its internal subset each quoted value of an attribute-list declaration is a default
@@ -154,6 +170,7 @@ template <typename Units> class Counter
     qint64 m_line = 1;
     qint64 m_total = 0;
     int m_declared = 0;
+    int m_depth = 0;
 };
 
 struct StringUnits {
@@ -215,13 +232,13 @@ ByteUnits unitsOf(QByteArrayView bytes, const QString &charset)
 
 } // namespace
 
-void CheckAttributeLimit(QStringView text)
+void CheckMarkupLimits(QStringView text)
 {
     const StringUnits units{text};
     Counter<StringUnits>(units).run();
 }
 
-void CheckAttributeLimit(QByteArrayView bytes, const QString &charset)
+void CheckMarkupLimits(QByteArrayView bytes, const QString &charset)
 {
     const ByteUnits units = unitsOf(bytes, charset);
     Counter<ByteUnits>(units).run();

@@ -1,4 +1,4 @@
-#include "link/AttributeLimit.h"
+#include "link/MarkupLimits.h"
 
 #include "base/VoranoError.h"
 #include "link/KwpDocument.h"
@@ -60,7 +60,7 @@ QString refusal(const std::function<void()> &read)
 
 // The shape that kept Qt's reader busy for minutes: 300,000 attributes on one element, 3.5 MB. It is refused
 // whether it stands in the kwp document or on the envelope, before a reader sees it.
-TEST(AttributeLimit, TheAttributeFloodIsRefusedWhereverItStands)
+TEST(MarkupLimits, TheAttributeFloodIsRefusedWhereverItStands)
 {
     const QString flood = QStringLiteral("<trip") + attributes(300000) + QStringLiteral("/>");
     ASSERT_GT(flood.size(), 3'400'000); // about 3.5 MB
@@ -101,7 +101,7 @@ TEST(AttributeLimit, TheAttributeFloodIsRefusedWhereverItStands)
 
 // What counts: the attributes of one start tag, and the defaults a document type declares; not what only looks
 // like an attribute in a comment, a CDATA section, a processing instruction, a value or a text.
-TEST(AttributeLimit, CountsTheAttributesOfOneElementAndOfTheWhole)
+TEST(MarkupLimits, CountsTheAttributesOfOneElementAndOfTheWhole)
 {
     const QString many = attributes(300);
     const QString manyElements = QStringLiteral("<x") + attributes(200) + QStringLiteral("/>");
@@ -131,13 +131,45 @@ TEST(AttributeLimit, CountsTheAttributesOfOneElementAndOfTheWhole)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(refusal([&] { CheckAttributeLimit(QStringView(c.text)); }), c.refusal);
-        EXPECT_EQ(refusal([&] { CheckAttributeLimit(c.text.toUtf8(), QString()); }), c.refusal);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(QStringView(c.text)); }), c.refusal);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(c.text.toUtf8(), QString()); }), c.refusal);
+    }
+}
+
+// What counts as depth: elements open at once. Not an element written as <x/>, nor elements closed before the next
+// opens, nor what only looks like a tag in a comment, a CDATA section, a processing instruction or a value.
+TEST(MarkupLimits, CountsTheElementsOpenAtOnce)
+{
+    const QString kTooDeep = QStringLiteral("Het antwoord is dieper genest dan 256 niveaus (regel %1) en wordt niet "
+                                            "gelezen");
+    const auto nested = [](int depth, const QString &inner = {}) {
+        return QStringLiteral("<a x=\"1\">").repeated(depth) + inner + QStringLiteral("</a>").repeated(depth);
+    };
+    const QString opens = QStringLiteral("<a>").repeated(300);
+    const struct {
+        const char *what;
+        QString text;
+        QString refusal;
+    } cases[] = {
+        {"256 open at once", nested(256), {}},
+        {"257 open at once", nested(257), kTooDeep.arg(1)},
+        {"the innermost written as <x/>", nested(255, QStringLiteral("<b/><b />")), {}},
+        {"siblings", QStringLiteral("<r>") + QStringLiteral("<a><b/></a>").repeated(1000) + QStringLiteral("</r>"), {}},
+        {"in a comment", nested(250, QStringLiteral("<!--") + opens + QStringLiteral("-->")), {}},
+        {"in CDATA", nested(250, QStringLiteral("<![CDATA[") + opens + QStringLiteral("]]>")), {}},
+        {"in a processing instruction", nested(250, QStringLiteral("<?pi ") + opens + QStringLiteral("?>")), {}},
+        {"a value with a slash before >", nested(256, QStringLiteral("<b c=\"/\">x</b>")), kTooDeep.arg(1)},
+        {"on a later line", QStringLiteral("<r>\n\n") + nested(256) + QStringLiteral("</r>"), kTooDeep.arg(3)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(QStringView(c.text)); }), c.refusal);
+        EXPECT_EQ(refusal([&] { CheckMarkupLimits(c.text.toUtf8(), QString()); }), c.refusal);
     }
 }
 
 // A reply the service really sends still reads as before.
-TEST(AttributeLimit, AnOrdinaryReplyStillReads)
+TEST(MarkupLimits, AnOrdinaryReplyStillReads)
 {
     QFile seed(QStringLiteral(VORANO_SOURCE_DIR "/bench/fuzz/corpus/link_xml_fuzz/reply"));
     ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
