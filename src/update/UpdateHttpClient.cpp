@@ -156,7 +156,9 @@ void UpdateHttpClient::beginHop(QObject *context, std::function<void()> onEnd)
             QMutexLocker lock(&m_mutex);
             transfer = m_transfer;
         }
-        if (!transfer || !transfer->finished())
+        // Sent as the transfer ends: its wait returns at once (or within a moment, while the network thread marks
+        // it done). None: end() has taken the result already.
+        if (!transfer)
             return;
         const NetworkResult response = transfer->wait();
         {
